@@ -1,0 +1,73 @@
+#pragma once
+// Helpers shared by the tests: data folders, files, temporary folders and the
+// third-party programs used as oracles (ImageMagick, PIL, ffmpeg).
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace crossmeld::test {
+
+namespace fs = std::filesystem;
+
+fs::path SourceDir();
+// ../shared/testdata beside the project; tests skip when it is absent.
+fs::path TestDataDir();
+bool HaveTestData();
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path);
+void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
+
+// A fresh folder removed when the object ends.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const noexcept { return m_path; }
+    fs::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    fs::path m_path;
+};
+
+// Runs a shell command; returns its exit status and, if asked, its standard output.
+int Run(const std::string& command, std::string* output = nullptr);
+bool HaveProgram(const std::string& path);
+std::string Quote(const fs::path& path);
+
+// An image as 8-bit RGB triples, top row first.
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Decodes a file with Python PIL (/usr/bin/python3), flattened to RGB
+// (alpha composited over black).
+std::optional<RgbImage> DecodeWithPil(const fs::path& file);
+// Decodes a file with ImageMagick (/usr/bin/convert) to RGB.
+std::optional<RgbImage> DecodeWithImageMagick(const fs::path& file);
+
+// Largest absolute channel difference, and the count of channels differing
+// by more than the tolerance. Sizes must match.
+struct Difference {
+    int maxDelta = 0;
+    std::size_t over = 0;
+};
+Difference Compare(const RgbImage& a, const RgbImage& b, int tolerance = 0);
+
+}  // namespace crossmeld::test
+
+// Skips the current test with a message when ../shared/testdata is absent.
+#define CROSSMELD_REQUIRE_TESTDATA()                                                   \
+    do {                                                                              \
+        if (!::crossmeld::test::HaveTestData()) GTEST_SKIP() << "../shared/testdata is absent"; \
+    } while (0)
+#define CROSSMELD_REQUIRE_PROGRAM(p)                                   \
+    do {                                                              \
+        if (!::crossmeld::test::HaveProgram(p)) GTEST_SKIP() << p << " is not installed"; \
+    } while (0)
