@@ -779,3 +779,23 @@ TEST(Blit, SameTableCopiesIndicesAsTheyAre) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Blit, EqualColourTablesCopyIndicesUnchangedEvenWhenColoursRepeat) {
+    // A fresh 8-bit table is all black: index 200 must stay 200, not
+    // collapse to the first black entry.
+    auto src = Surface::Create(3, 1, 8), dst = Surface::Create(3, 1, 8);
+    src->SetRaw(0, 0, 200);
+    src->SetRaw(1, 0, 7);
+    src->SetRaw(2, 0, 255);
+    DeviceContext s(src), d(dst);
+    ASSERT_TRUE(BitBlt(d, 0, 0, 3, 1, s, 0, 0, RasterOp::SrcCopy));
+    EXPECT_EQ(dst->GetRaw(0, 0), 200u);
+    EXPECT_EQ(dst->GetRaw(1, 0), 7u);
+    EXPECT_EQ(dst->GetRaw(2, 0), 255u);
+    ASSERT_TRUE(StretchBlt(d, 0, 0, 3, 1, s, 0, 0, 3, 1, RasterOp::SrcCopy));
+    EXPECT_EQ(dst->GetRaw(0, 0), 200u);
+}
+
+}  // namespace

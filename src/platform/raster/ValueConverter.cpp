@@ -1,5 +1,7 @@
 #include "platform/raster/ValueConverter.h"
 
+#include <algorithm>
+
 namespace crossmeld::raster {
 
 namespace {
@@ -11,6 +13,15 @@ ValueConverter::ValueConverter(const Surface& source, const Surface& target) : m
     if (sb <= 8) {
         m_kind = Kind::Table;
         m_table.resize(std::size_t{1} << sb);
+        // Between surfaces of one depth with equal colour tables every index
+        // stays as it is, repeated colours included (a fresh all-black table,
+        // unused entries of a GIF palette): no nearest-colour search.
+        if (sb == tb && std::equal(source.colorTable().begin(), source.colorTable().end(),
+                                   target.colorTable().begin(), target.colorTable().end())) {
+            for (std::uint32_t i = 0; i < m_table.size(); ++i) m_table[i] = i;
+            m_identity = true;
+            return;
+        }
         m_identity = sb == tb;
         for (std::uint32_t i = 0; i < m_table.size(); ++i) {
             m_table[i] = target.RawFromColor(source.ColorFromRaw(i));
