@@ -21,8 +21,9 @@ inline constexpr std::int64_t kMaxPicturePixels = std::int64_t{1} << 28;
 // 1, 4, 8, 16, 24, 32 bits; RLE4, RLE8; BITFIELDS; top-down or bottom-up.
 // Depths the surface can hold directly (1/4/8 with their table, 16 as 5-5-5,
 // 24, 32 without alpha) keep their depth and the file's row order; others
-// become 32-bit surfaces. Raises Error(InvalidPicture) with a description on
-// anything it cannot read.
+// become 32-bit surfaces. Alpha (bit-field files with an alpha mask) is
+// composited over black; colour indices past the file's table show black.
+// Raises Error(InvalidPicture) with a description on anything it cannot read.
 std::shared_ptr<Surface> DecodeBitmapFile(std::span<const std::uint8_t> file, bool isDib = false);
 
 // The surface as a 24-bit bottom-up Windows bitmap file (BITMAPINFOHEADER).

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "platform/raster/Surface.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -96,6 +98,37 @@ std::optional<RgbImage> DecodeWithPil(const fs::path& file) {
     return ReadRawWithSize(out, raw);
 }
 
+std::optional<RgbImage> DecodeWithPil(const fs::path& file, Background background) {
+    TempDir tmp;
+    fs::path raw = tmp / "out.rgb";
+    std::string script =
+        "import sys\n"
+        "from PIL import Image\n"
+        "bg = tuple(int(v) for v in sys.argv[3].split(','))\n"
+        "im = Image.open(sys.argv[1]); im.load()\n"
+        "if im.mode.startswith('I') and im.mode != 'I;16S':\n"
+        "    values = list(im.getdata()); key = im.info.get('transparency')\n"
+        "    grey = Image.frombytes('L', im.size, bytes(v >> 8 for v in values))\n"
+        "    if key is not None:\n"
+        "        grey = grey.convert('RGBA')\n"
+        "        grey.putalpha(Image.frombytes('L', im.size, bytes(0 if v == key else 255 for v in values)))\n"
+        "    im = grey\n"
+        "if 'A' in im.mode or 'transparency' in im.info:\n"
+        "    im = im.convert('RGBA'); base = Image.new('RGBA', im.size, bg + (255,)); base.alpha_composite(im); im = base\n"
+        "im = im.convert('RGB')\n"
+        "open(sys.argv[2],'wb').write(im.tobytes())\n"
+        "print(im.size[0], im.size[1])\n";
+    fs::path py = tmp / "decode.py";
+    std::ofstream(py) << script;
+    std::string colour = std::to_string(background.r) + "," + std::to_string(background.g) + "," +
+                         std::to_string(background.b);
+    std::string out;
+    if (Run("/usr/bin/python3 " + Quote(py) + " " + Quote(file) + " " + Quote(raw) + " " + colour + " 2>/dev/null",
+            &out) != 0)
+        return std::nullopt;
+    return ReadRawWithSize(out, raw);
+}
+
 std::optional<RgbImage> DecodeWithImageMagick(const fs::path& file) {
     TempDir tmp;
     fs::path raw = tmp / "out.rgb";
@@ -105,6 +138,22 @@ std::optional<RgbImage> DecodeWithImageMagick(const fs::path& file) {
     if (Run("/usr/bin/convert " + Quote(file.string() + "[0]") + " -depth 8 rgb:" + Quote(raw) + " 2>/dev/null") != 0)
         return std::nullopt;
     return ReadRawWithSize(out, raw);
+}
+
+RgbImage RgbFromSurface(const Surface& surface) {
+    RgbImage img;
+    img.width = surface.width();
+    img.height = surface.height();
+    img.rgb.reserve(static_cast<std::size_t>(img.width) * static_cast<std::size_t>(img.height) * 3);
+    for (int y = 0; y < img.height; ++y) {
+        for (int x = 0; x < img.width; ++x) {
+            ColorRef c = surface.GetPixel(x, y);
+            img.rgb.push_back(RedOf(c));
+            img.rgb.push_back(GreenOf(c));
+            img.rgb.push_back(BlueOf(c));
+        }
+    }
+    return img;
 }
 
 Difference Compare(const RgbImage& a, const RgbImage& b, int tolerance) {

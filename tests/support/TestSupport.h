@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace crossmeld {
+class Surface;
+}
+
 namespace crossmeld::test {
 
 namespace fs = std::filesystem;
@@ -49,8 +53,21 @@ struct RgbImage {
 // Decodes a file with Python PIL (/usr/bin/python3), flattened to RGB
 // (alpha composited over black).
 std::optional<RgbImage> DecodeWithPil(const fs::path& file);
+// Decodes a file with PIL and flattens every kind of transparency (alpha
+// channel, transparent palette entries, a transparent colour key) over the
+// given background. 16-bit grey samples keep their high byte, as PIL does
+// for 16-bit colour samples (instead of its clamping of wide grey values).
+struct Background {
+    std::uint8_t r = 0;
+    std::uint8_t g = 0;
+    std::uint8_t b = 0;
+};
+std::optional<RgbImage> DecodeWithPil(const fs::path& file, Background background);
 // Decodes a file with ImageMagick (/usr/bin/convert) to RGB.
 std::optional<RgbImage> DecodeWithImageMagick(const fs::path& file);
+
+// The pixels of a surface (any depth, either row order) as RGB triples.
+RgbImage RgbFromSurface(const Surface& surface);
 
 // Largest absolute channel difference, and the count of channels differing
 // by more than the tolerance. Sizes must match.

@@ -1,1 +1,42 @@
+#include "preview/pictures/LoadPicture.h"
 
+#include "platform/BitmapFile.h"
+#include "platform/Error.h"
+#include "preview/pictures/JpegDecoder.h"
+#include "preview/pictures/PictureFile.h"
+#include "preview/pictures/PictureFormat.h"
+#include "preview/pictures/PngDecoder.h"
+
+namespace crossmeld {
+
+Picture LoadPicture(const std::string& path) {
+    // An empty name is how a picture is cleared: it gives the empty picture.
+    if (path.empty()) return Picture();
+    const std::vector<std::uint8_t> bytes = ReadPictureFile(path);
+    return LoadPictureFromMemory(bytes);
+}
+
+Picture LoadPictureFromMemory(std::span<const std::uint8_t> bytes) {
+    switch (SniffPictureFormat(bytes)) {
+        case PictureFormat::Bitmap: return Picture(DecodeBitmapFile(bytes));
+        case PictureFormat::Jpeg: return Picture(DecodeJpeg(bytes));
+        case PictureFormat::Png: return Picture(DecodePng(bytes));
+        case PictureFormat::Gif: throw Error(ErrorKind::InvalidPicture, "GIF pictures are not supported yet");
+        case PictureFormat::Wmf:
+        case PictureFormat::Emf: throw Error(ErrorKind::InvalidPicture, "metafile pictures are not supported yet");
+        case PictureFormat::Unknown: break;
+    }
+    throw Error(ErrorKind::InvalidPicture);
+}
+
+void SavePicture(const Picture& picture, const std::string& path) {
+    if (!picture) throw Error(ErrorKind::InvalidPicture, "there is no picture to save");
+    SavePicture(*picture.bitmap(), path);
+}
+
+void SavePicture(const Surface& surface, const std::string& path) {
+    const std::vector<std::uint8_t> file = EncodeBitmapFile24(surface);
+    WritePictureFile(path, file);
+}
+
+}  // namespace crossmeld

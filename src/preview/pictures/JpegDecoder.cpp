@@ -1,0 +1,153 @@
+#include "preview/pictures/JpegDecoder.h"
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
+#include <csetjmp>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "platform/Error.h"
+#include "preview/pictures/PictureLimits.h"
+
+namespace crossmeld {
+namespace {
+
+// A progressive file can hold any number of scans, and every scan walks the
+// whole coefficient buffer; this bound keeps a hostile file from taking hours.
+constexpr int kMaxScans = 1000;
+// libjpeg's own working memory (coefficient buffers of progressive files).
+constexpr long kMaxDecoderMemory = 2L << 30;
+
+// The error manager. libjpeg must never return from error_exit; we jump back
+// into the frame that called it. Only plain C data lives between the jump
+// and its target, so nothing with a destructor is skipped.
+struct ErrorManager {
+    jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void OnError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings (corrupt data, premature end of file) are accepted silently: the
+// decoder has already recovered from them.
+void OnMessage(j_common_ptr cinfo, int level) {
+    if (level < 0) ++cinfo->err->num_warnings;
+}
+
+void OnProgress(j_common_ptr cinfo) {
+    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (dinfo->input_scan_number > kMaxScans) {
+        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+        std::snprintf(err->message, sizeof err->message, "too many scans in the JPEG file (more than %d)", kMaxScans);
+        std::longjmp(err->jump, 1);
+    }
+}
+
+struct Decompressor {
+    Decompressor() {
+        std::memset(&cinfo, 0, sizeof cinfo);
+        std::memset(&err, 0, sizeof err);
+        std::memset(&progress, 0, sizeof progress);
+        cinfo.err = jpeg_std_error(&err.pub);
+        err.pub.error_exit = OnError;
+        err.pub.emit_message = OnMessage;
+        err.pub.output_message = [](j_common_ptr) {};
+        progress.progress_monitor = OnProgress;
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }  // safe on a struct never created
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    [[noreturn]] void Fail() const { throw Error(ErrorKind::InvalidPicture, err.message); }
+
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    jpeg_progress_mgr progress;
+};
+
+// (255 - C) x (255 - K) / 255 rounded, with the stored (inverted) samples:
+// the stored values are 255 - C and 255 - K. The product over 255 is rounded
+// with the exact shift form of (v + 127) / 255.
+inline std::uint8_t InkToLight(unsigned storedInk, unsigned storedBlack) {
+    unsigned ink = 255 - storedInk;
+    unsigned t = ink * storedBlack + 128;
+    unsigned covered = ((t >> 8) + t) >> 8;
+    return static_cast<std::uint8_t>(storedBlack - covered);
+}
+
+void CmykRowToBgr(const JSAMPLE* cmyk, std::uint8_t* bgr, JDIMENSION width) {
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned k = cmyk[3];
+        bgr[0] = InkToLight(cmyk[2], k);
+        bgr[1] = InkToLight(cmyk[1], k);
+        bgr[2] = InkToLight(cmyk[0], k);
+    }
+}
+
+// Each setjmp target below holds only plain locals that are not changed
+// between setjmp and a possible longjmp.
+bool ReadHeader(Decompressor& d, std::span<const std::uint8_t> file) {
+    if (setjmp(d.err.jump)) return false;
+    jpeg_create_decompress(&d.cinfo);
+    d.cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+    d.cinfo.progress = &d.progress;
+    jpeg_mem_src(&d.cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&d.cinfo, TRUE);
+    const bool cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;
+    d.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+    jpeg_calc_output_dimensions(&d.cinfo);
+    return true;
+}
+
+bool DecodeRows(Decompressor& d, JSAMPROW* rows, JSAMPLE* cmykRow) {
+    if (setjmp(d.err.jump)) return false;
+    jpeg_start_decompress(&d.cinfo);
+    const JDIMENSION height = d.cinfo.output_height;
+    while (d.cinfo.output_scanline < height) {
+        const JDIMENSION y = d.cinfo.output_scanline;
+        if (cmykRow) {
+            if (jpeg_read_scanlines(&d.cinfo, &cmykRow, 1) != 1) break;
+            CmykRowToBgr(cmykRow, rows[y], d.cinfo.output_width);
+        } else if (jpeg_read_scanlines(&d.cinfo, rows + y, height - y) == 0) {
+            break;  // only a suspending source returns no rows; ours never does
+        }
+    }
+    // The rest of the file after the last row is not examined: a picture whose
+    // rows are all decoded is kept even when garbage follows them.
+    return d.cinfo.output_scanline == height;
+}
+
+}  // namespace
+
+std::shared_ptr<Surface> DecodeJpeg(std::span<const std::uint8_t> file, std::int64_t maxPixels) {
+    Decompressor d;
+    if (!ReadHeader(d, file)) d.Fail();
+    // Checked before jpeg_start_decompress, which allocates the buffers.
+    CheckPictureSize(d.cinfo.image_width, d.cinfo.image_height, maxPixels);
+
+    const JDIMENSION width = d.cinfo.output_width;
+    const JDIMENSION height = d.cinfo.output_height;
+    auto surface = Surface::Create(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), 24);
+    if (!surface) throw Error(ErrorKind::OutOfMemory, "not enough memory for the picture");
+    std::vector<JSAMPROW> rows(height);
+    for (JDIMENSION y = 0; y < height; ++y) rows[y] = surface->row(static_cast<std::int32_t>(y));
+    std::vector<JSAMPLE> cmykRow;
+    if (d.cinfo.out_color_space == JCS_CMYK) cmykRow.resize(std::size_t{width} * 4);
+
+    if (!DecodeRows(d, rows.data(), cmykRow.empty() ? nullptr : cmykRow.data())) {
+        if (d.err.message[0] == '\0') std::snprintf(d.err.message, sizeof d.err.message, "JPEG decoder stopped early");
+        d.Fail();
+    }
+    return surface;
+}
+
+}  // namespace crossmeld

@@ -1,0 +1,235 @@
+// The picture services: format recognition by content, file-system errors,
+// refused formats, and SavePicture output read back by ImageMagick and PIL.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "preview/pictures/LoadPicture.h"
+#include "preview/pictures/PictureFormat.h"
+#include "support/TestSupport.h"
+
+namespace crossmeld {
+namespace {
+
+using test::Quote;
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Recognition by the first bytes.
+
+struct SniffCase {
+    const char* name;
+    std::vector<std::uint8_t> head;
+    PictureFormat format;
+};
+
+std::vector<std::uint8_t> EmfHead(std::size_t size = 88) {
+    std::vector<std::uint8_t> head(88, 0);
+    head[0] = 1;  // record type EMR_HEADER
+    head[4] = 88;  // record size
+    head[40] = ' ', head[41] = 'E', head[42] = 'M', head[43] = 'F';
+    head.resize(size);
+    return head;
+}
+
+class Sniff : public ::testing::TestWithParam<SniffCase> {};
+
+TEST_P(Sniff, RecognisesTheFormat) { EXPECT_EQ(SniffPictureFormat(GetParam().head), GetParam().format); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Heads, Sniff,
+    ::testing::Values(
+        SniffCase{"Bitmap", {'B', 'M', 0x3A, 0, 0, 0}, PictureFormat::Bitmap},
+        SniffCase{"Jpeg", {0xFF, 0xD8, 0xFF, 0xE0}, PictureFormat::Jpeg},
+        SniffCase{"Png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0}, PictureFormat::Png},
+        SniffCase{"PngWithLineEndsConverted", {0x89, 'P', 'N', 'G', 0x0A, 0x1A, 0x0A, 0}, PictureFormat::Unknown},
+        SniffCase{"Gif87", {'G', 'I', 'F', '8', '7', 'a', 1, 0}, PictureFormat::Gif},
+        SniffCase{"Gif89", {'G', 'I', 'F', '8', '9', 'a', 1, 0}, PictureFormat::Gif},
+        SniffCase{"Gif88", {'G', 'I', 'F', '8', '8', 'a', 1, 0}, PictureFormat::Unknown},
+        // Placeable metafile: key D7 CD C6 9A.
+        SniffCase{"WmfPlaceable", {0xD7, 0xCD, 0xC6, 0x9A, 0, 0}, PictureFormat::Wmf},
+        // Standard metafile header: type (1 memory, 2 disk), header words 9, version 0x0300 or 0x0100.
+        SniffCase{"WmfDisk", {2, 0, 9, 0, 0, 3, 0x24, 0}, PictureFormat::Wmf},
+        SniffCase{"WmfMemoryVersion1", {1, 0, 9, 0, 0, 1}, PictureFormat::Wmf},
+        SniffCase{"WmfBadHeaderSize", {1, 0, 8, 0, 0, 3}, PictureFormat::Unknown},
+        SniffCase{"WmfBadVersion", {1, 0, 9, 0, 0, 2}, PictureFormat::Unknown},
+        SniffCase{"Emf", EmfHead(), PictureFormat::Emf},
+        SniffCase{"EmfCutBeforeSignature", EmfHead(43), PictureFormat::Unknown},
+        SniffCase{"Text", {'h', 'e', 'l', 'l', 'o'}, PictureFormat::Unknown},
+        SniffCase{"OneByte", {'B'}, PictureFormat::Unknown},
+        SniffCase{"Empty", {}, PictureFormat::Unknown}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------
+// Loading files.
+
+ErrorKind KindOfLoad(const fs::path& path) {
+    try {
+        LoadPicture(path.string());
+    } catch (const Error& e) {
+        return e.kind();
+    }
+    return ErrorKind::InvalidProcedureCall;  // stands for "no error"
+}
+
+// A 5 x 3 picture in a format of ImageMagick's choosing, under any file name.
+fs::path MakePicture(const test::TempDir& tmp, const std::string& format, const std::string& name) {
+    fs::path path = tmp / name;
+    EXPECT_EQ(test::Run("/usr/bin/convert -size 5x3 gradient:red-blue " + format + ":" + Quote(path)), 0);
+    return path;
+}
+
+struct ContentCase {
+    const char* format;
+    const char* name;
+};
+
+class LoadByContent : public ::testing::TestWithParam<ContentCase> {};
+
+TEST_P(LoadByContent, NameDoesNotMatter) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/convert");
+    test::TempDir tmp;
+    fs::path path = MakePicture(tmp, GetParam().format, GetParam().name);
+    Picture picture = LoadPicture(path.string());
+    ASSERT_TRUE(picture);
+    EXPECT_NE(picture.Handle(), 0u);
+    EXPECT_EQ(picture.Width(), 5);
+    EXPECT_EQ(picture.Height(), 3);
+    // Top-left red, bottom-left blue, whatever the format.
+    auto pil = test::DecodeWithPil(path);
+    ASSERT_TRUE(pil.has_value());
+    auto d = test::Compare(test::RgbFromSurface(*picture.bitmap()), *pil);
+    EXPECT_EQ(d.over, 0u) << "largest channel difference " << d.maxDelta;
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, LoadByContent,
+                         ::testing::Values(ContentCase{"jpg", "photo.bmp"}, ContentCase{"png", "image.jpg"},
+                                           ContentCase{"bmp3", "picture.png"}, ContentCase{"jpg", "no-extension"}),
+                         [](const auto& info) { return std::string(info.param.format) + "_" + std::to_string(info.index); });
+
+TEST(LoadPicture, FileSystemErrors) {
+    test::TempDir tmp;
+    EXPECT_EQ(KindOfLoad(tmp / "missing.jpg"), ErrorKind::FileNotFound);
+    EXPECT_EQ(KindOfLoad(tmp / "no-folder" / "missing.jpg"), ErrorKind::PathNotFound);
+    EXPECT_EQ(KindOfLoad(tmp.path()), ErrorKind::PathFileAccessError);
+    EXPECT_EQ(static_cast<int>(KindOfLoad(tmp / "missing.jpg")), 53);
+}
+
+TEST(LoadPicture, UnreadableFileIsPermissionDenied) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    test::TempDir tmp;
+    fs::path path = tmp / "locked.jpg";
+    test::WriteBytes(path, {0xFF, 0xD8});
+    fs::permissions(path, fs::perms::none);
+    EXPECT_EQ(KindOfLoad(path), ErrorKind::PermissionDenied);
+}
+
+TEST(LoadPicture, EmptyPathGivesTheEmptyPicture) {
+    Picture picture = LoadPicture("");
+    EXPECT_FALSE(picture);
+    EXPECT_EQ(picture.Handle(), 0u);
+}
+
+struct RefusedCase {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    const char* description;
+};
+
+class RefusedContent : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedContent, RaisesInvalidPicture) {
+    test::TempDir tmp;
+    fs::path path = tmp / "picture.bmp";
+    test::WriteBytes(path, GetParam().bytes);
+    try {
+        LoadPicture(path.string());
+        FAIL() << "loaded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), 481);
+        EXPECT_EQ(e.description(), GetParam().description);
+    }
+}
+
+std::vector<std::uint8_t> RandomBytes() {
+    std::vector<std::uint8_t> bytes(4096);
+    std::uint32_t state = 12345;
+    for (auto& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<std::uint8_t>(state >> 24);
+    }
+    bytes[0] = 0x17;  // no known signature
+    return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedContent,
+    ::testing::Values(
+        RefusedCase{"Gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, "GIF pictures are not supported yet"},
+        RefusedCase{"Wmf", {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0}, "metafile pictures are not supported yet"},
+        RefusedCase{"Emf", EmfHead(), "metafile pictures are not supported yet"},
+        RefusedCase{"RandomBytes", RandomBytes(), "Invalid picture"},
+        RefusedCase{"EmptyFile", {}, "Invalid picture"},
+        RefusedCase{"JpegSignatureOnly", {0xFF, 0xD8}, "JPEG datastream contains no image"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadPicture, DamagedPngAndBitmapAreRefused) {
+    std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H'};
+    EXPECT_THROW(LoadPictureFromMemory(png), Error);
+    std::vector<std::uint8_t> bmp = {'B', 'M', 1, 2, 3};
+    try {
+        LoadPictureFromMemory(bmp);
+        FAIL() << "loaded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::InvalidPicture);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Saving.
+
+TEST(SavePicture, OutputReadsBackInImageMagickAndPilWithOurPixels) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/convert");
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    test::TempDir tmp;
+    fs::path source = tmp / "source.png";
+    // Odd width, so that the saved rows need padding.
+    ASSERT_EQ(test::Run("/usr/bin/convert -size 7x5 plasma:fractal -seed 3 " + Quote(source)), 0);
+    Picture picture = LoadPicture(source.string());
+    fs::path saved = tmp / "saved.bmp";
+    SavePicture(picture, saved.string());
+    auto ours = test::RgbFromSurface(*picture.bitmap());
+    for (auto decoded : {test::DecodeWithImageMagick(saved), test::DecodeWithPil(saved)}) {
+        ASSERT_TRUE(decoded.has_value());
+        auto d = test::Compare(ours, *decoded);
+        EXPECT_EQ(d.over, 0u) << "largest channel difference " << d.maxDelta;
+    }
+    // A second save replaces the file, and the file loads again.
+    SavePicture(*picture.bitmap(), saved.string());
+    auto again = LoadPicture(saved.string());
+    EXPECT_EQ(test::Compare(test::RgbFromSurface(*again.bitmap()), ours).over, 0u);
+}
+
+TEST(SavePicture, FailuresRaiseErrors) {
+    test::TempDir tmp;
+    auto surface = Surface::Create(2, 2, 24);
+    auto kindOfSave = [&](const fs::path& path) {
+        try {
+            SavePicture(*surface, path.string());
+        } catch (const Error& e) {
+            return e.kind();
+        }
+        return ErrorKind::InvalidProcedureCall;  // stands for "no error"
+    };
+    EXPECT_EQ(kindOfSave(tmp / "no-folder" / "out.bmp"), ErrorKind::PathNotFound);
+    EXPECT_FALSE(fs::exists(tmp / "no-folder"));
+    EXPECT_EQ(kindOfSave(tmp.path()), ErrorKind::PathFileAccessError);
+    EXPECT_THROW(SavePicture(Picture(), (tmp / "empty.bmp").string()), Error);
+    EXPECT_FALSE(fs::exists(tmp / "empty.bmp"));
+}
+
+}  // namespace
+}  // namespace crossmeld
