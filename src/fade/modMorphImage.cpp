@@ -131,51 +131,81 @@ float DecodeIdentifier(std::uint8_t blue, std::uint8_t green, std::uint8_t red) 
     return ToSingle(value * 0.1);
 }
 
-void WarpBlendFrame(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
-                    const TriangleList& endList, PixelGrid& frame, const TriangleList& frameList, float w) {
-    const std::int32_t W = frame.GridWidth();
-    const std::int32_t H = frame.GridHeight();
-    if (W < 0 || H < 0 || frame.Bits.size() < 4 * static_cast<std::size_t>(W) * static_cast<std::size_t>(H))
-        throw Error(ErrorKind::SubscriptOutOfRange);
-    // A grid whose bytes do not fill its header's size (a released grid) has
-    // no pixel that can be addressed.
-    auto usable = [](const PixelGrid& g) {
-        return g.GridWidth() > 0 && g.GridHeight() > 0 &&
-               g.Bits.size() >= 4 * static_cast<std::size_t>(g.GridWidth()) * static_cast<std::size_t>(g.GridHeight());
-    };
-    const std::int32_t sw = usable(start) ? start.GridWidth() : 0, sh = usable(start) ? start.GridHeight() : 0;
-    const std::int32_t ew = usable(end) ? end.GridWidth() : 0, eh = usable(end) ? end.GridHeight() : 0;
+PixelMapper::PixelMapper(const TriangleList& startList, const TriangleList& endList, const TriangleList& frameList,
+                         std::int32_t width, std::int32_t height)
+    : m_start(startList),
+      m_end(endList),
+      m_frame(frameList),
+      m_width(width),
+      m_height(height),
+      m_upper(static_cast<float>(frameList.UpperIndex())) {}
+
+bool PixelMapper::Map(std::int32_t x, std::int32_t y, const std::uint8_t* pixel, SourcePositions& out) {
+    const float n = DecodeIdentifier(pixel[0], pixel[1], pixel[2]);
+    if (n > m_upper) return false;
+    // Identifier 0 names no triangle: such a pixel is left as it is.
+    const std::int32_t id = ToInt32(n);
+    if (id < 1) return false;
+    const ControlTriangle& ft = m_frame(id);
+    // The area is recomputed only when the identifier changes.
+    if (n != m_q) m_area = TriangleArea(ft.V0, ft.V1, ft.V2);
+    const Weights wt = BarycentricWeights(ft, x, y, m_area);
+    const double w0 = wt.w0, w1 = wt.w1, w2 = wt.w2;
+    const ControlTriangle& s = m_start(id);
+    const ControlTriangle& e = m_end(id);
+    out.xs = Clamp(ToInt32(w1 * s.V1.x + w0 * s.V0.x + w2 * s.V2.x), m_width - 1);
+    out.ys = Clamp(ToInt32(w1 * s.V1.y + w0 * s.V0.y + w2 * s.V2.y), m_height - 1);
+    out.xe = Clamp(ToInt32(w1 * e.V1.x + w0 * e.V0.x + w2 * e.V2.x), m_width - 1);
+    out.ye = Clamp(ToInt32(w1 * e.V1.y + w0 * e.V0.y + w2 * e.V2.y), m_height - 1);
+    m_q = n;
+    return true;
+}
+
+BlendTable::BlendTable(float w) {
     const double wd = w;
     const double ud = ToSingle(1.0 - wd);
-    const float upper = static_cast<float>(frameList.UpperIndex());
-    float q = 0;
-    float area = 0;
+    // nearest(E w + S u) with both bytes held in single precision and the
+    // products and sum in double precision; every (S, E) pair once.
+    for (int s = 0; s < 256; ++s)
+        for (int e = 0; e < 256; ++e)
+            m_values[static_cast<std::size_t>(s) * 256 + static_cast<std::size_t>(e)] =
+                ToByte(static_cast<double>(static_cast<float>(e)) * wd + static_cast<double>(static_cast<float>(s)) * ud);
+}
+
+GridExtent UsableExtent(const PixelGrid& g) {
+    // A grid whose bytes do not fill its header's size (a released grid) has
+    // no pixel that can be addressed.
+    const bool usable = g.GridWidth() > 0 && g.GridHeight() > 0 &&
+                        g.Bits.size() >= 4 * static_cast<std::size_t>(g.GridWidth()) *
+                                             static_cast<std::size_t>(g.GridHeight());
+    return usable ? GridExtent{g.GridWidth(), g.GridHeight()} : GridExtent{};
+}
+
+void CheckFrameGrid(const PixelGrid& frame) {
+    const std::int32_t W = frame.GridWidth(), H = frame.GridHeight();
+    if (W < 0 || H < 0 || frame.Bits.size() < 4 * static_cast<std::size_t>(W) * static_cast<std::size_t>(H))
+        throw Error(ErrorKind::SubscriptOutOfRange);
+}
+
+void WarpBlendFrame(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
+                    const TriangleList& endList, PixelGrid& frame, const TriangleList& frameList, float w) {
+    CheckFrameGrid(frame);
+    const std::int32_t W = frame.GridWidth();
+    const std::int32_t H = frame.GridHeight();
+    const GridExtent se = UsableExtent(start), ee = UsableExtent(end);
+    const BlendTable blend(w);
+    PixelMapper mapper(startList, endList, frameList, W, H);
     std::uint8_t* bits = frame.Bits.data();
+    SourcePositions pos;
     for (std::int32_t y = 0; y < H; ++y) {
         for (std::int32_t x = 0; x < W; ++x) {
             std::uint8_t* px = bits + PixelGrid::Offset(0, x, y, W);
-            const float n = DecodeIdentifier(px[0], px[1], px[2]);
-            if (n > upper) continue;
-            // Identifier 0 names no triangle: such a pixel is left as it is.
-            const std::int32_t id = ToInt32(n);
-            if (id < 1) continue;
-            const ControlTriangle& ft = frameList(id);
-            if (n != q) area = TriangleArea(ft.V0, ft.V1, ft.V2);
-            const Weights wt = BarycentricWeights(ft, x, y, area);
-            const double w0 = wt.w0, w1 = wt.w1, w2 = wt.w2;
-            const ControlTriangle& s = startList(id);
-            const ControlTriangle& e = endList(id);
-            const std::int32_t xs = Clamp(ToInt32(w1 * s.V1.x + w0 * s.V0.x + w2 * s.V2.x), W - 1);
-            const std::int32_t ys = Clamp(ToInt32(w1 * s.V1.y + w0 * s.V0.y + w2 * s.V2.y), H - 1);
-            const std::int32_t xe = Clamp(ToInt32(w1 * e.V1.x + w0 * e.V0.x + w2 * e.V2.x), W - 1);
-            const std::int32_t ye = Clamp(ToInt32(w1 * e.V1.y + w0 * e.V0.y + w2 * e.V2.y), H - 1);
-            if (xs >= sw || ys >= sh || xe >= ew || ye >= eh) throw Error(ErrorKind::SubscriptOutOfRange);
-            const std::uint8_t* sp = start.Bits.data() + PixelGrid::Offset(0, xs, ys, sw);
-            const std::uint8_t* ep = end.Bits.data() + PixelGrid::Offset(0, xe, ye, ew);
-            for (int c = 0; c < 3; ++c)
-                px[c] = ToByte(static_cast<double>(static_cast<float>(ep[c])) * wd +
-                               static_cast<double>(static_cast<float>(sp[c])) * ud);
-            q = n;
+            if (!mapper.Map(x, y, px, pos)) continue;
+            if (!se.Contains(pos.xs, pos.ys) || !ee.Contains(pos.xe, pos.ye))
+                throw Error(ErrorKind::SubscriptOutOfRange);
+            const std::uint8_t* sp = start.Bits.data() + PixelGrid::Offset(0, pos.xs, pos.ys, se.width);
+            const std::uint8_t* ep = end.Bits.data() + PixelGrid::Offset(0, pos.xe, pos.ye, ee.width);
+            for (int c = 0; c < 3; ++c) px[c] = blend(sp[c], ep[c]);
         }
     }
 }

@@ -1,0 +1,103 @@
+#include "fade/WarpBlendCache.h"
+
+#include <cstring>
+#include <limits>
+
+#include "platform/Error.h"
+
+namespace crossmeld::modMorphImage {
+
+bool WarpBlendCache::Matches(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
+                             const TriangleList& endList, const PixelGrid& frame,
+                             const TriangleList& frameList) const {
+    return m_valid && m_frameExtent == GridExtent{frame.GridWidth(), frame.GridHeight()} &&
+           m_startExtent == UsableExtent(start) && m_endExtent == UsableExtent(end) && m_frame == frameList &&
+           m_start == startList && m_end == endList && frame.Bits.size() >= m_identifiers.size() &&
+           std::memcmp(frame.Bits.data(), m_identifiers.data(), m_identifiers.size()) == 0;
+}
+
+void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
+                           const TriangleList& endList, const PixelGrid& frame, const TriangleList& frameList) {
+    m_valid = false;
+    const std::int32_t W = frame.GridWidth(), H = frame.GridHeight();
+    const std::size_t pixels = static_cast<std::size_t>(W) * static_cast<std::size_t>(H);
+    if (pixels >= std::numeric_limits<std::uint32_t>::max()) throw Error(ErrorKind::Overflow);
+    const GridExtent se = UsableExtent(start), ee = UsableExtent(end);
+    m_fromStart.assign(pixels, kKeep);
+    m_fromEnd.assign(pixels, kKeep);
+    PixelMapper mapper(startList, endList, frameList, W, H);
+    SourcePositions pos;
+    bool identity = true;
+    std::size_t i = 0;
+    for (std::int32_t y = 0; y < H; ++y) {
+        for (std::int32_t x = 0; x < W; ++x, ++i) {
+            if (!mapper.Map(x, y, frame.Bits.data() + 4 * i, pos)) {
+                identity = false;
+                continue;
+            }
+            if (!se.Contains(pos.xs, pos.ys) || !ee.Contains(pos.xe, pos.ye))
+                throw Error(ErrorKind::SubscriptOutOfRange);
+            m_fromStart[i] = static_cast<std::uint32_t>(pos.ys) * static_cast<std::uint32_t>(se.width) +
+                             static_cast<std::uint32_t>(pos.xs);
+            m_fromEnd[i] = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
+                           static_cast<std::uint32_t>(pos.xe);
+            if (m_fromStart[i] != i || m_fromEnd[i] != i) identity = false;
+        }
+    }
+    m_identity = identity && se.width == W && ee.width == W;
+    if (m_identity) {
+        m_fromStart = {};
+        m_fromEnd = {};
+    }
+    m_identifiers.assign(frame.Bits.begin(), frame.Bits.begin() + static_cast<std::ptrdiff_t>(4 * pixels));
+    m_start = startList;
+    m_end = endList;
+    m_frame = frameList;
+    m_startExtent = se;
+    m_endExtent = ee;
+    m_frameExtent = {W, H};
+    m_valid = true;
+}
+
+void WarpBlendCache::WarpBlendFrame(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
+                                    const TriangleList& endList, PixelGrid& frame, const TriangleList& frameList,
+                                    float w) {
+    CheckFrameGrid(frame);
+    if (!Matches(start, startList, end, endList, frame, frameList)) {
+        try {
+            Build(start, startList, end, endList, frame, frameList);
+        } catch (const Error&) {
+            // The mapping fails somewhere: the direct pass fails at the same
+            // pixel, after blending the ones before it, as it always does.
+            m_valid = false;
+            m_lastPath = Path::Direct;
+            modMorphImage::WarpBlendFrame(start, startList, end, endList, frame, frameList, w);
+            return;
+        }
+    }
+    const BlendTable blend(w);
+    const std::size_t pixels = static_cast<std::size_t>(frame.GridWidth()) * static_cast<std::size_t>(frame.GridHeight());
+    std::uint8_t* out = frame.Bits.data();
+    const std::uint8_t* s = start.Bits.data();
+    const std::uint8_t* e = end.Bits.data();
+    if (m_identity) {
+        m_lastPath = Path::Identity;
+        for (std::size_t i = 0; i < pixels; ++i, out += 4, s += 4, e += 4) {
+            out[0] = blend(s[0], e[0]);
+            out[1] = blend(s[1], e[1]);
+            out[2] = blend(s[2], e[2]);
+        }
+        return;
+    }
+    m_lastPath = Path::Mapped;
+    for (std::size_t i = 0; i < pixels; ++i, out += 4) {
+        if (m_fromStart[i] == kKeep) continue;
+        const std::uint8_t* sp = s + 4 * static_cast<std::size_t>(m_fromStart[i]);
+        const std::uint8_t* ep = e + 4 * static_cast<std::size_t>(m_fromEnd[i]);
+        out[0] = blend(sp[0], ep[0]);
+        out[1] = blend(sp[1], ep[1]);
+        out[2] = blend(sp[2], ep[2]);
+    }
+}
+
+}  // namespace crossmeld::modMorphImage
