@@ -71,7 +71,9 @@ void ExpectSameFrames(std::int32_t w, std::int32_t h, bool equalMeshes, int n, s
         WarpBlendFrame(start, startList, end, endList, direct, frameList, weight);
         cache.WarpBlendFrame(start, startList, end, endList, memo, frameList, weight);
         ASSERT_EQ(direct.Bits, memo.Bits) << w << "x" << h << " frame " << k;
-        if (equalMeshes && k > 0) EXPECT_EQ(cache.lastPath(), WarpBlendCache::Path::Identity);
+        if (equalMeshes && k > 0) {
+            EXPECT_EQ(cache.lastPath(), WarpBlendCache::Path::Identity);
+        }
     }
 }
 
