@@ -1,0 +1,38 @@
+#pragma once
+// Four-character codes: four bytes read as one little-endian 32-bit value,
+// so that 'vids' is 0x73646976 and the code's text is its bytes in memory
+// order.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace crossmeld::vfw {
+
+constexpr std::uint32_t MakeFourcc(char a, char b, char c, char d) noexcept {
+    return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(b)) << 8 |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(c)) << 16 |
+           static_cast<std::uint32_t>(static_cast<std::uint8_t>(d)) << 24;
+}
+
+constexpr std::uint32_t MakeFourcc(const char (&code)[5]) noexcept {
+    return MakeFourcc(code[0], code[1], code[2], code[3]);
+}
+
+// Flag of mmioStringToFOURCC: upper-case the letters first.
+inline constexpr std::uint32_t MMIO_TOUPPER = 0x0010;
+
+// The first four characters of the text as a code; a shorter text is filled
+// up with blanks.
+std::uint32_t mmioStringToFOURCC(std::string_view text, std::uint32_t flags);
+
+// The four characters of a code, for messages and tests.
+std::string FourccText(std::uint32_t code);
+
+// Codes of the container and the two codecs.
+inline constexpr std::uint32_t streamtypeVIDEO = MakeFourcc("vids");
+inline constexpr std::uint32_t kHandlerDib = MakeFourcc("DIB ");
+inline constexpr std::uint32_t kHandlerMjpg = MakeFourcc("MJPG");
+
+}  // namespace crossmeld::vfw

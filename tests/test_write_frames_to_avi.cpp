@@ -1,0 +1,241 @@
+// The AVI writer over frame files: the stream header, the rate clamp, the
+// codec dialog's answers, the progress values and every message of its
+// status table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+
+#include "imaging/avi/WriteFramesToAvi.h"
+#include "imaging/video/AviFile.h"
+#include "platform/Error.h"
+#include "platform/raster/Surface.h"
+#include "preview/pictures/LoadPicture.h"
+#include "support/TestSupport.h"
+
+using namespace crossmeld;
+using namespace crossmeld::test;
+
+namespace {
+
+class TestHost final : public Host, public vfw::CodecChooser {
+public:
+    MsgResult MessageBox(const std::string& text, MsgIcon, MsgButtons, const std::string& caption) override {
+        messages.push_back(text);
+        captions.push_back(caption);
+        return MsgResult::OK;
+    }
+    void ShowOpen(FileDialogState&) override {}
+    void DoEvents() override { ++events; }
+    void SetMousePointer(MousePointer) override {}
+    void SetFocus(FocusTarget) override {}
+    void SetProgressMax(double v) override { progress.push_back("max " + std::to_string(static_cast<int>(v))); }
+    void SetProgressValue(double v) override { progress.push_back(std::to_string(static_cast<int>(v))); }
+    bool ChooseCodec(vfw::AviCompressOptions& options) override {
+        ++dialogs;
+        if (!confirm) return false;
+        options.fccHandler = handler;
+        return true;
+    }
+
+    std::vector<std::string> messages;
+    std::vector<std::string> captions;
+    std::vector<std::string> progress;
+    int events = 0;
+    int dialogs = 0;
+    bool confirm = true;
+    std::uint32_t handler = vfw::kHandlerDib;
+};
+
+struct Fixture {
+    TempDir temp;
+    TestHost host;
+    PictureBox picSave;
+    std::int16_t count = 3;
+    AviOutputContext context{host, host, picSave, [this] { return count; }, temp.path().string()};
+
+    // Frame k: a 5 x 3 picture whose pixels carry k.
+    void WriteFrames(int n, int width = 5, int height = 3) {
+        for (int k = 0; k < n; ++k) {
+            auto s = Surface::Create(width, height, 24);
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    s->SetPixel(x, y, Rgb(static_cast<std::uint8_t>(10 * k), static_cast<std::uint8_t>(x * 40),
+                                          static_cast<std::uint8_t>(y * 50)));
+            SavePicture(*s, (temp.path() / ("Morph_" + std::to_string(k) + ".bmp")).string());
+        }
+    }
+
+    void Run(const std::string& path, std::int16_t fps) {
+        vfw::AVIFileInit();
+        WriteFramesToAvi(context, path, fps);
+    }
+};
+
+// A few fields read straight from the file: the stream header's scale and
+// rate, the format's size and the main header's frame count.
+struct AviFacts {
+    std::uint32_t rate = 0;
+    std::uint32_t scale = 0;
+    std::uint32_t frames = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+std::optional<AviFacts> ReadFacts(const std::filesystem::path& file) {
+    if (!std::filesystem::exists(file)) return std::nullopt;
+    const auto b = ReadBytes(file);
+    auto find = [&](const char* tag) -> std::size_t {
+        for (std::size_t i = 0; i + 4 <= b.size(); ++i)
+            if (std::equal(tag, tag + 4, b.begin() + static_cast<long>(i))) return i;
+        return std::string::npos;
+    };
+    AviFacts f;
+    const std::size_t strh = find("strh");
+    const std::size_t strf = find("strf");
+    if (strh == std::string::npos || strf == std::string::npos) return std::nullopt;
+    // strh payload: fccType, fccHandler, dwFlags, wPriority+wLanguage, dwInitialFrames, dwScale, dwRate.
+    f.scale = U32(b, strh + 8 + 20);
+    f.rate = U32(b, strh + 8 + 24);
+    f.width = static_cast<std::int32_t>(U32(b, strf + 8 + 4));
+    f.height = static_cast<std::int32_t>(U32(b, strf + 8 + 8));
+    // avih payload: dwMicroSecPerFrame, dwMaxBytesPerSec, dwPaddingGranularity, dwFlags, dwTotalFrames.
+    const std::size_t avih = find("avih");
+    if (avih == std::string::npos) return std::nullopt;
+    f.frames = U32(b, avih + 8 + 16);
+    return f;
+}
+
+TEST(WriteFramesToAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
+    Fixture fx;
+    fx.WriteFrames(3);
+    const auto out = fx.temp / "fade.avi";
+    fx.Run(out.string(), 5);
+    EXPECT_TRUE(fx.host.messages.empty());
+    const auto facts = ReadFacts(out);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->rate, 5u);
+    EXPECT_EQ(facts->scale, 1u);
+    EXPECT_EQ(facts->width, 5);
+    EXPECT_EQ(facts->height, 3);
+    EXPECT_EQ(fx.host.progress, (std::vector<std::string>{"max 2", "0", "0", "1", "2"}));
+    EXPECT_EQ(fx.host.dialogs, 1);
+    EXPECT_GE(fx.host.events, 3);  // pending events run once per frame
+    EXPECT_FALSE(std::filesystem::exists(fx.temp / "temp.bmp"));
+    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+}
+
+class RateClamp : public ::testing::TestWithParam<std::pair<int, std::uint32_t>> {};
+
+TEST_P(RateClamp, RateIsLimitedToOneThroughThirty) {
+    Fixture fx;
+    fx.count = 2;
+    fx.WriteFrames(2);
+    const auto out = fx.temp / "r.avi";
+    fx.Run(out.string(), static_cast<std::int16_t>(GetParam().first));
+    const auto facts = ReadFacts(out);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->rate, GetParam().second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, RateClamp,
+                         ::testing::Values(std::pair{0, 1u}, std::pair{-7, 1u}, std::pair{1, 1u}, std::pair{30, 30u},
+                                           std::pair{31, 30u}, std::pair{32767, 30u}, std::pair{12, 12u}));
+
+TEST(WriteFramesToAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
+    Fixture fx;
+    fx.WriteFrames(3);
+    const auto out = fx.temp / "keep.avi";
+    WriteBytes(out, {1, 2, 3, 4});
+    fx.host.confirm = false;
+    fx.Run(out.string(), 5);
+    EXPECT_TRUE(fx.host.messages.empty());
+    EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+}
+
+TEST(WriteFramesToAvi, AFolderThatDoesNotExistGivesTheWriteError) {
+    Fixture fx;
+    fx.WriteFrames(2);
+    fx.Run((fx.temp / "missing" / "x.avi").string(), 5);
+    EXPECT_EQ(fx.host.messages, (std::vector<std::string>{"There was an error writing the file."}));
+    EXPECT_EQ(fx.host.captions, (std::vector<std::string>{""}));  // the application's title
+    EXPECT_EQ(fx.host.dialogs, 0);
+}
+
+TEST(WriteFramesToAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
+    Fixture fx;
+    const auto out = fx.temp / "none.avi";
+    WriteBytes(out, {9});
+    vfw::AVIFileInit();
+    try {
+        WriteFramesToAvi(fx.context, out.string(), 5);
+        FAIL() << "no error raised";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::FileNotFound);
+    }
+    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{9}));
+}
+
+TEST(WriteFramesToAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
+    Fixture fx;
+    fx.WriteFrames(2);
+    fx.count = 3;  // frame 2 is missing
+    const auto out = fx.temp / "old.avi";
+    WriteBytes(out, {7, 7});
+    EXPECT_THROW(fx.Run(out.string(), 5), Error);
+    EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{7, 7}));
+    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+}
+
+TEST(WriteFramesToAvi, ZeroImagesWriteNoFrameAndNoMessage) {
+    Fixture fx;
+    fx.WriteFrames(1);
+    fx.count = 0;
+    const auto out = fx.temp / "empty.avi";
+    fx.Run(out.string(), 5);
+    EXPECT_TRUE(fx.host.messages.empty());
+    EXPECT_EQ(fx.host.progress, (std::vector<std::string>{"max -1", "0"}));
+    const auto facts = ReadFacts(out);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->frames, 0u);
+}
+
+TEST(WriteFramesToAvi, FrameNumbersHaveNoLeadingZeros) {
+    Fixture fx;
+    fx.count = 11;
+    fx.WriteFrames(11);
+    const auto out = fx.temp / "eleven.avi";
+    fx.Run(out.string(), 10);
+    EXPECT_TRUE(fx.host.messages.empty());
+    ASSERT_TRUE(ReadFacts(out));
+    EXPECT_EQ(ReadFacts(out)->frames, 11u);
+}
+
+TEST(WriteFramesToAvi, FfmpegDecodesTheRawFramesToTheFramePixels) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffmpeg");
+    Fixture fx;
+    fx.WriteFrames(3, 7, 5);  // odd width: rows are padded in the file
+    const auto out = fx.temp / "decode.avi";
+    fx.Run(out.string(), 5);
+    const auto raw = fx.temp / "frames.rgb";
+    ASSERT_EQ(crossmeld::test::Run("/usr/bin/ffmpeg -v error -i " + Quote(out) + " -f rawvideo -pix_fmt rgb24 " + Quote(raw)), 0);
+    const auto bytes = ReadBytes(raw);
+    ASSERT_EQ(bytes.size(), 3u * 7 * 5 * 3);
+    for (int k = 0; k < 3; ++k)
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 7; ++x) {
+                const std::size_t at = ((static_cast<std::size_t>(k) * 5 + y) * 7 + x) * 3;
+                ASSERT_EQ(bytes[at], 10 * k);
+                ASSERT_EQ(bytes[at + 1], x * 40);
+                ASSERT_EQ(bytes[at + 2], y * 50);
+            }
+}
+
+}  // namespace
