@@ -40,6 +40,8 @@ private:
 
 // Runs a shell command; returns its exit status and, if asked, its standard output.
 int Run(const std::string& command, std::string* output = nullptr);
+// The same, under a name that gtest's Test::Run does not hide inside TEST bodies.
+inline int RunCommand(const std::string& command, std::string* output = nullptr) { return Run(command, output); }
 bool HaveProgram(const std::string& path);
 std::string Quote(const fs::path& path);
 

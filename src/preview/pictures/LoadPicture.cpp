@@ -2,6 +2,7 @@
 
 #include "platform/BitmapFile.h"
 #include "platform/Error.h"
+#include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/JpegDecoder.h"
 #include "preview/pictures/PictureFile.h"
 #include "preview/pictures/PictureFormat.h"
@@ -26,6 +27,7 @@ Picture LoadPictureFromMemory(std::span<const std::uint8_t> bytes) {
         case PictureFormat::Emf: throw Error(ErrorKind::InvalidPicture, "metafile pictures are not supported yet");
         case PictureFormat::Unknown: break;
     }
+    if (LooksLikeIconFile(bytes)) return Picture(FlattenIcon(DecodeIconFile(bytes)));
     throw Error(ErrorKind::InvalidPicture);
 }
 
