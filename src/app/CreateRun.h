@@ -1,0 +1,30 @@
+#pragma once
+// The data of one run of the create command, shared by its frame loop and
+// its output stages. Released when the command returns.
+
+#include <cstdint>
+#include <string>
+
+#include "app/Form1.h"
+#include "fade/ControlMesh.h"
+#include "fade/PixelGrid.h"
+#include "fade/WarpBlendCache.h"
+
+namespace crossmeld {
+
+struct Form1::CreateRun {
+    std::string OutputPath;
+    TriangleList StartList;
+    TriangleList EndList;
+    TriangleList FrameList;  // the frame's intermediate triangles
+    PixelGrid StartPixels;
+    PixelGrid EndPixels;
+    PixelGrid FramePixels;
+    // Source positions found for one frame serve the next while the
+    // triangles do not change; the frames are the same to the byte.
+    modMorphImage::WarpBlendCache Warp;
+    std::int32_t Index = 0;      // i, the frame being made
+    std::int16_t LastIndex = 0;  // N - 1, fixed when the loop starts
+};
+
+}  // namespace crossmeld

@@ -1,0 +1,182 @@
+// The create command: checks the pictures, asks for the output file, makes
+// the frame files in the temporary folder and runs the output stage.
+
+#include "app/CreateRun.h"
+#include "app/ErrorReport.h"
+#include "app/Form1.h"
+#include "app/NumericText.h"
+#include "fade/TransferPixelGrid.h"
+#include "fade/modMorphImage.h"
+#include "imaging/avi/WriteFramesToAvi.h"
+#include "imaging/video/AviFile.h"
+#include "platform/Error.h"
+#include "platform/FileRoutines.h"
+#include "platform/Numeric.h"
+#include "preview/pictures/LoadPicture.h"
+
+namespace crossmeld {
+
+namespace {
+
+constexpr const char* kAviFilter = "AVI Files (*.avi)|*.avi";
+constexpr const char* kGifFilter = "Animated GIF Files (*.gif)|*.gif";
+
+bool HasPicture(const PictureBox& box) {
+    return box.Picture().Handle() != 0;
+}
+
+std::string SizeMismatchMessage() {
+    return "The two pictures are not of the same size.\r\n\r\nPictures must be the same size to morph. "
+           "Please contact " +
+           std::string(kSupportAddress) + " if you have any questions.";
+}
+
+std::string NoPicturesMessage() {
+    return "Please select two pictures to morph. Please contact " + std::string(kSupportAddress) +
+           " if you have any questions.";
+}
+
+}  // namespace
+
+std::string Form1::FramePattern() const {
+    return m_tempFolder + "/Morph_*.bmp";
+}
+
+std::string Form1::FrameFile(std::int32_t index) const {
+    return m_tempFolder + "/Morph_" + std::to_string(index) + ".bmp";
+}
+
+// The GIF output stage, lines 202 to 234, joins the command here; until it
+// does, GIF output writes nothing and the command goes on at 236.
+std::vector<Step> Form1::GifOutputSteps(CreateRun&) {
+    return {};
+}
+
+void Form1::PushButton3_Click() {
+    CreateRun run;
+    auto imageCount = [this] { return TextToInt16(m_text1.Text()); };
+    auto pump = [this] { m_host.DoEvents(); };
+    // A count below 2 has no weight for its last frame; such counts are
+    // refused before any work. Text that cannot be read passes here and is
+    // reported by the steps that read it.
+    auto countRefused = [&] {
+        try {
+            return imageCount() < 2;
+        } catch (const Error&) {
+            return false;
+        }
+    };
+    // Frames fade from the starting picture (weight 0) to the ending one
+    // (weight 1); the weight is divided in double precision, then held in
+    // single precision.
+    auto weight = [&run] {
+        if (run.LastIndex == 0) throw Error(ErrorKind::DivisionByZero);
+        return ToSingle(static_cast<double>(run.Index) / static_cast<double>(run.LastIndex));
+    };
+
+    // clang-format off
+    std::vector<Step> steps{
+        If(100, [this] { return m_isBusy; }, Flow::Return(), Flow::Next()),
+        Do(102, [this] { m_isBusy = true; }),
+        Step{102,
+             [&] {
+                 if (!countRefused()) return Flow::Next();
+                 ShowMessage("The number of frames must be 2 or more.");
+                 return Flow::GoTo(252);
+             },
+             Flow::Next()},
+        If(104, [this] { return HasPicture(m_picOrgStart) && HasPicture(m_picOrgEnd); }, Flow::Next(),
+            Flow::GoTo(250)),
+        If(106,
+            [this] {
+                return static_cast<float>(m_picOrgEnd.ScaleWidth()) == static_cast<float>(m_picOrgStart.ScaleWidth()) &&
+                       static_cast<float>(m_picOrgEnd.ScaleHeight()) == static_cast<float>(m_picOrgStart.ScaleHeight());
+            },
+            Flow::Next(), Flow::GoTo(248)),
+        Do(108, [this] { m_commonDialog1.FileName.clear(); }),
+        Do(110, [this] { m_commonDialog1.DialogTitle = "Select Image"; }),
+        If(112, [this] { return m_option1.Value(); }, Flow::Next(), Flow::GoTo(116)),
+        Do(114, [this] { m_commonDialog1.Filter = kAviFilter; }, Flow::GoTo(120)),
+        If(116, [this] { return m_option2.Value(); }, Flow::Next(), Flow::GoTo(120)),
+        Do(118, [this] { m_commonDialog1.Filter = kGifFilter; }),
+        Do(120, [this] { m_formHost.ShowOpen(m_commonDialog1); }),
+        If(122, [this] { return m_commonDialog1.FileName.empty(); }, Flow::GoTo(252), Flow::Next()),
+        Do(124, [&] { run.OutputPath = m_commonDialog1.FileName; }),
+        Do(126, [this] { SetPointer(MousePointer::Hourglass); }),
+        Do(130, [&] { DeleteFiles(FramePattern(), pump); }),
+        Do(132, [this] { m_morphT.SetPicture(Picture()); }),
+        Do(134, [this] { m_morphT.SetWidth(m_poriginal1.Width()); }),
+        Do(136, [this] { m_morphT.SetHeight(m_poriginal1.Height()); }),
+        Do(138, [&] { modMorphImage::TriangulateMesh(m_startMesh, run.StartList); }),
+        Do(140, [&] { modMorphImage::TriangulateMesh(m_endMesh, run.EndList); }),
+        Do(142, [this] { m_picOrgStart.Cls(); }),
+        Do(144, [this] { m_picOrgEnd.Cls(); }),
+        Do(146, [&] { TransferPixelGrid(m_poriginal1, run.StartPixels, 1); }),
+        Do(148, [&] { TransferPixelGrid(m_poriginal2, run.EndPixels, 1); }),
+        Do(150, [this] { m_prbDetecting.SetMax(100); }),
+        // The loop over i = 0 .. N - 1. A loop entry that fails goes into the
+        // body, with the last index it had.
+        If(152,
+            [&] {
+                run.Index = 0;
+                run.LastIndex = CheckedInt16(static_cast<std::int32_t>(imageCount()) - 1);
+                return run.Index <= run.LastIndex;
+            },
+            Flow::Next(), Flow::GoTo(186)),
+        Do(154, [&] { m_prbDetecting.SetValue((run.Index + 1.0) / static_cast<double>(imageCount()) * 100.0); }),
+        Do(156,
+           [&] {
+               modMorphImage::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
+           }),
+        Do(158, [&] { modMorphImage::PaintTriangleIds(*m_morphT.hDC(), run.FrameList); }),
+        // The capture follows the painting: the blend reads from it which
+        // triangle covers each pixel.
+        Do(160, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 1); }),
+        Do(162,
+           [&] {
+               run.Warp.WarpBlendFrame(run.StartPixels, run.StartList, run.EndPixels, run.EndList,
+                                             run.FramePixels, run.FrameList, weight());
+           }),
+        Do(164, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 2); }),
+        Do(178, [&] { SavePicture(m_morphT.Image(), FrameFile(run.Index)); }),
+        Do(180, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 3); }),
+        Do(182, [this] { m_morphT.Refresh(); }),
+        If(184,
+            [&] {
+                run.Index = CheckedAdd(run.Index, 1);
+                return run.Index <= run.LastIndex;
+            },
+            Flow::GoTo(154), Flow::Next()),
+        Do(186, [&] { TransferPixelGrid(m_poriginal1, run.StartPixels, 3); }),
+        Do(188, [&] { TransferPixelGrid(m_poriginal2, run.EndPixels, 3); }),
+        Do(190, [this] { m_prbDetecting.SetValue(0); }),
+        // The AVI output.
+        If(192, [this] { return m_option1.Value(); }, Flow::Next(), Flow::GoTo(200)),
+        Do(194, [] { vfw::AVIFileInit(); }),
+        Do(196,
+           [&] {
+               AviOutputContext context{m_formHost, m_codecs, m_picSave, imageCount, m_tempFolder};
+               WriteFramesToAvi(context, run.OutputPath, TextToInt16(m_txtFps.Text()));
+           }),
+        Do(198, [] { vfw::AVIFileExit(); }, Flow::GoTo(236)),
+        // The GIF output.
+        If(200, [this] { return m_option2.Value(); }, Flow::Next(), Flow::GoTo(236)),
+    };
+    // clang-format on
+    for (Step& step : GifOutputSteps(run)) steps.push_back(std::move(step));
+    // clang-format off
+    const std::vector<Step> ending{
+        Do(236, [&] { DeleteFiles(FramePattern(), pump); }),
+        Do(242, [this] { ShowMessage("Done."); }),
+        Do(244, [this] { SetPointer(MousePointer::Normal); }),
+        Do(246, [this] { m_prbDetecting.SetValue(0); }, Flow::GoTo(252)),
+        Do(248, [this] { ShowMessage(SizeMismatchMessage()); }, Flow::GoTo(252)),
+        Do(250, [this] { ShowMessage(NoPicturesMessage()); }),
+        Do(252, [this] { m_isBusy = false; }, Flow::Return()),
+    };
+    // clang-format on
+    steps.insert(steps.end(), ending.begin(), ending.end());
+    Run("PushButton3_Click", steps);
+}
+
+}  // namespace crossmeld

@@ -1,0 +1,149 @@
+// Choosing the two pictures: the load commands, the sample pair, the two
+// Clear commands, the control meshes and the pane layouts.
+
+#include <memory>
+
+#include "app/AppRoutines.h"
+#include "app/Form1.h"
+#include "fade/MeshOverlay.h"
+#include "fade/modMorphImage.h"
+#include "platform/Numeric.h"
+#include "preview/pictures/LoadPicture.h"
+
+namespace crossmeld {
+
+namespace {
+
+constexpr const char* kSelectImageTitle = "Select Image";
+constexpr const char* kPictureFilter =
+    "All Supported Image (*.bmp;*.dib;*.jpg;*.jpeg;*.gif;*.wmf;*.emf)|*.bmp;*.dib;*.jpg;*.jpeg;*.gif;*.wmf;*.emf";
+
+bool HasPicture(const PictureBox& box) {
+    return box.Picture().Handle() != 0;
+}
+
+// The dialog returns several chosen files as one text, separated by NULs.
+std::vector<std::string> SplitAtNul(const std::string& text) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t nul = text.find('\0', start);
+        pieces.push_back(text.substr(start, nul == std::string::npos ? std::string::npos : nul - start));
+        if (nul == std::string::npos) break;
+        start = nul + 1;
+    }
+    return pieces;
+}
+
+}  // namespace
+
+std::vector<Step> Form1::ChoosePictureSteps(PictureBox& shown, PictureBox& original, PictureBox& other,
+                                            void (Form1::*layout)()) {
+    // The run's own data lives as long as the steps that use it.
+    auto pieces = std::make_shared<std::vector<std::string>>();
+    auto name = std::make_shared<std::string>();
+    FileDialogState& dialog = m_commonDialog1;
+    // clang-format off
+    return {
+        Do(100, [&dialog] { dialog.FileName.clear(); }),
+        Do(102, [&dialog] { dialog.DialogTitle = kSelectImageTitle; }),
+        Do(104, [&dialog] { dialog.Filter = kPictureFilter; }),
+        Do(106, [this, &dialog] { m_formHost.ShowOpen(dialog); }),
+        If(108, [&dialog] { return dialog.FileName.empty(); }, Flow::Return(), Flow::Next()),
+        Do(110, [&dialog, pieces] { *pieces = SplitAtNul(dialog.FileName); }),
+        If(112, [pieces] { return pieces->size() > 1; }, Flow::GoTo(128), Flow::Next()),
+        Do(114, [pieces, name] { *name = pieces->at(0); }),
+        Do(116, [&shown, name] { shown.SetPicture(LoadPicture(*name)); }),
+        Do(118, [&original, name] { original.SetPicture(LoadPicture(*name)); }),
+        Do(120, [&shown] { shown.SetAutoSize(true); }),
+        Do(122, [this, layout] { (this->*layout)(); }),
+        If(124, [&other] { return !HasPicture(other); }, Flow::Return(), Flow::Next()),
+        Do(126, [this] { ResetControlMeshes(); }, Flow::Return()),
+        Do(128, [this] { ShowMessage("Select one picture only."); }, Flow::Return()),
+    };
+    // clang-format on
+}
+
+void Form1::PushButton1_Click() {
+    Run("PushButton1_Click", ChoosePictureSteps(m_picOrgStart, m_poriginal1, m_picOrgEnd, &Form1::LayoutStartPane));
+}
+
+void Form1::PushButton2_Click() {
+    Run("PushButton2_Click", ChoosePictureSteps(m_picOrgEnd, m_poriginal2, m_picOrgStart, &Form1::LayoutEndPane));
+}
+
+void Form1::PushButton4_Click() {
+    std::string startPath, endPath;
+    // clang-format off
+    const std::vector<Step> steps{
+        Do(100, [&] { startPath = m_programFolder + std::string(kSampleStart); }),
+        Do(102, [&] { m_picOrgStart.SetPicture(LoadPicture(startPath)); }),
+        Do(104, [&] { m_poriginal1.SetPicture(LoadPicture(startPath)); }),
+        Do(106, [this] { m_picOrgStart.SetAutoSize(true); }),
+        Do(108, [this] { LayoutStartPane(); }),
+        If(110, [this] { return HasPicture(m_picOrgEnd); }, Flow::Next(), Flow::GoTo(114)),
+        Do(112, [this] { ResetControlMeshes(); }),
+        Do(114, [&] { endPath = m_programFolder + std::string(kSampleEnd); }),
+        Do(116, [&] { m_picOrgEnd.SetPicture(LoadPicture(endPath)); }),
+        Do(118, [&] { m_poriginal2.SetPicture(LoadPicture(endPath)); }),
+        Do(120, [this] { m_picOrgEnd.SetAutoSize(true); }),
+        Do(122, [this] { LayoutEndPane(); }),
+        If(124, [this] { return HasPicture(m_picOrgStart); }, Flow::Next(), Flow::GoTo(128)),
+        Do(126, [this] { ResetControlMeshes(); }),
+        Do(128,
+           [this] {
+               ShowMessage(
+                   "Pictures must have the similar height and width dimensions for this software to work. "
+                   "Look at these examples.");
+           }),
+    };
+    // clang-format on
+    Run("PushButton4_Click", steps);
+}
+
+std::vector<Step> Form1::ClearPreviewSteps(PictureBox& shown) {
+    // Only the shown picture changes: the full-size copy, the layout and the
+    // meshes stay, and the blank counts as a picture.
+    auto path = std::make_shared<std::string>();
+    // clang-format off
+    return {
+        Do(100, [this, path] { *path = m_programFolder + std::string(kSampleBlank); }),
+        Do(102, [&shown, path] { shown.SetPicture(LoadPicture(*path)); }),
+    };
+    // clang-format on
+}
+
+void Form1::PushButton5_Click() {
+    Run("PushButton5_Click", ClearPreviewSteps(m_picOrgStart));
+}
+
+void Form1::PushButton6_Click() {
+    Run("PushButton6_Click", ClearPreviewSteps(m_picOrgEnd));
+}
+
+void Form1::ResetControlMeshes() {
+    m_startMesh.LineColor = 0xFFFFFF;
+    m_startMesh.PointColor = 255;
+    m_startMesh.Columns = 5;
+    m_startMesh.Rows = 5;
+    m_startMesh.PointRadius = 5;
+    m_startMesh.Width = ToInt32(m_picOrgStart.ScaleWidth());
+    m_startMesh.Height = ToInt32(m_picOrgStart.ScaleHeight());
+    // The end mesh takes the start preview's size too; the create command's
+    // size check refuses pictures that differ.
+    m_endMesh = m_startMesh;
+    modMorphImage::BuildMeshGrid(m_startMesh);
+    modMorphImage::DrawMeshOverlay(m_picOrgStart, m_startMesh, 1);
+    modMorphImage::BuildMeshGrid(m_endMesh);
+    modMorphImage::DrawMeshOverlay(m_picOrgEnd, m_endMesh, 1);
+}
+
+void Form1::LayoutStartPane() {
+    LayoutPane(PreviewPane{m_picScrollStart, m_picOrgStart, m_hscrPicStart, m_vscrPicStart, m_frame4});
+}
+
+void Form1::LayoutEndPane() {
+    LayoutPane(PreviewPane{m_picScrollEnd, m_picOrgEnd, m_hscrPicEnd, m_vscrPicEnd, m_frame5});
+}
+
+}  // namespace crossmeld
