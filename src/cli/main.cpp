@@ -1,18 +1,26 @@
-// crossmeld-cli: the command-line front end.
+// crossmeld-cli: the command-line front end. Without a subcommand it runs the
+// create command of the window on two pictures (or the samples) and writes
+// the fade as an AVI file; subcommands offer smaller jobs.
 //
-// Exit status: 0 when the requested output was written, 1 when the program
-// refused an input or failed, 2 for wrong usage.
+// Exit status: 0 when the output was written, 1 when the program refused an
+// input or failed (the message goes to standard error), 2 for wrong usage.
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
+#include <map>
 #include <string>
 
+#include "cli/CreateJob.h"
+#include "imaging/video/Fourcc.h"
+#include "platform/Allocator.h"
 #include "platform/Error.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace {
+
+using crossmeld::cli::CreateOptions;
 
 int Convert(const std::string& input, const std::string& output) {
     try {
@@ -29,21 +37,59 @@ int Convert(const std::string& input, const std::string& output) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Crossmeld: turns two pictures of the same size into a fade animation.", "crossmeld-cli"};
+    crossmeld::TuneAllocatorForFrames();
+    CLI::App app{
+        "Crossmeld: turns two pictures of the same size into a fade animation.\n\n"
+        "Without --start and --end the sample pair is used. Exactly one of --avi and --gif names the output.",
+        "crossmeld-cli"};
     app.set_version_flag("--version", std::string("crossmeld-cli ") + CROSSMELD_VERSION);
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1);
+
+    CreateOptions create;
+    std::string start, end, avi, gif, codec = "raw", palette = "halftone", dither = "ordered";
+    auto* startOpt = app.add_option("--start", start, "starting picture (BMP, DIB, JPEG, PNG, ICO/CUR)");
+    auto* endOpt = app.add_option("--end", end, "ending picture, of the same size");
+    startOpt->needs(endOpt);
+    endOpt->needs(startOpt);
+    app.add_option("--frames", create.frames, "number of frames (default 10)")->check(CLI::Range(2, 32767));
+    app.add_option("--fps", create.fps, "frames per second (default 5)")->check(CLI::Range(1, 30));
+    auto* aviOpt = app.add_option("--avi", avi, "write the fade as an AVI video");
+    auto* gifOpt = app.add_option("--gif", gif, "write the fade as a looping animated GIF");
+    aviOpt->excludes(gifOpt);
+    app.add_option("--codec", codec, "AVI codec: raw (full frames, default) or mjpeg (Motion JPEG)")
+        ->check(CLI::IsMember({"raw", "mjpeg"}))
+        ->needs(aviOpt);
+    app.add_option("--palette", palette, "GIF palette: halftone (default) or adaptive")
+        ->check(CLI::IsMember({"halftone", "adaptive"}))
+        ->needs(gifOpt);
+    app.add_option("--dither", dither, "GIF dithering: none, ordered (default) or diffusion")
+        ->check(CLI::IsMember({"none", "ordered", "diffusion"}))
+        ->needs(gifOpt);
+    app.add_flag("--quiet", create.quiet, "no progress line");
 
     std::string input, output;
-    CLI::App* convert = app.add_subcommand("convert", "Read a picture (BMP, DIB, JPEG, PNG) and save it as a 24-bit BMP.");
+    CLI::App* convert = app.add_subcommand("convert", "Read a picture and save it as a 24-bit BMP.");
     convert->add_option("INPUT", input, "picture to read")->required();
     convert->add_option("OUTPUT", output, "bitmap file to write")->required();
 
     try {
         app.parse(argc, argv);
+        if (!*convert && avi.empty() && gif.empty()) throw CLI::RequiredError("--avi or --gif");
     } catch (const CLI::ParseError& e) {
-        int code = app.exit(e);
-        return e.get_exit_code() == 0 ? 0 : (code == 0 ? 0 : 2);
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 2;
     }
     if (*convert) return Convert(input, output);
-    return 2;
+
+    if (!gif.empty()) {
+        std::cerr << "crossmeld-cli: GIF output is not available yet\n";
+        return 2;
+    }
+    if (!start.empty()) {
+        create.start = start;
+        create.end = end;
+    }
+    create.output = avi;
+    create.codec = codec == "mjpeg" ? crossmeld::vfw::kHandlerMjpg : crossmeld::vfw::kHandlerDib;
+    return crossmeld::cli::RunCreateJob(create, stdout, stderr);
 }

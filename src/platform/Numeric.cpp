@@ -9,13 +9,15 @@
 namespace crossmeld {
 
 double RoundHalfEven(double value) noexcept {
-    // Explicit ties-to-even so the result never depends on the floating-point
-    // environment's rounding mode.
-    double floor = std::floor(value);
-    double diff = value - floor;
+    // Explicit ties-to-even, so the result never depends on the floating-point
+    // environment's rounding mode. At or beyond 2^52 in magnitude every double
+    // is a whole number (NaN and infinities pass through as well).
+    if (!(std::fabs(value) < 4503599627370496.0)) return value;
+    const double floor = std::floor(value);
+    const double diff = value - floor;  // exact below 2^52
     if (diff < 0.5) return floor;
     if (diff > 0.5) return floor + 1.0;
-    return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
+    return (static_cast<std::int64_t>(floor) & 1) == 0 ? floor : floor + 1.0;
 }
 
 namespace {

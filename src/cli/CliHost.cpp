@@ -1,0 +1,75 @@
+#include "cli/CliHost.h"
+
+namespace crossmeld::cli {
+
+std::string TerminalText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+CliHost::CliHost(std::FILE* err, bool progress, std::uint32_t codec, std::FILE* out)
+    : m_err(err), m_out(out), m_progress(progress), m_codec(codec) {}
+
+MsgResult CliHost::MessageBox(const std::string& text, MsgIcon icon, MsgButtons, const std::string&) {
+    FinishProgress();
+    m_messages.push_back({text, icon});
+    std::FILE* stream = text == "Done." ? m_out : m_err;
+    std::fprintf(stream, "%s\n", TerminalText(text).c_str());
+    std::fflush(stream);
+    return MsgResult::OK;
+}
+
+void CliHost::ShowOpen(FileDialogState& state) {
+    state.FileName = m_nextFileName;
+    m_nextFileName.clear();
+}
+
+bool CliHost::ChooseCodec(vfw::AviCompressOptions& options) {
+    options.fccHandler = m_codec;
+    options.dwQuality = vfw::ICQUALITY_DEFAULT;
+    return true;
+}
+
+void CliHost::SetProgressMax(double maximum) {
+    m_max = maximum;
+    m_shownPercent = -1;
+    DrawProgress();
+}
+
+void CliHost::SetProgressValue(double value) {
+    m_value = value;
+    DrawProgress();
+}
+
+void CliHost::DrawProgress() {
+    if (!m_progress || m_max <= 0) return;
+    double fraction = m_value / m_max;
+    if (fraction < 0) fraction = 0;
+    if (fraction > 1) fraction = 1;
+    const int percent = static_cast<int>(fraction * 100.0);
+    if (percent == m_shownPercent) return;
+    m_shownPercent = percent;
+    constexpr int kWidth = 30;
+    const int filled = percent * kWidth / 100;
+    std::fprintf(m_err, "\r[%.*s%*s] %3d%%", filled, "##############################", kWidth - filled, "", percent);
+    std::fflush(m_err);
+    m_lineOpen = true;
+}
+
+void CliHost::FinishProgress() {
+    if (!m_lineOpen) return;
+    std::fprintf(m_err, "\r%*s\r", 40, "");
+    std::fflush(m_err);
+    m_lineOpen = false;
+}
+
+}  // namespace crossmeld::cli

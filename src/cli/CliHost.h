@@ -1,0 +1,61 @@
+#pragma once
+// The command line's Host: message boxes go to standard error exactly as the
+// window would show them, the file dialog answers with the path given on the
+// command line, the codec dialog with the codec named there, and progress is
+// a line on the terminal.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "imaging/video/CodecChooser.h"
+#include "platform/Host.h"
+
+namespace crossmeld::cli {
+
+struct ShownMessage {
+    std::string text;
+    MsgIcon icon;
+};
+
+class CliHost final : public Host, public vfw::CodecChooser {
+public:
+    // "Done." goes to out, every other message to err.
+    CliHost(std::FILE* err, bool progress, std::uint32_t codec, std::FILE* out);
+
+    MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
+                         const std::string& caption) override;
+    void ShowOpen(FileDialogState& state) override;
+    void DoEvents() override {}
+    void SetMousePointer(MousePointer) override {}
+    void SetFocus(FocusTarget) override {}
+    void SetProgressMax(double maximum) override;
+    void SetProgressValue(double value) override;
+    bool ChooseCodec(vfw::AviCompressOptions& options) override;
+
+    // The answer the next file dialog gives ("" = cancelled).
+    void SetNextFileName(std::string name) { m_nextFileName = std::move(name); }
+    const std::vector<ShownMessage>& messages() const noexcept { return m_messages; }
+    // Ends the progress line, if one is showing.
+    void FinishProgress();
+
+private:
+    void DrawProgress();
+
+    std::FILE* m_err;
+    std::FILE* m_out;
+    bool m_progress;
+    std::uint32_t m_codec;
+    std::string m_nextFileName;
+    std::vector<ShownMessage> m_messages;
+    double m_max = 100;
+    double m_value = 0;
+    int m_shownPercent = -1;
+    bool m_lineOpen = false;
+};
+
+// A message box text as a terminal shows it: carriage return + line feed,
+// and a carriage return alone, become line feeds.
+std::string TerminalText(const std::string& text);
+
+}  // namespace crossmeld::cli

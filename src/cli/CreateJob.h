@@ -1,0 +1,30 @@
+#pragma once
+// The create job of the command line: the window's workflow, driven through
+// the same handlers with a non-interactive Host.
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace crossmeld::cli {
+
+struct CreateOptions {
+    std::optional<std::string> start;  // both or neither; neither loads the samples
+    std::optional<std::string> end;
+    std::int32_t frames = 10;  // the defaults of a first start
+    std::int32_t fps = 5;
+    bool gif = false;  // false: AVI output
+    std::string output;
+    std::uint32_t codec = 0;  // AVI handler: full frames or Motion JPEG
+    std::int16_t paletteMode = 0;
+    std::int16_t ditherMethod = 0;
+    bool quiet = false;
+};
+
+// Runs the job in a private temporary folder and removes it afterwards.
+// Returns the exit status: 0 when the output file was written, 1 when the
+// program showed a failure or refused an input.
+int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err);
+
+}  // namespace crossmeld::cli

@@ -1,0 +1,140 @@
+// crossmeld-cli as a user runs it: exit statuses, where messages go, and the
+// files it writes (checked with ffprobe and ffmpeg).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/raster/Surface.h"
+#include "preview/pictures/LoadPicture.h"
+#include "support/TestSupport.h"
+
+using namespace crossmeld;
+using namespace crossmeld::test;
+
+namespace {
+
+std::string Cli() { return (fs::path(CROSSMELD_BIN_DIR) / "crossmeld-cli").string(); }
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result RunCli(const TempDir& dir, const std::string& args) {
+    const auto errFile = dir / "stderr.txt";
+    Result r;
+    r.status = RunCommand("cd " + Quote(dir.path()) + " && TEMP=" + Quote(dir.path()) + " " + Quote(Cli()) + " " +
+                              args + " 2>" + Quote(errFile),
+                          &r.out);
+    if (std::filesystem::exists(errFile)) {
+        const auto bytes = ReadBytes(errFile);
+        r.err.assign(bytes.begin(), bytes.end());
+    }
+    return r;
+}
+
+void WritePicture(const fs::path& path, int width, int height, std::uint8_t level) {
+    auto s = Surface::Create(width, height, 24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) s->SetPixel(x, y, Rgb(level, static_cast<std::uint8_t>(x), 0));
+    SavePicture(*s, path.string());
+}
+
+TEST(Cli, HelpAndVersionAndWrongUsage) {
+    TempDir dir;
+    Result help = RunCli(dir, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--avi"), std::string::npos);
+    EXPECT_NE(help.out.find("--gif"), std::string::npos);
+    Result version = RunCli(dir, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.out.find("crossmeld-cli"), std::string::npos);
+    EXPECT_EQ(RunCli(dir, "").status, 2);                                  // no output named
+    EXPECT_EQ(RunCli(dir, "--avi a.avi --gif b.gif").status, 2);            // both outputs
+    EXPECT_EQ(RunCli(dir, "--frames 1 --avi a.avi").status, 2);             // fewer than two frames
+    EXPECT_EQ(RunCli(dir, "--fps 0 --avi a.avi").status, 2);
+    EXPECT_EQ(RunCli(dir, "--start a.bmp --avi a.avi").status, 2);          // start without end
+    EXPECT_EQ(RunCli(dir, "--codec h264 --avi a.avi").status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.avi"));
+}
+
+TEST(Cli, MakesTheAviWithTheCountRateAndSize) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffprobe");
+    TempDir dir;
+    WritePicture(dir / "a.bmp", 21, 13, 0);
+    WritePicture(dir / "b.bmp", 21, 13, 200);
+    Result r = RunCli(dir, "--start a.bmp --end b.bmp --frames 5 --fps 10 --avi fade.avi");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done.\n");
+    std::string probe;
+    ASSERT_EQ(RunCommand("/usr/bin/ffprobe -v error -count_frames -show_entries "
+                         "stream=codec_name,width,height,r_frame_rate,nb_read_frames -of compact=p=0:nk=1 " +
+                             Quote(dir / "fade.avi"),
+                         &probe),
+              0);
+    EXPECT_EQ(probe, "rawvideo|21|13|10/1|5\n");
+    // The middle frame mixes 0 and 200 with weight 0.5: 100 in red.
+    const auto raw = dir / "frames.rgb";
+    ASSERT_EQ(RunCommand("/usr/bin/ffmpeg -v error -i " + Quote(dir / "fade.avi") + " -f rawvideo -pix_fmt rgb24 " +
+                         Quote(raw)),
+              0);
+    const auto bytes = ReadBytes(raw);
+    ASSERT_EQ(bytes.size(), 5u * 21 * 13 * 3);
+    const std::size_t frame2 = 2u * 21 * 13 * 3;
+    EXPECT_EQ(bytes[frame2], 100);
+    EXPECT_EQ(bytes[frame2 + 3 * 7 + 1], 7);  // green carries x
+    // Nothing is left in the temporary folder but our own files.
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().rfind("crossmeld-", 0), std::string::npos) << e.path();
+}
+
+TEST(Cli, MotionJpegOutput) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffprobe");
+    TempDir dir;
+    WritePicture(dir / "a.bmp", 32, 16, 10);
+    WritePicture(dir / "b.bmp", 32, 16, 90);
+    ASSERT_EQ(RunCli(dir, "--start a.bmp --end b.bmp --frames 3 --avi m.avi --codec mjpeg").status, 0);
+    std::string probe;
+    RunCommand("/usr/bin/ffprobe -v error -show_entries stream=codec_name -of compact=p=0:nk=1 " + Quote(dir / "m.avi"),
+               &probe);
+    EXPECT_EQ(probe, "mjpeg\n");
+}
+
+TEST(Cli, RefusedInputsExitWithOneAndKeepAnExistingOutput) {
+    TempDir dir;
+    WritePicture(dir / "a.bmp", 20, 10, 0);
+    WritePicture(dir / "b.bmp", 21, 10, 0);
+    WriteBytes(dir / "keep.avi", {1, 2, 3});
+    Result sizes = RunCli(dir, "--start a.bmp --end b.bmp --avi keep.avi");
+    EXPECT_EQ(sizes.status, 1);
+    EXPECT_NE(sizes.err.find("The two pictures are not of the same size."), std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "keep.avi"), (std::vector<std::uint8_t>{1, 2, 3}));
+
+    Result missing = RunCli(dir, "--start nothere.bmp --end b.bmp --avi x.avi");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("in Crossmeld2021/08/31.Form1.PushButton1_Click at line 116"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.avi"));
+
+    Result folder = RunCli(dir, "--start a.bmp --end a.bmp --avi missing/x.avi");
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("There was an error writing the file."), std::string::npos);
+}
+
+TEST(Cli, WithoutPicturesTheSamplesAreUsed) {
+    TempDir dir;
+    Result r = RunCli(dir, "--frames 2 --avi s.avi --quiet");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("Pictures must have the similar height and width dimensions"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "s.avi"));
+}
+
+TEST(Cli, ConvertSavesABitmap) {
+    TempDir dir;
+    Result r = RunCli(dir, "convert " + Quote(SourceDir() / "Samples" / "face1.jpg") + " face.bmp");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(LoadPicture((dir / "face.bmp").string()).Width(), 320);
+    EXPECT_EQ(RunCli(dir, "convert nothere.jpg x.bmp").status, 1);
+}
+
+}  // namespace
