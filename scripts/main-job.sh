@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine (packages), builds Crossmeld and runs its
-# main job on the shipped sample pictures. Results go to out/.
+# main job on the shipped sample pictures: the sample fade, written to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -9,6 +9,8 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$BUILD" -j"$(nproc)" --target crossmeld-cli
 mkdir -p out
 CLI="$BUILD/bin/crossmeld-cli"
-"$CLI" convert "$BUILD/bin/Samples/face2.jpg" out/face2.bmp
-"$CLI" convert "$BUILD/bin/Samples/face1.jpg" out/face1.bmp
-echo "wrote out/face2.bmp and out/face1.bmp"
+# Without --start and --end the command line loads the sample pair, as the
+# window's "Load Sample/Example Images" does.
+"$CLI" --frames 30 --fps 10 --avi out/fade.avi
+"$CLI" --frames 30 --fps 10 --avi out/fade-mjpeg.avi --codec mjpeg
+echo "wrote out/fade.avi (uncompressed) and out/fade-mjpeg.avi (Motion JPEG)"
