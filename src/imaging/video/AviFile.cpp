@@ -143,9 +143,8 @@ AviStatus AVIStreamWrite(const AviStreamHandle& stream, std::int32_t /*start*/, 
 }
 
 AviStatus AVIStreamRelease(AviStreamHandle& stream) noexcept {
-    auto& object = Access::Object(stream);
-    if (!object) return AVIERR_BADHANDLE;
-    object.reset();
+    if (!stream) return AVIERR_BADHANDLE;
+    stream = AviStreamHandle{};  // drops the writing or the reading stream
     return AVIERR_OK;
 }
 

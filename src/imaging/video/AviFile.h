@@ -32,7 +32,9 @@ namespace crossmeld::vfw {
 
 class AviWriter;
 class AviStream;
+class AviReader;
 struct AviHandleAccess;
+struct AviReadAccess;
 
 // A file handle: null until AVIFileOpen succeeds, null again after
 // AVIFileRelease.
@@ -45,14 +47,18 @@ private:
     std::shared_ptr<AviWriter> m_object;
 };
 
-// A stream handle: null until created, null again after AVIStreamRelease.
+// A stream handle: null until created (or opened for reading, see
+// AviStreamRead.h), null again after AVIStreamRelease. It holds a writing
+// stream or a reading stream, never both.
 class AviStreamHandle {
 public:
-    explicit operator bool() const noexcept { return m_object != nullptr; }
+    explicit operator bool() const noexcept { return m_object != nullptr || m_reader != nullptr; }
 
 private:
     friend struct AviHandleAccess;
+    friend struct AviReadAccess;
     std::shared_ptr<AviStream> m_object;
+    std::shared_ptr<AviReader> m_reader;
 };
 
 // Library use is counted; an AVIFileExit without a matching AVIFileInit does
@@ -99,6 +105,7 @@ AviStatus AVIStreamWrite(const AviStreamHandle& stream, std::int32_t start, std:
                          const std::uint8_t* data, std::int32_t bytes, std::uint32_t flags,
                          std::int32_t* samplesWritten, std::int32_t* bytesWritten) noexcept;
 
+// Releases a writing or a reading stream.
 AviStatus AVIStreamRelease(AviStreamHandle& stream) noexcept;
 
 // Completes the file and puts it at the path: 0 when committed,

@@ -1,0 +1,32 @@
+#pragma once
+// The LZW encoder of GIF image data. It compresses the palette indices of
+// one 8-bit surface into the variable-length-code stream of GIF89a and
+// writes it as data sub-blocks (a length byte of 1 .. 254, then the data;
+// codes packed least significant bit first). The caller writes the minimum
+// code size byte before and the block terminator after.
+//
+// The dictionary is an open-addressed hash of 5003 slots; codes grow from
+// the initial width to 12 bits and a clear code restarts the dictionary
+// once all 4096 codes are taken.
+
+#include <cstdint>
+
+#include "platform/ByteWriter.h"
+
+namespace crossmeld {
+
+class cDIB;
+
+namespace mGIFLZWEnc {
+
+// Encodes the surface's pixels with codes starting initialWidth bits wide
+// (the minimum code size + 1, 3 .. 9). Rows are delivered top to bottom, or
+// in the four interlace passes when interlaced and the surface has more
+// than 4 rows; only the first Width bytes of each row are read. A surface
+// that is empty or not 8 bits per pixel writes nothing.
+// Error(InvalidProcedureCall) for an initial width outside 3 .. 9, and
+// Error(PathFileAccessError) as soon as a write to the writer fails.
+void EncodeFrame(ByteWriter& out, const cDIB& surface, std::uint8_t initialWidth, bool interlaced);
+
+}  // namespace mGIFLZWEnc
+}  // namespace crossmeld
