@@ -13,4 +13,5 @@ CLI="$BUILD/bin/crossmeld-cli"
 # window's "Load Sample/Example Images" does.
 "$CLI" --frames 30 --fps 10 --avi out/fade.avi
 "$CLI" --frames 30 --fps 10 --avi out/fade-mjpeg.avi --codec mjpeg
-echo "wrote out/fade.avi (uncompressed) and out/fade-mjpeg.avi (Motion JPEG)"
+"$CLI" --frames 30 --fps 10 --gif out/fade.gif
+echo "wrote out/fade.avi (uncompressed), out/fade-mjpeg.avi (Motion JPEG) and out/fade.gif (looping GIF)"

@@ -56,6 +56,10 @@ TEST(Cli, HelpAndVersionAndWrongUsage) {
     EXPECT_EQ(RunCli(dir, "--fps 0 --avi a.avi").status, 2);
     EXPECT_EQ(RunCli(dir, "--start a.bmp --avi a.avi").status, 2);          // start without end
     EXPECT_EQ(RunCli(dir, "--codec h264 --avi a.avi").status, 2);
+    EXPECT_EQ(RunCli(dir, "--codec mjpeg --gif a.gif").status, 2);         // codec is for AVI output
+    EXPECT_EQ(RunCli(dir, "--palette adaptive --avi a.avi").status, 2);     // palette is for GIF output
+    EXPECT_EQ(RunCli(dir, "--dither bayer --gif a.gif").status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a.gif"));
     EXPECT_FALSE(std::filesystem::exists(dir / "a.avi"));
 }
 
@@ -119,6 +123,65 @@ TEST(Cli, RefusedInputsExitWithOneAndKeepAnExistingOutput) {
     Result folder = RunCli(dir, "--start a.bmp --end a.bmp --avi missing/x.avi");
     EXPECT_EQ(folder.status, 1);
     EXPECT_NE(folder.err.find("There was an error writing the file."), std::string::npos);
+}
+
+TEST(Cli, MakesALoopingGifThatFfmpegAndImageMagickRead) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffprobe");
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/identify");
+    TempDir dir;
+    // Levels of the 216-colour cube: the ordered dither keeps them exact.
+    auto plain = [&](const fs::path& path, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        auto s = Surface::Create(24, 10, 24);
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 24; ++x) s->SetPixel(x, y, Rgb(r, g, b));
+        SavePicture(*s, path.string());
+    };
+    plain(dir / "a.bmp", 255, 0, 51);
+    plain(dir / "b.bmp", 0, 102, 204);
+    Result r = RunCli(dir, "--start a.bmp --end b.bmp --frames 6 --fps 5 --gif fade.gif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Done.\n");
+
+    std::string probe;
+    ASSERT_EQ(RunCommand("/usr/bin/ffprobe -v error -count_frames -show_entries stream=codec_name,width,height,"
+                         "nb_read_frames -of compact=p=0:nk=1 " +
+                             Quote(dir / "fade.gif"),
+                         &probe),
+              0);
+    EXPECT_EQ(probe, "gif|24|10|6\n");
+    const auto raw = dir / "frames.rgb";
+    ASSERT_EQ(RunCommand("/usr/bin/ffmpeg -v error -i " + Quote(dir / "fade.gif") +
+                         " -vsync passthrough -f rawvideo -pix_fmt rgb24 " + Quote(raw)),
+              0);
+    const auto bytes = ReadBytes(raw);
+    ASSERT_EQ(bytes.size(), 6u * 24 * 10 * 3);
+    const std::size_t last = 5u * 24 * 10 * 3;
+    EXPECT_EQ((std::vector<int>{bytes[0], bytes[1], bytes[2]}), (std::vector<int>{255, 0, 51}));
+    EXPECT_EQ((std::vector<int>{bytes[last], bytes[last + 1], bytes[last + 2]}), (std::vector<int>{0, 102, 204}));
+
+    // ImageMagick: every frame 20 hundredths (5 frames a second), endless loop.
+    std::string delays;
+    ASSERT_EQ(RunCommand("/usr/bin/identify -format '%T ' " + Quote(dir / "fade.gif"), &delays), 0);
+    EXPECT_EQ(delays, "20 20 20 20 20 20 ");
+    std::string verbose;
+    RunCommand("/usr/bin/identify -verbose " + Quote((dir / "fade.gif").string() + "[0]") + " | grep -i iterations",
+               &verbose);
+    EXPECT_NE(verbose.find("Iterations: 0"), std::string::npos) << verbose;
+}
+
+TEST(Cli, GifPaletteAndDitherChoices) {
+    TempDir dir;
+    WritePicture(dir / "a.bmp", 16, 8, 30);
+    WritePicture(dir / "b.bmp", 16, 8, 220);
+    for (const char* choice : {"--palette adaptive --dither diffusion", "--palette halftone --dither none",
+                               "--palette adaptive --dither ordered"}) {
+        Result r = RunCli(dir, std::string("--start a.bmp --end b.bmp --frames 3 --gif c.gif --quiet ") + choice);
+        EXPECT_EQ(r.status, 0) << choice << ": " << r.err;
+        const auto bytes = ReadBytes(dir / "c.gif");
+        ASSERT_GE(bytes.size(), 6u);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "GIF89a");
+        std::filesystem::remove(dir / "c.gif");
+    }
 }
 
 TEST(Cli, WithoutPicturesTheSamplesAreUsed) {

@@ -292,17 +292,6 @@ TEST_F(Create, UnreadableCountIsReportedByTheStepsThatReadIt) {
     EXPECT_FALSE(form.IsBusy());
 }
 
-TEST_F(Create, GifChoiceMakesTheFramesAndWritesNoFileYet) {
-    LoadPair(10, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
-    form.Option2().SetValue(true);
-    form.Text1().SetText("2");
-    host.QueueFile((inputs / "fade.gif").string());
-    form.PushButton3_Click();
-    EXPECT_EQ(frames.size(), 2u);
-    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Done."}));
-    EXPECT_FALSE(AnyFrameFileLeft());
-}
-
 class CreateAvi : public Create {
 protected:
     CreateAvi() {

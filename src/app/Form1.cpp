@@ -2,6 +2,7 @@
 
 #include "app/AppRoutines.h"
 #include "app/NumericText.h"
+#include "colour/mDither8bpp.h"
 #include "platform/Error.h"
 #include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
@@ -154,8 +155,9 @@ void Form1::Form_Load() {
         Do(146, [this] { m_poriginal1.SetScaleMode(PictureBox::kPixels); }),
         Do(148, [this] { m_poriginal2.SetScaleMode(PictureBox::kPixels); }),
         Do(150, [this] { m_morphT.SetScaleMode(PictureBox::kPixels); }),
-        // Lines 152 to 156 (InitDitherTables, SetPaletteMode(0),
-        // SetDitherMethod(0)) join here with the colour-reduction module.
+        Do(152, [] { mDither8bpp::InitDitherTables(); }),
+        Do(154, [] { mDither8bpp::SetPaletteMode(0); }),
+        Do(156, [] { mDither8bpp::SetDitherMethod(0); }),
     };
     // clang-format on
     Run("Form_Load", steps);

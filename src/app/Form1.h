@@ -22,6 +22,7 @@
 #include "app/StepRunner.h"
 #include "app/TextField.h"
 #include "fade/ControlMesh.h"
+#include "imaging/video/CodecChooser.h"
 #include "platform/Folders.h"
 #include "platform/Host.h"
 #include "platform/Picture.h"
@@ -34,10 +35,6 @@
 namespace crossmeld {
 
 class cGIF;  // the animated GIF document of the GIF output stage
-
-namespace vfw {
-class CodecChooser;
-}
 
 class Form1 {
 public:
@@ -87,6 +84,12 @@ public:
     void ResetControlMeshes();
     void LayoutStartPane();
     void LayoutEndPane();
+
+    // The colour reduction of the GIF output: the palette mode (0 the
+    // 216-colour cube, 1 adaptive) and the dither method the GIF stage sets
+    // before its import (0 none, 1 ordered, 2 diffusion). The window keeps
+    // the start-up choice, cube and ordered; the command line may pick.
+    void SetGifReduction(std::int32_t paletteMode, std::int32_t ditherMethod);
 
     // ---- Window state -----------------------------------------------------
     const std::string& Caption() const noexcept { return m_caption; }
@@ -152,6 +155,7 @@ private:
     std::vector<Step> ClearPreviewSteps(PictureBox& shown);
     // The GIF output stage (lines 200 to 234 of the create command).
     std::vector<Step> GifOutputSteps(CreateRun& run);
+    std::string TempAviFile() const;
     std::string FramePattern() const;
     std::string FrameFile(std::int32_t index) const;
 
@@ -206,6 +210,11 @@ private:
     // Created by the GIF output stage the first time it runs; kept until the
     // window closes.
     std::shared_ptr<cGIF> m_gifDoc;
+    std::int32_t m_gifDitherMethod = 1;
+    // The GIF stage's temporary AVI holds full frames: it is read back at
+    // once, so a lossy codec would only cost quality, and no codec question
+    // is asked for it.
+    vfw::FixedCodecChooser m_rawCodec{vfw::kHandlerDib};
 };
 
 }  // namespace crossmeld

@@ -4,10 +4,15 @@
 #include "app/CreateRun.h"
 #include "app/ErrorReport.h"
 #include "app/Form1.h"
+#include "app/HostImportProgress.h"
 #include "app/NumericText.h"
 #include "fade/TransferPixelGrid.h"
 #include "fade/modMorphImage.h"
+#include "colour/mDither8bpp.h"
+#include "gif/GifProgress.h"
+#include "gif/cGIF.h"
 #include "imaging/avi/WriteFramesToAvi.h"
+#include "imaging/avi/mAVIImp.h"
 #include "imaging/video/AviFile.h"
 #include "platform/Error.h"
 #include "platform/FileRoutines.h"
@@ -46,10 +51,61 @@ std::string Form1::FrameFile(std::int32_t index) const {
     return m_tempFolder + "/Morph_" + std::to_string(index) + ".bmp";
 }
 
-// The GIF output stage, lines 202 to 234, joins the command here; until it
-// does, GIF output writes nothing and the command goes on at 236.
-std::vector<Step> Form1::GifOutputSteps(CreateRun&) {
-    return {};
+std::string Form1::TempAviFile() const {
+    return m_tempFolder + "/temp.avi";
+}
+
+// The GIF output: the frame files become a temporary AVI, the AVI's frames
+// are reduced to the palette and imported into the window's GIF document,
+// and the document is saved to the chosen file. Continues at 236, except
+// after a failed import, which ends the command at once.
+std::vector<Step> Form1::GifOutputSteps(CreateRun& run) {
+    auto imageCount = [this] { return TextToInt16(m_text1.Text()); };
+    auto pump = [this] { m_host.DoEvents(); };
+    // clang-format off
+    return {
+        Do(202, [] { vfw::AVIFileInit(); }),
+        Do(204,
+           [this, imageCount] {
+               AviOutputContext context{m_formHost, m_rawCodec, m_picSave, imageCount, m_tempFolder};
+               WriteFramesToAvi(context, TempAviFile(), TextToInt16(m_txtFps.Text()));
+           }),
+        Do(206, [] { vfw::AVIFileExit(); }),
+        Do(208, [this] { m_prbDetecting.SetValue(0); }),
+        Do(210, [this] { mDither8bpp::SetDitherMethod(m_gifDitherMethod); }),
+        Do(212,
+           [this] {
+               if (!m_gifDoc) m_gifDoc = std::make_shared<cGIF>();
+               m_gifDoc->Destroy();
+           }),
+        If(214,
+           [this] {
+               HostImportProgress progress(m_formHost);
+               return !ImportAviToGif(TempAviFile(), *m_gifDoc, progress);
+           },
+           Flow::Next(), Flow::GoTo(220)),
+        Do(216, [this, pump] { DeleteFiles(TempAviFile(), pump); }),
+        Do(218, [this] { ShowMessage("Unexpected error creating GIF file."); }, Flow::GoTo(244)),
+        If(220, [this] { return m_gifDoc->FramesCount() == 0; }, Flow::Next(), Flow::GoTo(224)),
+        Do(222, [this] { ShowMessage("Nothing to save"); }, Flow::GoTo(234)),
+        Do(224, [this] { m_host.DoEvents(); }),
+        Do(226, [this] { SetPointer(MousePointer::Hourglass); }),
+        If(228,
+           [this, &run, pump] {
+               HostGifProgress progress(m_formHost);
+               return !m_gifDoc->Save(run.OutputPath, progress, pump);
+           },
+           Flow::Next(), Flow::GoTo(234)),
+        Do(230, [this] { SetPointer(MousePointer::Normal); }),
+        Do(232, [this] { ShowMessage("Unexpected error saving GIF file."); }),
+        Do(234, [this, pump] { DeleteFiles(TempAviFile(), pump); }),
+    };
+    // clang-format on
+}
+
+void Form1::SetGifReduction(std::int32_t paletteMode, std::int32_t ditherMethod) {
+    mDither8bpp::SetPaletteMode(paletteMode);
+    m_gifDitherMethod = ditherMethod;
 }
 
 void Form1::PushButton3_Click() {

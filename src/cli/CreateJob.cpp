@@ -82,6 +82,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     form.Text1().SetText(std::to_string(options.frames));
     form.txtFPS().SetText(std::to_string(options.fps));
     if (options.gif) {
+        form.SetGifReduction(options.paletteMode, options.ditherMethod);
         form.Option2().SetValue(true);
     } else {
         form.Option1().SetValue(true);

@@ -17,8 +17,8 @@ struct CreateOptions {
     bool gif = false;  // false: AVI output
     std::string output;
     std::uint32_t codec = 0;  // AVI handler: full frames or Motion JPEG
-    std::int16_t paletteMode = 0;
-    std::int16_t ditherMethod = 0;
+    std::int32_t paletteMode = 0;   // GIF: 0 the 216-colour cube, 1 adaptive
+    std::int32_t ditherMethod = 1;  // GIF: 0 none, 1 ordered, 2 diffusion
     bool quiet = false;
 };
 

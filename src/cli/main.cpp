@@ -1,6 +1,6 @@
 // crossmeld-cli: the command-line front end. Without a subcommand it runs the
 // create command of the window on two pictures (or the samples) and writes
-// the fade as an AVI file; subcommands offer smaller jobs.
+// the fade as an AVI video or an animated GIF; subcommands offer smaller jobs.
 //
 // Exit status: 0 when the output was written, 1 when the program refused an
 // input or failed (the message goes to standard error), 2 for wrong usage.
@@ -81,15 +81,14 @@ int main(int argc, char** argv) {
     }
     if (*convert) return Convert(input, output);
 
-    if (!gif.empty()) {
-        std::cerr << "crossmeld-cli: GIF output is not available yet\n";
-        return 2;
-    }
     if (!start.empty()) {
         create.start = start;
         create.end = end;
     }
-    create.output = avi;
+    create.gif = !gif.empty();
+    create.output = create.gif ? gif : avi;
     create.codec = codec == "mjpeg" ? crossmeld::vfw::kHandlerMjpg : crossmeld::vfw::kHandlerDib;
+    create.paletteMode = palette == "adaptive" ? 1 : 0;
+    create.ditherMethod = dither == "none" ? 0 : dither == "diffusion" ? 2 : 1;
     return crossmeld::cli::RunCreateJob(create, stdout, stderr);
 }

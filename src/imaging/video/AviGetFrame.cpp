@@ -15,6 +15,12 @@
 
 namespace crossmeld::vfw {
 
+// Huffman-coded JPEG spends at least one bit per 8 x 8 block of each
+// component (a DC code), even on a flat picture: at most 512 pixels per
+// byte. A frame whose header claims more than twice that is a damaged or
+// hostile one whose decode would only fill a huge buffer with grey.
+constexpr std::uint64_t kMaxJpegPixelsPerByte = 1024;
+
 // Decodes the frames of one stream into one packed DIB buffer, whose header
 // and colour table are written once.
 class AviFrameReader {
@@ -66,6 +72,10 @@ private:
     bool DecodeJpeg(std::uint32_t k) {
         const auto size = m_reader->ChunkSize(k);
         if (!size || *size > kMaxDibImageBytes) return false;
+        // A frame too large for its data is refused before its rows are
+        // allocated and decoded.
+        const std::uint64_t pixels = std::uint64_t(m_out.width) * std::uint64_t(m_out.height);
+        if (pixels > kMaxJpegPixelsPerByte * *size) return false;
         m_chunk.resize(*size);
         if (!m_reader->ReadChunk(k, m_chunk)) return false;
         try {

@@ -8,8 +8,10 @@
 //
 // Full frames (1, 4, 8, 16, 24 or 32 bits per pixel, uncompressed) come in
 // their own depth and row order (biHeight negative for top-down rows);
-// Motion JPEG frames come as 24-bit bottom-up DIBs. The pixel bytes of a
-// full frame are its chunk's first bytes: rows padded to four bytes, or,
+// Motion JPEG frames come as 24-bit bottom-up DIBs, except a frame that
+// claims more than 1024 pixels per byte of its data (far beyond what
+// Huffman-coded JPEG can reach), which is not delivered. The pixel bytes of
+// a full frame are its chunk's first bytes: rows padded to four bytes, or,
 // when the chunk is too short for that but holds every row unpadded (as
 // some writers store them), those rows padded here.
 

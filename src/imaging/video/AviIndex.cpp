@@ -45,11 +45,16 @@ std::uint64_t U64le(ByteReader& in) {
     return low | std::uint64_t{in.u32le()} << 32;
 }
 
-// One 'ix##' standard index: appends its entries, or returns false.
-bool ReadStandardIndex(AviSource& source, std::uint64_t offset, std::vector<AviFrameEntry>& out) {
+// One 'ix##' standard index at offset: appends its entries, or returns
+// false. Indexes must follow each other without overlapping (from `from`
+// on, which becomes the end of this one), so that a super index naming one
+// index many times cannot make a small file read and list it over and over.
+bool ReadStandardIndex(AviSource& source, std::uint64_t offset, std::uint64_t& from, std::vector<AviFrameEntry>& out) {
+    if (offset < from) return false;
     const auto head = ReadHead(source, offset);
     if (!head || (head->id & 0xFFFF) != (MakeFourcc("ix00") & 0xFFFF)) return false;
     if (head->size < kStandardIndexHeader || head->size > source.Size() - offset - 8) return false;
+    from = offset + 8 + head->size;
     std::vector<std::uint8_t> payload(head->size);
     if (!source.ReadAt(offset + 8, payload)) return false;
     ByteReader in(payload);
@@ -104,8 +109,9 @@ std::optional<std::vector<AviFrameEntry>> ReadSuperIndex(AviSource& source, std:
             parts.push_back(U64le(in));
             in.skip(8);  // dwSize, dwDuration: the standard index says both again
         }
+        std::uint64_t from = 0;
         for (const std::uint64_t offset : parts) {
-            if (!ReadStandardIndex(source, offset, frames)) return std::nullopt;
+            if (!ReadStandardIndex(source, offset, from, frames)) return std::nullopt;
         }
     } catch (const Error& e) {
         if (e.kind() == ErrorKind::InvalidPicture) return std::nullopt;  // cut short
@@ -148,6 +154,15 @@ std::optional<std::vector<AviFrameEntry>> ReadIdx1(AviSource& source, std::uint6
         }
     }
     return frames;
+}
+
+bool InFileOrder(std::span<const AviFrameEntry> frames) noexcept {
+    std::uint64_t from = 0;
+    for (const AviFrameEntry& f : frames) {
+        if (f.chunk < from) return false;
+        from = f.chunk + 8 + f.size;
+    }
+    return true;
 }
 
 std::vector<AviFrameEntry> WalkMovieLists(AviSource& source, std::span<const MoviList> lists, StreamChunks stream) {

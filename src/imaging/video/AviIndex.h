@@ -55,6 +55,14 @@ std::optional<std::vector<AviFrameEntry>> ReadSuperIndex(AviSource& source, std:
 std::optional<std::vector<AviFrameEntry>> ReadIdx1(AviSource& source, std::uint64_t dataOffset, std::uint32_t size,
                                                    std::uint64_t moviCode, StreamChunks stream);
 
+// True when each frame's chunk starts after the end of the one before (as
+// its index size gives it): frames in file order, no chunk listed twice and
+// no two overlapping. An index that fails this is not used, so that the data
+// a file's frames decode from is never more than the file itself (a small
+// file whose index names one large chunk many times would otherwise decode
+// it many times).
+bool InFileOrder(std::span<const AviFrameEntry> frames) noexcept;
+
 // Every chunk of the stream in the movie lists (and their 'rec ' groups), in
 // file order. A chunk that runs past its list (a file cut short) is kept as
 // the last entry; reading it fails later.

@@ -208,7 +208,9 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
     std::shared_ptr<AviReader> reader(new AviReader(std::move(source), headers.number));
     std::optional<std::vector<AviFrameEntry>> frames;
     if (!headers.superIndex.empty()) frames = ReadSuperIndex(file, headers.superIndex, reader->m_chunks);
+    if (frames && !InFileOrder(*frames)) frames.reset();
     if (!frames && idx1) frames = ReadIdx1(file, idx1->first, idx1->second, firstMovie, reader->m_chunks);
+    if (frames && !InFileOrder(*frames)) frames.reset();
     if (!frames) frames = WalkMovieLists(file, movies, reader->m_chunks);
     reader->m_frames = std::move(*frames);
 

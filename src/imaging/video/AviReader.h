@@ -11,6 +11,8 @@
 //   fill the size in) extends to the end of the file.
 // - Without a usable index, the frames are those found by walking the movie
 //   lists; a last chunk cut short stays in the count and fails when read.
+//   An index that lists chunks out of file order, twice or overlapping is
+//   not usable (AviIndex.h).
 // - A chunk of 0 bytes repeats the frame before it.
 
 #include <cstdint>
