@@ -1,0 +1,170 @@
+#include "gif/mGIFLZWDec.h"
+
+#include <array>
+
+#include "imaging/cDIB.h"
+
+namespace crossmeld::mGIFLZWDec {
+
+namespace {
+
+constexpr std::int32_t kMaxCode = 4096;       // the dictionary holds codes 0 .. 4096
+constexpr std::int32_t kStackSize = 4001;     // pixels of one unwound string
+constexpr std::int32_t kMaxWidth = 12;
+
+// Codes from the data, least significant bit first.
+class CodeReader {
+public:
+    explicit CodeReader(std::span<const std::uint8_t> data) : m_data(data) {}
+
+    // False when the data end before the code is complete.
+    bool Read(std::int32_t width, std::int32_t& code) {
+        while (m_bits < width) {
+            if (m_position >= m_data.size()) return false;
+            m_buffer |= static_cast<std::uint32_t>(m_data[m_position++]) << m_bits;
+            m_bits += 8;
+        }
+        code = static_cast<std::int32_t>(m_buffer & ((1u << width) - 1));
+        m_buffer >>= width;
+        m_bits -= width;
+        return true;
+    }
+
+private:
+    std::span<const std::uint8_t> m_data;
+    std::size_t m_position = 0;
+    std::uint32_t m_buffer = 0;
+    std::int32_t m_bits = 0;
+};
+
+// Where the next pixel goes: columns left to right, rows by the pass tables.
+class PixelWriter {
+public:
+    PixelWriter(const cDIB& surface, bool interlaced)
+        : m_bits(surface.lpBits()),
+          m_stride(surface.BytesPerScanline()),
+          m_width(surface.Width()),
+          m_lastRow(surface.Height() - 1) {
+        if (interlaced && surface.Height() > 4) {
+            m_step = {8, 8, 4, 2};
+            m_start = {0, 4, 2, 1};
+        }
+        m_rowStart = m_bits;
+    }
+
+    // False once the rows of the last pass are used up.
+    bool Put(std::uint8_t pixel) {
+        m_rowStart[m_column] = pixel;
+        if (++m_column < m_width) return true;
+        m_column = 0;
+        m_row += m_step[static_cast<std::size_t>(m_pass)];
+        if (m_row > m_lastRow) {
+            if (++m_pass >= 4) return false;
+            m_row = m_start[static_cast<std::size_t>(m_pass)];
+        }
+        m_rowStart = m_bits + static_cast<std::ptrdiff_t>(m_row) * m_stride;
+        return true;
+    }
+
+private:
+    std::uint8_t* m_bits;
+    std::uint8_t* m_rowStart;
+    std::int32_t m_stride;
+    std::int32_t m_width;
+    std::int32_t m_lastRow;
+    std::array<std::int32_t, 4> m_step{1, 1, 1, 1};
+    std::array<std::int32_t, 4> m_start{0, 0, 0, 0};
+    std::int32_t m_pass = 0;
+    std::int32_t m_row = 0;
+    std::int32_t m_column = 0;
+};
+
+struct Dictionary {
+    std::array<std::int32_t, kMaxCode + 1> prefix{};
+    std::array<std::uint8_t, kMaxCode + 1> suffix{};
+    std::array<std::uint8_t, kStackSize> stack{};
+
+    // Unwinds the string of code onto the stack from index n; returns the
+    // index of its first pixel, or -1 when the stack would overflow.
+    std::int32_t Expand(std::int32_t n, std::int32_t code, std::int32_t clear) {
+        while (code >= clear) {
+            if (n >= kStackSize - 1) return -1;
+            stack[static_cast<std::size_t>(n++)] = suffix[static_cast<std::size_t>(code)];
+            code = prefix[static_cast<std::size_t>(code)];
+        }
+        stack[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(code);
+        return n;
+    }
+};
+
+void DecodeCodes(CodeReader& input, PixelWriter& output, std::int32_t minimumCodeSize) {
+    thread_local Dictionary dictionary;
+    auto& dict = dictionary;
+    const std::int32_t clear = 1 << minimumCodeSize;
+    const std::int32_t end = clear + 1;
+    const std::int32_t initialWidth = minimumCodeSize + 1;
+    std::int32_t width = initialWidth;
+    std::int32_t largest = (1 << width) - 1;
+    std::int32_t next = clear + 2;
+    std::int32_t previous = 0;
+    std::uint8_t first = 0;
+    bool firstCode = true;
+
+    std::int32_t code;
+    if (!input.Read(width, code)) return;  // the leading clear code
+    for (;;) {
+        if (!input.Read(width, code) || code == end) return;
+        if (code == clear) {
+            firstCode = true;
+            width = initialWidth;
+            largest = (1 << width) - 1;
+            next = clear + 2;
+            continue;
+        }
+        if (firstCode) {
+            // A code right after a clear must be a pixel: no string exists yet.
+            if (code >= clear) return;
+            firstCode = false;
+            previous = code;
+            first = static_cast<std::uint8_t>(code);
+            if (!output.Put(first)) return;
+            continue;
+        }
+        std::int32_t n;
+        if (code < next) {
+            n = dict.Expand(0, code, clear);
+        } else if (code == next) {
+            dict.stack[0] = first;
+            n = dict.Expand(1, previous, clear);
+        } else {
+            return;  // a code that no string has yet: the data are broken
+        }
+        if (n < 0) return;
+        first = dict.stack[static_cast<std::size_t>(n)];
+        for (std::int32_t k = n; k >= 0; --k)
+            if (!output.Put(dict.stack[static_cast<std::size_t>(k)])) return;
+        // Without a clear code the dictionary takes entries up to 4096; the
+        // string that would need the next one is still written.
+        if (next > kMaxCode) return;
+        dict.prefix[static_cast<std::size_t>(next)] = previous;
+        dict.suffix[static_cast<std::size_t>(next)] = first;
+        ++next;
+        if (next > largest && width < kMaxWidth) {
+            ++width;
+            largest = (1 << width) - 1;
+        }
+        previous = code;
+    }
+}
+
+}  // namespace
+
+void DecodeFrame(cDIB& surface, bool interlaced, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
+    if (surface.BPP() != 8 || surface.lpBits() == nullptr || surface.Width() <= 0 || surface.Height() <= 0) return;
+    if (minimumCodeSize > 11) return;
+    CodeReader input(data);
+    PixelWriter output(surface, interlaced);
+    DecodeCodes(input, output, minimumCodeSize);
+}
+
+}  // namespace crossmeld::mGIFLZWDec

@@ -1,0 +1,221 @@
+// The LZW decoder: hand-packed code streams (width growth, the repeated-pixel
+// case, clears, the full dictionary), interlaced row order, truncated and
+// broken data, and round trips through the encoder for random frames.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "gif/mGIFLZWDec.h"
+#include "gif/mGIFLZWEnc.h"
+#include "imaging/cDIB.h"
+#include "platform/ByteWriter.h"
+
+namespace crossmeld {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Packs codes least significant bit first, each with the width given.
+Bytes Pack(const std::vector<std::pair<int, int>>& codes) {
+    Bytes out;
+    std::uint32_t buffer = 0;
+    int bits = 0;
+    for (auto [code, width] : codes) {
+        buffer |= static_cast<std::uint32_t>(code) << bits;
+        bits += width;
+        while (bits >= 8) {
+            out.push_back(static_cast<std::uint8_t>(buffer & 255));
+            buffer >>= 8;
+            bits -= 8;
+        }
+    }
+    if (bits > 0) out.push_back(static_cast<std::uint8_t>(buffer & 255));
+    return out;
+}
+
+// An 8-bit surface whose pixels all hold the marker.
+cDIB Surface8(int w, int h, std::uint8_t marker = 0xEE) {
+    cDIB dib;
+    EXPECT_TRUE(dib.Create(w, h, 8));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = marker;
+    return dib;
+}
+
+Bytes Pixels(const cDIB& dib) {
+    Bytes out;
+    for (int y = 0; y < dib.Height(); ++y)
+        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
+    return out;
+}
+
+TEST(LzwDecoder, TheSmallestImage) {
+    // Codes 4, 0, 5 at 3 bits: the single pixel 0.
+    cDIB dib = Surface8(1, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, Bytes{0x44, 0x01});
+    EXPECT_EQ(Pixels(dib), Bytes{0});
+}
+
+TEST(LzwDecoder, RepeatedPixelsAndWidthGrowth) {
+    // Six pixels 1 as an encoder sends them: clear 4, 1, then 6 and 7 (each
+    // the code being defined: the string of the previous code plus its own
+    // first pixel), all at 3 bits; the entry for 7 makes the width 4, so the
+    // end code 5 comes at 4 bits: 0x5F8C.
+    EXPECT_EQ(Pack({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {5, 4}}), (Bytes{0x8C, 0x5F}));
+    cDIB dib = Surface8(6, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, Bytes{0x8C, 0x5F});
+    EXPECT_EQ(Pixels(dib), (Bytes{1, 1, 1, 1, 1, 1}));
+
+    // Read at 3 bits, the fifth code would be 5 | 0 << 3: an end code too
+    // early or a wrong string would show in the pixels. Following it with
+    // a pixel code at 4 bits proves the width.
+    cDIB wide = Surface8(7, 1);
+    mGIFLZWDec::DecodeFrame(wide, false, 2, Pack({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {2, 4}, {5, 4}}));
+    EXPECT_EQ(Pixels(wide), (Bytes{1, 1, 1, 1, 1, 1, 2}));
+}
+
+TEST(LzwDecoder, DataLongerThanTheSurfaceAreReadToTheEndCode) {
+    // A 1 x 1 image whose data hold twelve clear codes before the pixel.
+    std::vector<std::pair<int, int>> codes(12, {4, 3});
+    codes.push_back({3, 3});
+    codes.push_back({5, 3});
+    const Bytes data = Pack(codes);
+    ASSERT_GT(data.size(), 4u);
+    cDIB dib = Surface8(1, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, data);
+    EXPECT_EQ(Pixels(dib), Bytes{3});
+}
+
+TEST(LzwDecoder, ClearRestartsTheWidthAndTheDictionary) {
+    // 0 0 (entry 6 = 0 0), clear, then 6 would be undefined: the first code
+    // after a clear is a pixel, and 6 is defined afresh by the next code.
+    const Bytes data = Pack({{4, 3}, {0, 3}, {0, 3}, {4, 3}, {2, 3}, {2, 3}, {6, 3}, {5, 4}});
+    cDIB dib = Surface8(8, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, data);
+    EXPECT_EQ(Pixels(dib), (Bytes{0, 0, 2, 2, 2, 2, 0xEE, 0xEE}));
+}
+
+TEST(LzwDecoder, TruncatedAndBrokenDataKeepThePixelsSoFar) {
+    // The six-pixel stream cut after its first byte: the code 6 is
+    // incomplete, one pixel is written.
+    cDIB cut = Surface8(6, 1);
+    mGIFLZWDec::DecodeFrame(cut, false, 2, Bytes{0x8C});
+    EXPECT_EQ(Pixels(cut), (Bytes{1, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
+
+    cDIB none = Surface8(2, 1);
+    mGIFLZWDec::DecodeFrame(none, false, 2, Bytes{});
+    EXPECT_EQ(Pixels(none), (Bytes{0xEE, 0xEE}));
+
+    // A code beyond the next free one (7 while 6 is next) ends decoding.
+    cDIB invalid = Surface8(4, 1);
+    mGIFLZWDec::DecodeFrame(invalid, false, 2, Pack({{4, 3}, {1, 3}, {7, 3}, {1, 3}, {5, 3}}));
+    EXPECT_EQ(Pixels(invalid), (Bytes{1, 0xEE, 0xEE, 0xEE}));
+
+    // A string code right after the clear has nothing to stand for.
+    cDIB early = Surface8(2, 1);
+    mGIFLZWDec::DecodeFrame(early, false, 2, Pack({{4, 3}, {6, 3}, {1, 3}, {5, 3}}));
+    EXPECT_EQ(Pixels(early), (Bytes{0xEE, 0xEE}));
+
+    // Other depths and absurd code sizes write nothing.
+    cDIB deep;
+    ASSERT_TRUE(deep.Create(2, 1, 24));
+    mGIFLZWDec::DecodeFrame(deep, false, 2, Bytes{0x44, 0x01});
+    cDIB big = Surface8(1, 1);
+    mGIFLZWDec::DecodeFrame(big, false, 12, Bytes{0x00, 0x10, 0x00, 0x00});
+    EXPECT_EQ(Pixels(big), Bytes{0xEE});
+}
+
+TEST(LzwDecoder, AFullDictionaryTakesCode4096AndStopsAtTheNextEntry) {
+    // clear, then pixel 0 over and over: every code after the first defines
+    // the next entry (6, 7, ...). Widths grow when the next free code passes
+    // the largest code of the width; they stop at 12.
+    std::vector<std::pair<int, int>> codes{{4, 3}, {0, 3}};
+    int next = 6, width = 3;
+    while (next <= 4097) {
+        codes.push_back({0, width});
+        ++next;
+        if (next > (1 << width) - 1 && width < 12) ++width;
+    }
+    codes.push_back({5, width});
+    cDIB dib = Surface8(5000, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, Pack(codes));
+    const Bytes pixels = Pixels(dib);
+    // The first pixel, one per entry 6 .. 4096, and the code whose entry
+    // would be 4097.
+    const std::size_t written = 1 + (4096 - 6 + 1) + 1;
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        ASSERT_EQ(pixels[i], i < written ? 0 : 0xEE) << "pixel " << i;
+}
+
+TEST(LzwDecoder, InterlacedRowsComeInFourPasses) {
+    // Eight one-pixel rows sent with the values 0 .. 7 in that order.
+    std::vector<std::pair<int, int>> codes{{8, 4}};
+    // Values 1 .. 6 define the entries 10 .. 15; the next free code is then
+    // 16, past the largest 4-bit code, so 7 and the end code take 5 bits.
+    for (int v = 0; v < 7; ++v) codes.push_back({v, 4});
+    codes.push_back({7, 5});
+    codes.push_back({9, 5});
+    cDIB interlaced = Surface8(1, 8);
+    mGIFLZWDec::DecodeFrame(interlaced, true, 3, Pack(codes));
+    // Row 0 gets the first value, row 4 the second, then 2, 6, 1, 3, 5, 7.
+    EXPECT_EQ(Pixels(interlaced), (Bytes{0, 4, 2, 5, 1, 6, 3, 7}));
+
+    cDIB plain = Surface8(1, 8);
+    mGIFLZWDec::DecodeFrame(plain, false, 3, Pack(codes));
+    EXPECT_EQ(Pixels(plain), (Bytes{0, 1, 2, 3, 4, 5, 6, 7}));
+
+    // Four rows or fewer are always in plain order.
+    std::vector<std::pair<int, int>> four{{8, 4}, {0, 4}, {1, 4}, {2, 4}, {3, 4}, {9, 4}};
+    cDIB short4 = Surface8(1, 4);
+    mGIFLZWDec::DecodeFrame(short4, true, 3, Pack(four));
+    EXPECT_EQ(Pixels(short4), (Bytes{0, 1, 2, 3}));
+}
+
+TEST(LzwDecoder, SurplusPixelsWrapToTheTopInPlainOrder) {
+    std::vector<std::pair<int, int>> codes{{8, 4}, {1, 4}, {2, 4}, {3, 4}, {9, 4}};
+    cDIB dib = Surface8(1, 2);
+    mGIFLZWDec::DecodeFrame(dib, false, 3, Pack(codes));
+    EXPECT_EQ(Pixels(dib), (Bytes{3, 2}));
+}
+
+// Random frames through the encoder and back: sizes, colour counts,
+// interlacing, long runs and noise (which fills the dictionary and clears).
+TEST(LzwDecoder, RoundTripsThroughTheEncoder) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 60; ++round) {
+        const int w = 1 + static_cast<int>(rng() % 300);
+        const int h = 1 + static_cast<int>(rng() % 200);
+        const int bits = 1 + static_cast<int>(rng() % 8);
+        const bool interlaced = rng() % 2 == 0;
+        const bool runs = rng() % 3 == 0;
+        cDIB source = Surface8(w, h, 0);
+        std::uint8_t value = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!runs || rng() % 50 == 0) value = static_cast<std::uint8_t>(rng() % (1u << bits));
+                source.lpBits()[y * source.BytesPerScanline() + x] = value;
+            }
+        const std::uint8_t minimumCodeSize = static_cast<std::uint8_t>(bits < 2 ? 2 : bits);
+        VectorSink sink;
+        ByteWriter writer(sink);
+        mGIFLZWEnc::EncodeFrame(writer, source, static_cast<std::uint8_t>(minimumCodeSize + 1), interlaced);
+        // Join the sub-blocks.
+        Bytes data;
+        const Bytes& blocks = sink.bytes();
+        for (std::size_t p = 0; p < blocks.size();) {
+            const std::size_t n = blocks[p];
+            data.insert(data.end(), blocks.begin() + static_cast<std::ptrdiff_t>(p + 1),
+                        blocks.begin() + static_cast<std::ptrdiff_t>(p + 1 + n));
+            p += n + 1;
+        }
+        cDIB decoded = Surface8(w, h);
+        mGIFLZWDec::DecodeFrame(decoded, interlaced, minimumCodeSize, data);
+        ASSERT_EQ(Pixels(decoded), Pixels(source))
+            << "round " << round << ": " << w << " x " << h << ", " << bits << " bits" << (interlaced ? ", interlaced" : "");
+    }
+}
+
+}  // namespace
+}  // namespace crossmeld
