@@ -184,6 +184,81 @@ TEST(Cli, GifPaletteAndDitherChoices) {
     }
 }
 
+// A 4 x 2 screen, global table red / blue, a looping extension (3 loops),
+// and two frames: a 2 x 1 frame at (1, 1), pixels 0 1, index 1 transparent,
+// delay 7, disposal 2; then a 1 x 1 interlaced frame with a local table of
+// two entries (green, white), pixel 0.
+const std::vector<std::uint8_t> kTwoFrames{
+    'G', 'I', 'F', '8', '9', 'a', 4, 0, 2, 0, 0x80, 1, 0, 255, 0, 0, 0, 0, 255,
+    0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 3, 0, 0,
+    0x21, 0xF9, 4, 0x09, 7, 0, 1, 0,
+    0x2C, 1, 0, 1, 0, 2, 0, 1, 0, 0x00, 2, 2, 0x44, 0x0A, 0,
+    0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0xC0, 0, 255, 0, 255, 255, 255, 2, 2, 0x44, 0x01, 0,
+    ';'};
+
+TEST(Cli, InspectDescribesTheGifDocument) {
+    TempDir dir;
+    WriteBytes(dir / "two.gif", kTwoFrames);
+    Result r = RunCli(dir, "inspect two.gif");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\n"
+              "  \"version\": \"89a\",\n"
+              "  \"screen\": {\"width\": 4, \"height\": 2},\n"
+              "  \"background\": 1,\n"
+              "  \"aspect\": 0,\n"
+              "  \"loops\": 3,\n"
+              "  \"globalPalette\": [\"#ff0000\", \"#0000ff\"],\n"
+              "  \"frames\": [\n"
+              "    {\"left\": 1, \"top\": 1, \"width\": 2, \"height\": 1, \"delay\": 7, \"disposal\": 2, "
+              "\"userInput\": false, \"transparent\": 1, \"interlaced\": false, \"localPalette\": null},\n"
+              "    {\"left\": 0, \"top\": 0, \"width\": 1, \"height\": 1, \"delay\": 0, \"disposal\": 0, "
+              "\"userInput\": false, \"transparent\": null, \"interlaced\": true, \"localPalette\": "
+              "[\"#00ff00\", \"#ffffff\"]}\n"
+              "  ]\n"
+              "}\n");
+
+    // A GIF without a looping extension has no loop count.
+    std::vector<std::uint8_t> once = kTwoFrames;
+    once.erase(once.begin() + 19, once.begin() + 38);
+    WriteBytes(dir / "once.gif", once);
+    Result o = RunCli(dir, "inspect once.gif");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_NE(o.out.find("\"loops\": null"), std::string::npos) << o.out;
+
+    WriteBytes(dir / "not.gif", {'G', 'I', 'F', '9', '9', 'a', 0, 0});
+    Result bad = RunCli(dir, "inspect not.gif");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.err.find("not a GIF file"), std::string::npos) << bad.err;
+    EXPECT_EQ(RunCli(dir, "inspect nothere.gif").status, 1);
+    EXPECT_EQ(RunCli(dir, "inspect").status, 2);
+}
+
+TEST(Cli, FramesWritesEachFrameByItselfOnBlack) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    TempDir dir;
+    WriteBytes(dir / "two.gif", kTwoFrames);
+    Result r = RunCli(dir, "frames two.gif --output out");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "out/frame_0001.bmp\nout/frame_0002.bmp\n");
+    auto first = DecodeWithPil(dir / "out" / "frame_0001.bmp");
+    ASSERT_TRUE(first);
+    ASSERT_EQ(first->width, 4);
+    ASSERT_EQ(first->height, 2);
+    auto rgb = [&](const RgbImage& image, int x, int y) {
+        const std::size_t at = (static_cast<std::size_t>(y) * image.width + x) * 3;
+        return std::vector<int>{image.rgb[at], image.rgb[at + 1], image.rgb[at + 2]};
+    };
+    EXPECT_EQ(rgb(*first, 0, 0), (std::vector<int>{0, 0, 0}));    // uncovered
+    EXPECT_EQ(rgb(*first, 1, 1), (std::vector<int>{255, 0, 0}));  // index 0
+    EXPECT_EQ(rgb(*first, 2, 1), (std::vector<int>{0, 0, 0}));    // transparent
+    auto second = DecodeWithPil(dir / "out" / "frame_0002.bmp");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(rgb(*second, 0, 0), (std::vector<int>{0, 255, 0}));  // its own table
+    EXPECT_EQ(rgb(*second, 1, 1), (std::vector<int>{0, 0, 0}));   // no earlier frame shows through
+    EXPECT_EQ(RunCli(dir, "frames nothere.gif --output out").status, 1);
+}
+
 TEST(Cli, WithoutPicturesTheSamplesAreUsed) {
     TempDir dir;
     Result r = RunCli(dir, "--frames 2 --avi s.avi --quiet");

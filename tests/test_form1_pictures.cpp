@@ -235,5 +235,22 @@ TEST(RealSamples, ThePairShippedWithTheProgramHasOneSize) {
     EXPECT_EQ(form.StartMesh().Width, form.PicOrgStart().ScaleWidth());
 }
 
+TEST(RealSamples, ClearShowsTheShippedBlankGif) {
+    const auto folder = test::SourceDir();
+    if (!std::filesystem::exists(folder / "Samples" / "none.gif")) GTEST_SKIP() << "no samples";
+    ScriptedHost host;
+    RecordingSettingsStore store;
+    test::TempDir temp;
+    Form1 form(host, store, host, folder.string(), temp.path().string());
+    form.PushButton4_Click();
+    host.messages.clear();
+    form.PushButton5_Click();
+    form.PushButton6_Click();
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form.PicOrgStart().Width(), 320);
+    EXPECT_EQ(form.PicOrgEnd().Height(), 368);
+    EXPECT_EQ(form.PicOrgStart().Image().bitmap()->GetPixel(5, 5), Rgb(255, 255, 255));
+}
+
 }  // namespace
 }  // namespace crossmeld

@@ -168,13 +168,45 @@ std::vector<std::uint8_t> RandomBytes() {
 INSTANTIATE_TEST_SUITE_P(
     Files, RefusedContent,
     ::testing::Values(
-        RefusedCase{"Gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, "GIF pictures are not supported yet"},
+        RefusedCase{"GifWithoutImage", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, ';'}, "the GIF file holds no image"},
+        // A 60000 x 60000 frame whose few data bytes could never fill it.
+        RefusedCase{"GifFrameTooLarge",
+                    {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0,
+                     2, 2, 0x44, 0x01, 0, ';'},
+                    "GIF frame 1 (60000 x 60000) is larger than a frame may be"},
         RefusedCase{"Wmf", {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0}, "metafile pictures are not supported yet"},
         RefusedCase{"Emf", EmfHead(), "metafile pictures are not supported yet"},
         RefusedCase{"RandomBytes", RandomBytes(), "Invalid picture"},
         RefusedCase{"EmptyFile", {}, "Invalid picture"},
         RefusedCase{"JpegSignatureOnly", {0xFF, 0xD8}, "JPEG datastream contains no image"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadPicture, GifIsTheFirstFrameOnTheLogicalScreenOverWhite) {
+    // The shipped blank: a 320 x 368 frame of the white entry.
+    const Picture blank = LoadPicture((test::SourceDir() / "Samples" / "none.gif").string());
+    ASSERT_TRUE(blank);
+    EXPECT_EQ(blank.Width(), 320);
+    EXPECT_EQ(blank.Height(), 368);
+    EXPECT_EQ(blank.bitmap()->GetPixel(0, 0), Rgb(255, 255, 255));
+    EXPECT_EQ(blank.bitmap()->GetPixel(319, 367), Rgb(255, 255, 255));
+
+    // A 4 x 2 screen with a 2 x 1 frame at (1, 1): index 0 red, index 1
+    // transparent. Codes 4 0 1 5, all at 3 bits: 0x0A44. Uncovered and
+    // transparent pixels are white.
+    const std::vector<std::uint8_t> gif{'G', 'I', 'F', '8', '9', 'a', 4, 0, 2, 0, 0x80, 0, 0,
+                                        255, 0, 0, 0, 0, 255,                        // red, blue
+                                        0x21, 0xF9, 4, 1, 0, 0, 1, 0,                // index 1 transparent
+                                        0x2C, 1, 0, 1, 0, 2, 0, 1, 0, 0, 2, 2, 0x44, 0x0A, 0, ';'};
+    const Picture picture = LoadPictureFromMemory(gif);
+    ASSERT_EQ(picture.Width(), 4);
+    ASSERT_EQ(picture.Height(), 2);
+    const Surface& s = *picture.bitmap();
+    const ColorRef white = Rgb(255, 255, 255);
+    EXPECT_EQ(s.GetPixel(0, 0), white);
+    EXPECT_EQ(s.GetPixel(1, 1), Rgb(255, 0, 0));
+    EXPECT_EQ(s.GetPixel(2, 1), white) << "transparent";
+    EXPECT_EQ(s.GetPixel(3, 1), white) << "uncovered";
+}
 
 TEST(LoadPicture, DamagedPngAndBitmapAreRefused) {
     std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H'};

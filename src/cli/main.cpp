@@ -13,6 +13,7 @@
 #include <string>
 
 #include "cli/CreateJob.h"
+#include "cli/GifTools.h"
 #include "imaging/video/Fourcc.h"
 #include "platform/Allocator.h"
 #include "platform/Error.h"
@@ -72,14 +73,25 @@ int main(int argc, char** argv) {
     convert->add_option("INPUT", input, "picture to read")->required();
     convert->add_option("OUTPUT", output, "bitmap file to write")->required();
 
+    std::string gifFile, framesFolder;
+    CLI::App* inspect = app.add_subcommand("inspect", "Describe a GIF file as JSON: screen, palettes, loop count, frames.");
+    inspect->add_option("FILE", gifFile, "GIF file to read")->required();
+    CLI::App* frames = app.add_subcommand(
+        "frames", "Write every frame of a GIF file, each drawn by itself on a black screen, as 24-bit BMP files.");
+    frames->add_option("FILE", gifFile, "GIF file to read")->required();
+    frames->add_option("--output,-o", framesFolder, "folder for frame_0001.bmp, frame_0002.bmp, ...")->required();
+
     try {
         app.parse(argc, argv);
-        if (!*convert && avi.empty() && gif.empty()) throw CLI::RequiredError("--avi or --gif");
+        if (!*convert && !*inspect && !*frames && avi.empty() && gif.empty())
+            throw CLI::RequiredError("--avi or --gif");
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 2;
     }
     if (*convert) return Convert(input, output);
+    if (*inspect) return crossmeld::cli::InspectGif(gifFile, stdout, stderr);
+    if (*frames) return crossmeld::cli::ExtractGifFrames(gifFile, framesFolder, stdout, stderr);
 
     if (!start.empty()) {
         create.start = start;

@@ -86,6 +86,34 @@ public:
     // or taller than 32767, no frame storage, a failed write).
     void WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<void()>& pumpEvents = {});
 
+    // Reads a GIF file (see GifReader.cpp). False, with the document empty,
+    // for a missing, unreadable or empty file, or one without a GIF87a or
+    // GIF89a header. After a valid header reading never fails: what could be
+    // read stays in the document.
+    bool LoadFromFile(const std::string& Filename);
+    bool LoadFromStream(std::span<const std::uint8_t> Stream);
+    // What the last read left out: frames refused for their size (their
+    // surfaces stay empty). Empty after a read that took everything.
+    const std::vector<std::string>& ReadNotes() const noexcept { return m_readNotes; }
+    // The header of the last stream read ("GIF", "87a" or "89a"); blank
+    // after Destroy.
+    const std::string& Signature() const noexcept { return m_signature; }
+    const std::string& Version() const noexcept { return m_version; }
+    // True when the last stream read held a looping extension.
+    bool LoopExtensionRead() const noexcept { return m_loopExtensionRead; }
+
+    // Builds the frame's AND surface from its XOR surface: white where a
+    // pixel holds the transparent index (when the frame uses one), black
+    // elsewhere; the XOR surface's colour table becomes the frame's palette
+    // with that entry black. See FrameRender.cpp.
+    void FrameMask(std::int16_t nFrame, std::uint8_t TransparentColorIndex);
+    // Draws the frame by itself at (Left, Top) + ScaleFactor x its position,
+    // ScaleFactor x its size, keeping the target under transparent pixels.
+    // With ScreenCrop the parts right of and below the logical screen are
+    // left out.
+    void FrameDraw(DeviceContext& hDC, std::int16_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
+                   bool ScreenCrop);
+
     // ---- document properties -------------------------------------------
     std::int16_t AnimationLoops() const noexcept { return m_animationLoops; }
     void AnimationLoops(std::int16_t New_AnimationLoops) noexcept { m_animationLoops = New_AnimationLoops; }
@@ -180,6 +208,9 @@ private:
         std::array<std::uint8_t, kPaletteBytes> palette{};
     };
 
+    // Gives a frame just read its colour tables, its pixels and its mask.
+    void BuildFrameImage(std::int16_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data);
+
     FrameRecord& Record(std::int16_t nFrame);
     const FrameRecord& Record(std::int16_t nFrame) const;
     static std::int32_t RgbEntry(std::span<const std::uint8_t, kPaletteBytes> palette, std::uint8_t nEntry) noexcept;
@@ -195,6 +226,8 @@ private:
     std::uint8_t m_screenAspect = 0;
 
     std::int16_t m_animationLoops = 0;
+    bool m_loopExtensionRead = false;
+    std::vector<std::string> m_readNotes;
     bool m_globalPaletteExists = false;
     bool m_globalPaletteSorted = false;
     std::int16_t m_globalPaletteEntries = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/BitmapFile.h"
 #include "platform/Error.h"
+#include "preview/pictures/GifPicture.h"
 #include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/JpegDecoder.h"
 #include "preview/pictures/PictureFile.h"
@@ -22,7 +23,7 @@ Picture LoadPictureFromMemory(std::span<const std::uint8_t> bytes) {
         case PictureFormat::Bitmap: return Picture(DecodeBitmapFile(bytes));
         case PictureFormat::Jpeg: return Picture(DecodeJpeg(bytes));
         case PictureFormat::Png: return Picture(DecodePng(bytes));
-        case PictureFormat::Gif: throw Error(ErrorKind::InvalidPicture, "GIF pictures are not supported yet");
+        case PictureFormat::Gif: return Picture(DecodeGifPicture(bytes));
         case PictureFormat::Wmf:
         case PictureFormat::Emf: throw Error(ErrorKind::InvalidPicture, "metafile pictures are not supported yet");
         case PictureFormat::Unknown: break;

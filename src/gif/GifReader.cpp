@@ -1,0 +1,262 @@
+// cGIF::LoadFromFile and cGIF::LoadFromStream: the block walk of GIF87a and
+// GIF89a files. After a valid header the reader is lenient: a step that
+// runs past the end of the data is skipped and reading goes on, so a
+// truncated file keeps every frame read before the cut.
+
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "gif/cGIF.h"
+#include "gif/mGIFLZWDec.h"
+#include "platform/ByteReader.h"
+#include "platform/Error.h"
+
+namespace crossmeld {
+
+namespace {
+
+constexpr std::uint8_t kExtension = 0x21;
+constexpr std::uint8_t kImage = 0x2C;
+constexpr std::uint8_t kTrailer = 0x3B;
+constexpr std::uint8_t kGraphicControl = 0xF9;
+constexpr std::uint8_t kApplication = 0xFF;
+
+// Largest file read whole into memory.
+constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 31;
+// Largest frame, and largest sum of all frames, in pixels. A frame is also
+// refused when its data could not fill it even at LZW's best compression
+// (every code a string of 4096 pixels).
+constexpr std::int64_t kMaxFramePixels = std::int64_t{1} << 28;
+constexpr std::int64_t kMaxDocumentPixels = std::int64_t{1} << 31;
+
+// Runs one step of the walk; a step that reads past the end is skipped.
+template <typename F>
+void Step(F&& step) {
+    try {
+        step();
+    } catch (const Error&) {
+    }
+}
+
+// Appends the contents of a chain of sub-blocks, the position starting on
+// the first size byte and left on the terminating zero.
+void ReadSubBlocks(const ByteReader& in, std::size_t& position, std::vector<std::uint8_t>& data) {
+    data.clear();
+    for (;;) {
+        const std::size_t n = in.peek(position);
+        const std::size_t available = std::min(n, in.size() - std::min(in.size(), position + 1));
+        const auto block = in.data().subspan(position + 1, available);
+        data.insert(data.end(), block.begin(), block.end());
+        position += n + 1;
+        if (position >= in.size() || in.peek(position) == 0) return;
+    }
+}
+
+// Passes over a chain of sub-blocks, the position starting on the label byte
+// before it and left on the last data byte.
+void SkipSubBlocks(const ByteReader& in, std::size_t& position) {
+    for (;;) {
+        const std::size_t n = in.peek(position + 1);
+        position += n + 1;
+        if (position + 1 >= in.size() || in.peek(position + 1) == 0) return;
+    }
+}
+
+// Red, green, blue triples of the stream into blue, green, red, reserved.
+void ReadColourTable(const ByteReader& in, std::size_t& position, std::int32_t entries,
+                     std::span<std::uint8_t, cGIF::kPaletteBytes> palette) {
+    for (std::int32_t i = 0; i < entries; ++i) {
+        const std::size_t at = position + 3 * static_cast<std::size_t>(i);
+        Step([&] { palette[4 * i + 2] = in.peek(at); });
+        Step([&] { palette[4 * i + 1] = in.peek(at + 1); });
+        Step([&] { palette[4 * i] = in.peek(at + 2); });
+    }
+    position += 3 * static_cast<std::size_t>(entries);
+}
+
+std::int16_t Le16(const ByteReader& in, std::size_t at) {
+    return static_cast<std::int16_t>(in.peek(at) | (in.peek(at + 1) << 8));
+}
+
+// The most pixels that data of this many bytes can produce.
+std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize) {
+    const std::int64_t codes = static_cast<std::int64_t>(dataBytes) * 8 / (minimumCodeSize + 1) + 1;
+    return codes * 4096;
+}
+
+}  // namespace
+
+bool cGIF::LoadFromFile(const std::string& Filename) {
+    std::ifstream file(Filename, std::ios::binary | std::ios::ate);
+    if (!file) {
+        Destroy();
+        return false;
+    }
+    const std::streamoff length = file.tellg();
+    if (length <= 0 || length > kMaxFileBytes) {
+        Destroy();
+        return false;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    file.seekg(0);
+    if (!file.read(reinterpret_cast<char*>(bytes.data()), length)) {
+        Destroy();
+        return false;
+    }
+    file.close();
+    return LoadFromStream(bytes);
+}
+
+bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
+    Destroy();
+    m_loopExtensionRead = false;
+    m_readNotes.clear();
+    if (Stream.size() < 6) return false;
+    const std::string signature(Stream.begin(), Stream.begin() + 3);
+    if (signature != "GIF") return false;
+    m_signature = signature;
+    const std::string version(Stream.begin() + 3, Stream.begin() + 6);
+    if (version != "87a" && version != "89a") {
+        Destroy();
+        return false;
+    }
+    m_version = version;
+
+    const ByteReader in(Stream);
+    Step([&] { m_screenWidth = Le16(in, 6); });
+    Step([&] { m_screenHeight = Le16(in, 8); });
+    Step([&] { m_screenFlags = in.peek(10); });
+    Step([&] { m_screenBackground = in.peek(11); });
+    Step([&] { m_screenAspect = in.peek(12); });
+    std::size_t position = 13;
+
+    m_globalPaletteExists = (m_screenFlags & 0x80) != 0;
+    if (m_globalPaletteExists) {
+        m_globalPaletteSorted = (m_screenFlags & 0x08) != 0;
+        m_globalPaletteEntries = static_cast<std::int16_t>(1 << ((m_screenFlags & 7) + 1));
+        ReadColourTable(in, position, m_globalPaletteEntries, m_globalPalette);
+    }
+
+    std::int16_t images = 0;
+    std::int64_t documentPixels = 0;
+    std::vector<std::uint8_t> data;
+    // Storage grows to at least n records, keeping those it has.
+    auto grow = [&](std::size_t n) {
+        if (m_frames.size() < n) m_frames.resize(n);
+    };
+
+    while (position < Stream.size()) {
+        const std::uint8_t block = Stream[position];
+        if (block == kExtension) {
+            ++position;
+            std::uint8_t label = 0;
+            Step([&] { label = in.peek(position); });
+            if (label == kGraphicControl) {
+                ++position;
+                grow(static_cast<std::size_t>(images) + 1);
+                FrameRecord& next = m_frames[static_cast<std::size_t>(images)];
+                const std::size_t at = position;
+                position += 5;
+                // The block size byte is not examined: four data bytes follow.
+                std::uint8_t flags = 0;
+                Step([&] { flags = in.peek(at + 1); });
+                Step([&] { next.delay = Le16(in, at + 2); });
+                next.disposal = static_cast<std::uint8_t>((flags & 0x1C) >> 2);
+                next.userInput = (flags & 0x02) != 0;
+                next.useTransparentColor = (flags & 0x01) != 0;
+                if (next.useTransparentColor) Step([&] { next.transparentIndex = in.peek(at + 4); });
+            } else if (label == kApplication) {
+                ++position;
+                std::string identifier;
+                for (std::size_t k = 1; k <= 11 && position + k < Stream.size(); ++k)
+                    identifier += static_cast<char>(Stream[position + k]);
+                position += 12;
+                Step([&] {
+                    ReadSubBlocks(in, position, data);
+                    if (identifier == "NETSCAPE2.0") {
+                        m_loopExtensionRead = true;
+                        const std::int32_t loops = data.at(1) + data.at(2) * 256;
+                        if (loops <= std::numeric_limits<std::int16_t>::max())
+                            m_animationLoops = static_cast<std::int16_t>(loops);
+                    }
+                });
+            } else {
+                Step([&] { SkipSubBlocks(in, position); });
+            }
+        } else if (block == kImage) {
+            ++position;
+            if (images == std::numeric_limits<std::int16_t>::max()) break;  // no room for more frames
+            ++images;
+            grow(static_cast<std::size_t>(images));
+            FrameRecord& frame = m_frames[static_cast<std::size_t>(images) - 1];
+            const std::size_t at = position;
+            position += 9;
+            std::int32_t width = 0, height = 0;
+            std::uint8_t flags = 0;
+            Step([&] { frame.left = Le16(in, at); });
+            Step([&] { frame.top = Le16(in, at + 2); });
+            Step([&] { width = static_cast<std::uint16_t>(Le16(in, at + 4)); });
+            Step([&] { height = static_cast<std::uint16_t>(Le16(in, at + 6)); });
+            Step([&] { flags = in.peek(at + 8); });
+            frame.interlaced = (flags & 0x40) != 0;
+            frame.localPaletteUsed = (flags & 0x80) != 0;
+            if (frame.localPaletteUsed) {
+                frame.localPaletteSorted = (flags & 0x20) != 0;
+                frame.localPaletteEntries = static_cast<std::int16_t>(1 << ((flags & 7) + 1));
+                ReadColourTable(in, position, frame.localPaletteEntries, frame.palette);
+            } else {
+                frame.localPaletteSorted = m_globalPaletteSorted;
+                frame.localPaletteEntries = m_globalPaletteEntries;
+                frame.palette = m_globalPalette;
+            }
+            std::int32_t minimumCodeSize = 0;
+            bool haveCodeSize = false;
+            Step([&] {
+                minimumCodeSize = in.peek(position);
+                haveCodeSize = true;
+            });
+            ++position;
+            data.clear();
+            Step([&] { ReadSubBlocks(in, position, data); });
+
+            // Sizes are checked before anything is allocated.
+            const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
+            if (pixels > kMaxFramePixels || documentPixels + pixels > kMaxDocumentPixels) {
+                m_readNotes.push_back("frame " + std::to_string(images) + " (" + std::to_string(width) + " x " +
+                                      std::to_string(height) + ") is larger than a frame may be");
+            } else if (pixels > 0 && (!haveCodeSize || pixels > MostPixelsFrom(data.size(), minimumCodeSize))) {
+                m_readNotes.push_back("frame " + std::to_string(images) + " (" + std::to_string(width) + " x " +
+                                      std::to_string(height) + ") has far too little data for its size");
+            } else {
+                documentPixels += pixels;
+                frame.xorSurface = std::make_unique<cDIB>();
+                frame.andSurface = std::make_unique<cDIB>();
+                Step([&] { frame.xorSurface->Create(width, height, 8); });
+                Step([&] { frame.andSurface->Create(width, height, 1); });
+                BuildFrameImage(images, static_cast<std::uint8_t>(minimumCodeSize), data);
+            }
+        } else if (block == kTrailer) {
+            break;
+        }
+        ++position;
+    }
+    m_framesCount = images;
+    return true;
+}
+
+void cGIF::BuildFrameImage(std::int16_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
+    FrameRecord& frame = Record(nFrame);
+    std::array<std::uint8_t, kPaletteBytes> palette = frame.palette;
+    if (frame.useTransparentColor) {
+        const std::size_t entry = 4 * static_cast<std::size_t>(frame.transparentIndex);
+        palette[entry] = palette[entry + 1] = palette[entry + 2] = 0;
+    }
+    frame.xorSurface->SetPalette(palette);
+    static constexpr std::uint8_t kBlackWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
+    frame.andSurface->SetPalette(kBlackWhite);
+    mGIFLZWDec::DecodeFrame(*frame.xorSurface, frame.interlaced, minimumCodeSize, data);
+    if (frame.useTransparentColor) FrameMask(nFrame, frame.transparentIndex);
+}
+
+}  // namespace crossmeld
