@@ -565,6 +565,76 @@ TEST(AviReader, Idx1OffsetsFromEitherBaseOrNone) {
     }
 }
 
+void PatchU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* code, std::size_t from = 0) {
+    const auto at = std::search(bytes.begin() + std::ptrdiff_t(from), bytes.end(), code, code + std::strlen(code));
+    EXPECT_NE(at, bytes.end()) << code;
+    return std::size_t(at - bytes.begin());
+}
+
+// An index that names one chunk for two frames is not used: the frames are
+// those the movie list holds, each once.
+TEST(AviReader, Idx1NamingAChunkTwiceIsPassedOver) {
+    std::vector<TestFrame> frames;
+    for (int k = 0; k < 3; ++k) frames.push_back(MakeFrame(32, 3, 3, k));  // 36 bytes a frame
+    TempDir dir;
+    WriteWithCalls(dir / "raw.avi", frames, 5, kHandlerDib);
+    auto file = ReadBytes(dir / "raw.avi");
+    const std::size_t entries = file.size() - 3 * 16;
+    ASSERT_EQ(Find(file, "idx1", entries - 8), entries - 8);
+    std::uint32_t second = 0;
+    std::memcpy(&second, &file[entries + 16 + 8], 4);
+    PatchU32(file, entries + 2 * 16 + 8, second);  // frame 2 -> frame 1's chunk
+    const Opened o = ReadBytesAvi(file);
+    ASSERT_EQ(o.frames.size(), 3u);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(AsExpected(ParseDib(o.frames[k])), frames[k].expected) << "frame " << k;
+}
+
+TEST(AviReader, SuperIndexNamingAStandardIndexTwiceIsPassedOver) {
+    std::vector<TestFrame> frames;
+    std::vector<std::vector<std::uint8_t>> chunks;
+    for (int k = 0; k < 12; ++k) {
+        frames.push_back(MakeFrame(24, 16, 12, k));  // 576 bytes each
+        chunks.push_back(frames.back().bits);
+    }
+    auto file = WriteWithLayout(VideoInfo(1, 10), frames[0].info, 16, 12, chunks, 4096 + 3 * 600);
+    const std::size_t indx = Find(file, "indx") + 8;
+    std::uint32_t parts = 0;
+    std::memcpy(&parts, &file[indx + 4], 4);
+    ASSERT_GE(parts, 3u);
+    // Part 2's entry points at part 1's standard index.
+    std::memcpy(&file[indx + 24 + 16], &file[indx + 24], 8);
+    const Opened o = ReadBytesAvi(file);
+    ASSERT_EQ(o.status, 0);
+    ASSERT_GE(o.length, 1);
+    ASSERT_LE(o.length, 12);
+    for (int k = 0; k < o.length; ++k)
+        EXPECT_EQ(AsExpected(ParseDib(o.frames[k])), frames[k].expected) << "frame " << k;
+}
+
+// A Motion JPEG frame of a few hundred bytes whose headers claim 8000 x
+// 8000 pixels is not decoded (it would fill 192 MB with grey).
+TEST(AviReader, MotionJpegClaimingFarMorePixelsThanItsDataIsRefused) {
+    std::vector<TestFrame> frames{SmoothFrame(24, 16, 0)};
+    TempDir dir;
+    WriteWithCalls(dir / "mjpg.avi", frames, 5, kHandlerMjpg);
+    auto file = ReadBytes(dir / "mjpg.avi");
+    ASSERT_FALSE(ReadBytesAvi(file).frames.at(0).empty());
+    const std::size_t strf = Find(file, "strf") + 8;
+    PatchU32(file, strf + 4, 8000);
+    PatchU32(file, strf + 8, 8000);
+    const std::uint8_t sof0[] = {0xFF, 0xC0};
+    const std::size_t sof = std::size_t(std::search(file.begin(), file.end(), sof0, sof0 + 2) - file.begin());
+    for (std::size_t at : {sof + 5, sof + 7}) file[at] = 8000 >> 8, file[at + 1] = 8000 & 0xFF;
+    const Opened o = ReadBytesAvi(file);
+    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.frames.size(), 1u);
+    EXPECT_TRUE(o.frames[0].empty());
+}
+
 TEST(AviReader, RandomByteFlipsNeverCrash) {
     std::vector<TestFrame> frames;
     for (int k = 0; k < 3; ++k) frames.push_back(SmoothFrame(16, 8, k));

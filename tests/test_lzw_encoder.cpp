@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -352,6 +354,214 @@ TEST(LzwEncoder, AFailedWriteEndsTheEncoding) {
     ByteWriter out(sink);
     EXPECT_THROW(mGIFLZWEnc::EncodeFrame(out, Surface8(100, 100, pixels), 9, false), Error);
 }
+
+// ---- a literal transcription of the encoding steps ----------------------------
+
+// The encoder written the plain way, step by step as the format's encoder
+// is described: a pixel source with its row, column and interlace pass, a
+// 32-bit accumulator masked before each code, bytes put one at a time into
+// a 256-byte pending sub-block, and the 5003-slot hash with its probe start
+// (pixel x 16) XOR prefix and the displacement probe. Large frames encoded
+// by the real encoder must match it byte for byte.
+class ReferenceEncoder {
+public:
+    Bytes Encode(const cDIB& dib, int initialWidth, bool interlaced) {
+        m_dib = &dib;
+        m_width = dib.Width();
+        m_height = dib.Height();
+        m_left = static_cast<std::int64_t>(m_width) * m_height;
+        m_interlace = interlaced && m_height > 4;
+        m_x = m_y = m_pass = 0;
+        for (int k = 0; k <= 16; ++k) m_mask[k] = (1 << k) - 1;
+        m_acc = 0;
+        m_bits = 0;
+        m_clearFlag = false;
+        m_initialWidth = initialWidth;
+        m_curWidth = initialWidth;
+        m_maxCode = (1 << initialWidth) - 1;
+        m_clearCode = 1 << (initialWidth - 1);
+        m_endCode = m_clearCode + 1;
+        m_freeCode = m_clearCode + 2;
+        m_count = 0;
+        m_out.clear();
+        for (auto& k : m_hash) k = -1;
+        Output(m_clearCode);
+        std::int32_t prefix = NextPixel();
+        for (;;) {
+            const std::int32_t c = NextPixel();
+            if (c < 0) {
+                Output(prefix);
+                Output(m_endCode);
+                return m_out;
+            }
+            const std::int32_t key = prefix + c * 4096;
+            std::int32_t i = (c * 16) ^ prefix;
+            bool found = false;
+            if (m_hash[i] == key) {
+                found = true;
+            } else if (m_hash[i] >= 0) {
+                const std::int32_t displacement = i == 0 ? 1 : 5003 - i;
+                for (;;) {
+                    i -= displacement;
+                    if (i < 0) i += 5003;
+                    if (m_hash[i] == key) {
+                        found = true;
+                        break;
+                    }
+                    if (m_hash[i] <= 0) break;
+                }
+            }
+            if (found) {
+                prefix = m_codes[i];
+                continue;
+            }
+            Output(prefix);
+            if (m_freeCode < 4096) {
+                m_codes[i] = m_freeCode++;
+                m_hash[i] = key;
+            } else {
+                for (auto& k : m_hash) k = -1;
+                m_freeCode = m_clearCode + 2;
+                m_clearFlag = true;
+                Output(m_clearCode);
+            }
+            prefix = c;
+        }
+    }
+
+private:
+    std::int32_t NextPixel() {
+        if (m_left == 0) return -1;
+        const std::int32_t pixel = m_dib->lpBits()[m_y * m_dib->BytesPerScanline() + m_x];
+        if (++m_x == m_width) {
+            m_x = 0;
+            if (!m_interlace) {
+                ++m_y;
+            } else if (m_pass == 0) {
+                if ((m_y += 8) >= m_height) m_pass = 1, m_y = 4;
+            } else if (m_pass == 1) {
+                if ((m_y += 8) >= m_height) m_pass = 2, m_y = 2;
+            } else if (m_pass == 2) {
+                if ((m_y += 4) >= m_height) m_pass = 3, m_y = 1;
+            } else {
+                m_y += 2;
+            }
+        }
+        --m_left;
+        return pixel;
+    }
+
+    void Output(std::int32_t code) {
+        m_acc &= m_mask[m_bits];
+        m_acc = m_bits > 0 ? m_acc | (code << m_bits) : code;
+        m_bits += m_curWidth;
+        while (m_bits >= 8) {
+            Put(static_cast<std::uint8_t>(m_acc & 255));
+            m_acc /= 256;
+            m_bits -= 8;
+        }
+        if (m_freeCode > m_maxCode || m_clearFlag) {
+            if (m_clearFlag) {
+                m_curWidth = m_initialWidth;
+                m_maxCode = (1 << m_curWidth) - 1;
+                m_clearFlag = false;
+            } else {
+                ++m_curWidth;
+                m_maxCode = m_curWidth == 12 ? 4096 : (1 << m_curWidth) - 1;
+            }
+        }
+        if (code == m_endCode) {
+            while (m_bits > 0) {
+                Put(static_cast<std::uint8_t>(m_acc & 255));
+                m_acc /= 256;
+                m_bits -= 8;
+            }
+            Flush();
+        }
+    }
+
+    void Put(std::uint8_t b) {
+        m_block[++m_count] = b;
+        if (m_count == 254) Flush();
+    }
+
+    void Flush() {
+        if (m_count == 0) return;
+        m_block[0] = static_cast<std::uint8_t>(m_count);
+        m_out.insert(m_out.end(), m_block, m_block + m_count + 1);
+        m_count = 0;
+    }
+
+    const cDIB* m_dib = nullptr;
+    std::int32_t m_width = 0, m_height = 0, m_x = 0, m_y = 0, m_pass = 0;
+    std::int64_t m_left = 0;
+    bool m_interlace = false;
+    std::int32_t m_mask[17] = {};
+    std::int32_t m_acc = 0, m_bits = 0;
+    bool m_clearFlag = false;
+    std::int32_t m_initialWidth = 0, m_curWidth = 0, m_maxCode = 0, m_clearCode = 0, m_endCode = 0, m_freeCode = 0;
+    std::int32_t m_hash[5003] = {};
+    std::int32_t m_codes[5003] = {};
+    std::uint8_t m_block[256] = {};
+    std::int32_t m_count = 0;
+    Bytes m_out;
+};
+
+struct ReferenceCase {
+    const char* name;
+    std::int32_t width, height;
+    int minimumCodeSize;
+    bool interlaced;
+    // Pixel (x, y) of the frame.
+    std::function<std::uint8_t(std::int32_t x, std::int32_t y, std::mt19937& rng)> pixel;
+};
+
+class LzwAgainstReference : public ::testing::TestWithParam<ReferenceCase> {};
+
+TEST_P(LzwAgainstReference, SameBytes) {
+    const ReferenceCase& c = GetParam();
+    cDIB dib;
+    ASSERT_TRUE(dib.Create(c.width, c.height, 8));
+    std::memset(dib.lpBits(), 0xEE, static_cast<std::size_t>(dib.Size()));
+    std::mt19937 rng(static_cast<unsigned>(c.width * 7919 + c.height));
+    for (std::int32_t y = 0; y < c.height; ++y)
+        for (std::int32_t x = 0; x < c.width; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = c.pixel(x, y, rng);
+    const Bytes got = Encode(dib, c.minimumCodeSize + 1, c.interlaced);
+    const Bytes want = ReferenceEncoder().Encode(dib, c.minimumCodeSize + 1, c.interlaced);
+    const auto mismatch = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
+    EXPECT_TRUE(mismatch.first == got.end() && mismatch.second == want.end())
+        << "first difference at byte " << (mismatch.first - got.begin()) << " of " << got.size() << " / "
+        << want.size();
+}
+
+// A dithered-looking full-HD frame: a 6-level cube index of a gradient plus
+// a 4 x 4 threshold pattern and a little noise.
+std::uint8_t DitheredGradient(std::int32_t x, std::int32_t y, std::mt19937& rng) {
+    static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    const int t = kBayer[y & 3][x & 3] * 3 + static_cast<int>(rng() % 5);
+    auto level = [&](int v) { return std::min(5, (v + t) / 51); };
+    return static_cast<std::uint8_t>(level(x * 255 / 1920) + 6 * level(y * 255 / 1080) +
+                                     36 * level(255 - (x + y) * 255 / 3000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, LzwAgainstReference,
+    ::testing::Values(
+        ReferenceCase{"DitheredFullHd", 1920, 1080, 8, false, DitheredGradient},
+        ReferenceCase{"DitheredFullHdInterlaced", 1920, 1080, 8, true, DitheredGradient},
+        ReferenceCase{"Noise256", 300, 300, 8, false, [](auto, auto, auto& rng) { return std::uint8_t(rng()); }},
+        ReferenceCase{"Noise256Interlaced", 301, 299, 8, true, [](auto, auto, auto& rng) { return std::uint8_t(rng()); }},
+        ReferenceCase{"NoiseFourColours", 333, 211, 2, false,
+                      [](auto, auto, auto& rng) { return std::uint8_t(rng() % 4); }},
+        ReferenceCase{"OneColourLongRuns", 1001, 997, 8, false, [](auto, auto, auto&) { return std::uint8_t(7); }},
+        ReferenceCase{"ZeroRuns", 777, 555, 3, false, [](auto, auto, auto&) { return std::uint8_t(0); }},
+        ReferenceCase{"ShortRuns", 640, 480, 5, true,
+                      [](auto x, auto y, auto& rng) {
+                          return std::uint8_t(rng() % 16 == 0 ? rng() % 32 : (x / 9 + y / 7) % 32);
+                      }},
+        ReferenceCase{"EveryCodeSizeNarrowSurface", 3, 5000, 6, false,
+                      [](auto x, auto y, auto&) { return std::uint8_t((x * 5 + y / 3) % 64); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- round trips -------------------------------------------------------------
 

@@ -130,20 +130,37 @@ std::uint8_t* TargetRow(const cDIB& target, std::int32_t y) {
 }
 
 // Plain and ordered loops: per pixel, three channel shares summed into the
-// address of the cube index table or the colour lookup.
+// address of the cube index table or the colour lookup. The threshold phase
+// repeats every four columns, so a row runs four columns at a time with the
+// four phases' share tables at hand.
 template <typename Share, std::size_t N>
 void MapLoop(const MapPixelsAsArray& pixels, const cDIB& target, bool ordered,
              const std::array<std::array<std::array<Share, 256>, 3>, 17>& shares,
              const std::array<std::uint8_t, N>& table) {
+    using Phase = std::array<std::array<Share, 256>, 3>;
     const std::int32_t width = pixels.Columns();
+    const std::uint8_t* const lookup = table.data();
+    auto map = [lookup](const Phase& s, const std::uint8_t* p) {
+        return lookup[static_cast<std::size_t>(s[0][p[kBlue]] + s[1][p[kGreen]] + s[2][p[kRed]])];
+    };
     for (std::int32_t y = 0; y < pixels.Rows(); ++y) {
         const std::uint8_t* p = pixels.Row(y).data();
         std::uint8_t* out = TargetRow(target, y);
-        for (std::int32_t x = 0; x < width; ++x, p += 4) {
-            const int phase = ordered ? (y & 3) * 4 + (x & 3) : kPlainPhase;
-            const auto& s = shares[static_cast<std::size_t>(phase)];
-            out[x] = table[static_cast<std::size_t>(s[0][p[kBlue]] + s[1][p[kGreen]] + s[2][p[kRed]])];
+        const Phase* phase[4];
+        for (int k = 0; k < 4; ++k)
+            phase[k] = &shares[static_cast<std::size_t>(ordered ? (y & 3) * 4 + k : kPlainPhase)];
+        const Phase& s0 = *phase[0];
+        const Phase& s1 = *phase[1];
+        const Phase& s2 = *phase[2];
+        const Phase& s3 = *phase[3];
+        std::int32_t x = 0;
+        for (; x + 4 <= width; x += 4, p += 16) {
+            out[x] = map(s0, p);
+            out[x + 1] = map(s1, p + 4);
+            out[x + 2] = map(s2, p + 8);
+            out[x + 3] = map(s3, p + 12);
         }
+        for (; x < width; ++x, p += 4) out[x] = map(*phase[x & 3], p);
     }
 }
 

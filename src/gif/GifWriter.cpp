@@ -164,8 +164,11 @@ void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<
                              imageFlags);
         out.bytes(localTable);
 
+        // The table size in force, at least 2; a frame holding indices past
+        // a small table gets a size that carries them.
         const std::int32_t exponent = frame.localPaletteUsed ? l : g;
-        const std::uint8_t minimumCodeSize = static_cast<std::uint8_t>(exponent > 1 ? exponent : 2);
+        const std::uint8_t minimumCodeSize =
+            mGIFLZWEnc::MinimumCodeSizeFor(pixels, static_cast<std::uint8_t>(exponent > 1 ? exponent : 2));
         out.u8(minimumCodeSize);
         mGIFLZWEnc::EncodeFrame(out, pixels, static_cast<std::uint8_t>(minimumCodeSize + 1), frame.interlaced);
         out.u8(kBlockTerminator);

@@ -24,9 +24,17 @@ namespace mGIFLZWEnc {
 // in the four interlace passes when interlaced and the surface has more
 // than 4 rows; only the first Width bytes of each row are read. A surface
 // that is empty or not 8 bits per pixel writes nothing.
-// Error(InvalidProcedureCall) for an initial width outside 3 .. 9, and
+// Error(InvalidProcedureCall) for an initial width outside 3 .. 9,
+// Error(SubscriptOutOfRange) before anything is written when a pixel does
+// not fit the minimum code size (it would read as a control code), and
 // Error(PathFileAccessError) as soon as a write to the writer fails.
 void EncodeFrame(ByteWriter& out, const cDIB& surface, std::uint8_t initialWidth, bool interlaced);
+
+// The minimum code size for a frame whose colour table asks for
+// tableCodeSize (2 .. 8): that size, raised as far as needed (at most to 8)
+// so that every pixel of the surface fits it. Indices past a small table
+// then reach the decoder as they are instead of corrupting the stream.
+std::uint8_t MinimumCodeSizeFor(const cDIB& surface, std::uint8_t tableCodeSize);
 
 }  // namespace mGIFLZWEnc
 }  // namespace crossmeld
