@@ -8,7 +8,7 @@ PACKAGES=(
   # build
   cmake g++ make pkg-config
   libjpeg62-turbo-dev libpng-dev libcli11-dev qt6-base-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # test oracles written by others
   ffmpeg imagemagick python3-pil libjpeg-turbo-progs

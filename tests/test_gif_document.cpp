@@ -85,6 +85,24 @@ TEST(GifDocument, NewFrameHasBlackSurfacesOfItsSize) {
     EXPECT_EQ(gif.LocalPaletteEntries(1), 0);
 }
 
+TEST(GifDocument, InsertIntoAnEmptyDocumentStartsFromABlankRecord) {
+    // Fields set on the blank record that Destroy leaves do not reach the
+    // new frame.
+    cGIF gif;
+    gif.Destroy();
+    gif.FrameDelay(1, 50);
+    gif.FrameUseTransparentColor(1, true);
+    gif.LocalPaletteUsed(1, true);
+    gif.lpLocalPalette(1)[0] = 9;
+    gif.FrameInsert(1, 2, 2);
+    EXPECT_EQ(gif.FramesCount(), 1);
+    EXPECT_EQ(gif.FrameDelay(1), 0);
+    EXPECT_FALSE(gif.FrameUseTransparentColor(1));
+    EXPECT_FALSE(gif.LocalPaletteUsed(1));
+    EXPECT_EQ(gif.lpLocalPalette(1)[0], 0);
+    EXPECT_EQ(gif.FrameDIBXOR(1).Width(), 2);
+}
+
 TEST(GifDocument, ASizeThatCannotBeMadeLeavesEmptySurfaces) {
     cGIF gif;
     gif.FrameInsert(1, -4, 3);

@@ -277,6 +277,20 @@ TEST(GifWriter, LocalTableOfFourEntries) {
     EXPECT_EQ(*got, want);
 }
 
+TEST(GifWriter, IndicesPastASmallTableRaiseTheMinimumCodeSize) {
+    // A 4-entry global table asks for code size 2, but pixel 9 needs 4 bits:
+    // minimum code size 4, codes 16 (clear), 0, 9, 17 (end) at 5 bits:
+    // 16 | 0 << 5 | 9 << 10 | 17 << 15 = 0x8A410.
+    cGIF gif = OneFrame(4);
+    gif.FrameDIBXOR(1).Create(2, 1, 8);
+    SetPixels(gif.FrameDIBXOR(1), {0, 9});
+    const auto got = SaveBytes(gif);
+    ASSERT_TRUE(got);
+    const OneFrameLayout at(2);
+    EXPECT_EQ((*got)[at.imageFlags()], 0x01);  // the table size field stays that of the table
+    EXPECT_EQ(Bytes(got->begin() + at.codeSize(), got->end()), (Bytes{0x04, 0x03, 0x10, 0xA4, 0x08, 0x00, 0x3B}));
+}
+
 TEST(GifWriter, SortBitFollowsLocalPaletteSortedWithoutALocalTable) {
     cGIF gif = OneFrame(256);
     gif.LocalPaletteSorted(1, true);
@@ -612,6 +626,135 @@ TEST(GifInterop, PilReadsIndicesDelaysAndAnEndlessLoop) {
             EXPECT_EQ(rgb, expectedRgb) << "round " << round << " frame " << k;
         }
     }
+}
+
+// Frames large enough for several dictionary clears, long runs, interlacing
+// and indices past a small table, read back by all three decoders.
+TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
+    constexpr std::int16_t kSize = 300;
+    std::mt19937 rng(300);
+    cGIF gif;
+    gif.Destroy();
+    const std::vector<std::function<std::uint8_t(int, int)>> frames = {
+        [&](int, int) { return static_cast<std::uint8_t>(rng()); },                    // noise, 256 colours
+        [&](int, int) { return static_cast<std::uint8_t>(rng()); },                    // the same, interlaced
+        [](int, int y) { return static_cast<std::uint8_t>(y / 37 * 29); },              // long runs
+        [](int, int) { return static_cast<std::uint8_t>(7); },                         // one colour, interlaced
+        [&](int x, int y) { return static_cast<std::uint8_t>((x / 5 + y / 3 + rng() % 2) % 216); },  // dither-like
+    };
+    const std::int16_t delays[] = {3, 7, 11, 50, 100};
+    for (std::int16_t k = 1; k <= static_cast<std::int16_t>(frames.size()); ++k) {
+        gif.FrameInsert(k, kSize, kSize);
+        cDIB& dib = gif.FrameDIBXOR(k);
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = frames[k - 1](x, y);
+        gif.FrameInterlaced(k, k == 2 || k == 4);
+        gif.FrameDelay(k, delays[k - 1]);
+        gif.FrameDisposalMethod(k, FrameDisposal::RestorePrevious);
+    }
+    gif.GlobalPaletteExists(true);
+    gif.GlobalPaletteEntries(256);
+    // Distinct colours, so that decoded colours tell the indices apart.
+    auto palette = gif.lpGlobalPalette();
+    for (int i = 0; i < 256; ++i) {
+        palette[4 * i] = static_cast<std::uint8_t>(i);
+        palette[4 * i + 1] = static_cast<std::uint8_t>(i * 7);
+        palette[4 * i + 2] = static_cast<std::uint8_t>(255 - i);
+    }
+    TempDir dir;
+    const fs::path file = dir / "large.gif";
+    RecordingProgress progress;
+    ASSERT_TRUE(gif.Save(file.string(), progress));
+    const auto want = ExpectedFrames(gif);
+    auto hex = [](const Bytes& bytes, std::size_t step, std::size_t channels) {
+        static const char* const digits = "0123456789abcdef";
+        std::string out;
+        for (std::size_t p = 0; p < bytes.size(); p += step)
+            for (std::size_t c = 0; c < channels; ++c) {
+                out += digits[bytes[p + c] >> 4];
+                out += digits[bytes[p + c] & 15];
+            }
+        return out;
+    };
+
+    // PIL: the palette indices of every frame, the delays and the endless loop.
+    {
+        const fs::path script = dir / "read.py";
+        std::ofstream(script) << kPilScript;
+        std::string out;
+        ASSERT_EQ(RunCommand("/usr/bin/python3 " + Quote(script) + " " + Quote(file), &out), 0) << out;
+        std::istringstream in(out);
+        std::string word;
+        int count = 0, loop = -1;
+        in >> word >> count >> word >> loop;
+        ASSERT_EQ(count, gif.FramesCount());
+        EXPECT_EQ(loop, 0);
+        for (std::int16_t k = 1; k <= count; ++k) {
+            int duration = 0, w = 0, h = 0;
+            std::string mode, indices, rgb;
+            in >> word >> duration >> mode >> w >> h >> indices >> rgb;
+            EXPECT_EQ(duration, delays[k - 1] * 10) << "frame " << k;
+            ASSERT_EQ(mode, "P") << "frame " << k;
+            const cDIB& dib = gif.FrameDIBXOR(k);
+            EXPECT_EQ(indices, hex(Bytes(dib.lpBits(), dib.lpBits() + dib.Size()), 1, 1)) << "frame " << k;
+        }
+    }
+    // ImageMagick: the colours of every frame and the frame count.
+    {
+        ASSERT_EQ(RunCommand("/usr/bin/convert " + Quote(file) + " +adjoin -depth 8 " + Quote(dir / "im-%d.rgb")), 0);
+        for (std::size_t k = 0; k < want.size(); ++k)
+            EXPECT_EQ(hex(ReadBytes(dir / ("im-" + std::to_string(k) + ".rgb")), 3, 3), hex(want[k].rgba, 4, 3))
+                << "frame " << k;
+        EXPECT_FALSE(fs::exists(dir / ("im-" + std::to_string(want.size()) + ".rgb")));
+    }
+    // ffmpeg: as many frames as written, each with the colours we meant.
+    if (HaveProgram("/usr/bin/ffmpeg")) {
+        ASSERT_EQ(RunCommand("/usr/bin/ffmpeg -v error -i " + Quote(file) +
+                             " -fps_mode passthrough -f rawvideo -pix_fmt rgb24 " + Quote(dir / "ff.rgb")),
+                  0);
+        const Bytes got = ReadBytes(dir / "ff.rgb");
+        const std::size_t frameBytes = std::size_t{kSize} * kSize * 3;
+        ASSERT_EQ(got.size(), frameBytes * want.size());
+        for (std::size_t k = 0; k < want.size(); ++k)
+            EXPECT_EQ(hex(Bytes(got.begin() + k * frameBytes, got.begin() + (k + 1) * frameBytes), 3, 3),
+                      hex(want[k].rgba, 4, 3))
+                << "frame " << k;
+    }
+}
+
+TEST(GifInterop, IndicesPastASmallTableSurviveInPil) {
+    // A 4-entry table with indices up to 200: the raised code size carries
+    // them, and PIL reads them back as they were.
+    cGIF gif;
+    gif.Destroy();
+    gif.FrameInsert(1, 40, 30);
+    cDIB& dib = gif.FrameDIBXOR(1);
+    std::mt19937 rng(4);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(rng() % 201);
+    gif.GlobalPaletteExists(true);
+    gif.GlobalPaletteEntries(4);
+    TempDir dir;
+    const fs::path file = dir / "small-table.gif";
+    RecordingProgress progress;
+    ASSERT_TRUE(gif.Save(file.string(), progress));
+    std::string out;
+    ASSERT_EQ(RunCommand("/usr/bin/python3 -c " +
+                             Quote("import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+                                   "print(bytes(im.getdata()).hex())") +
+                             " " + Quote(file),
+                         &out),
+              0)
+        << out;
+    std::string expected;
+    static const char* const digits = "0123456789abcdef";
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const std::uint8_t i = dib.lpBits()[y * dib.BytesPerScanline() + x];
+            expected += digits[i >> 4];
+            expected += digits[i & 15];
+        }
+    EXPECT_EQ(out.substr(0, expected.size()), expected);
 }
 
 TEST(GifInterop, FfmpegDecodesTheFramesAndTheirTiming) {

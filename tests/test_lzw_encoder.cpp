@@ -320,6 +320,38 @@ TEST(LzwEncoder, SurfacesNotOf8BitsWriteNothing) {
     }
 }
 
+TEST(LzwEncoder, PixelsThatDoNotFitTheCodeSizeAreRefusedBeforeAnyOutput) {
+    // With minimum code size 2, pixel 4 would read as the clear code and 5
+    // as the end code; 8 would lose its high bit.
+    for (std::uint8_t bad : {4, 5, 8, 255}) {
+        VectorSink sink;
+        ByteWriter out(sink);
+        try {
+            mGIFLZWEnc::EncodeFrame(out, Surface8(3, 2, {0, 1, 2, 3, bad, 0}), 3, false);
+            ADD_FAILURE() << "pixel " << int(bad) << " accepted";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::SubscriptOutOfRange);
+        }
+        EXPECT_TRUE(sink.bytes().empty());
+    }
+    // The padding past the width does not count (Surface8 fills it with 0xEE).
+    EXPECT_FALSE(Encode(Surface8(3, 2, {0, 1, 2, 3, 3, 0}), 3).empty());
+}
+
+TEST(LzwEncoder, MinimumCodeSizeGrowsToHoldTheLargestPixel) {
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 3, 2}), 2), 2);
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 4, 2}), 2), 3);
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 8, 2}), 2), 4);
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 200, 2}), 5), 8);
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 31, 2}), 5), 5);
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 255, 2}), 8), 8);
+    // Padding bytes (0xEE) past a width of 3 are not pixels.
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(3, 1, {1, 2, 3}), 2), 2);
+    cDIB deep;
+    ASSERT_TRUE(deep.Create(2, 2, 24));
+    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(deep, 2), 2);
+}
+
 TEST(LzwEncoder, InitialWidthOutside3To9IsRejected) {
     const cDIB dib = Surface8(2, 2, {0, 1, 1, 0});
     for (int w : {0, 2, 10, 12}) {

@@ -52,9 +52,11 @@ void cGIF::FrameInsert(std::int16_t nFrame, std::int16_t Width, std::int16_t Hei
         throw Error(ErrorKind::Overflow, "A GIF document holds at most 32767 frames");
     const std::int16_t previous = m_framesCount;
     ++m_framesCount;
-    // The storage grows to the new count; a record already there (the
-    // blank one after Destroy) is kept.
-    if (m_frames.size() < static_cast<std::size_t>(m_framesCount)) m_frames.resize(m_framesCount);
+    // The storage becomes the new count of records, the last one blank: a
+    // record already there (left by Destroy, or past the last frame read
+    // from a file) does not pass its fields on to the new frame.
+    m_frames.resize(static_cast<std::size_t>(m_framesCount));
+    m_frames.back() = FrameRecord{};
 
     std::int16_t at = m_framesCount;
     if (previous != 0 && previous >= nFrame) {
