@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/JpegErrorManager.h"
 #include "platform/Error.h"
 
 namespace crossmeld::vfw {
@@ -22,30 +23,10 @@ namespace {
 constexpr int kMaxScans = 1000;
 constexpr long kMaxDecoderMemory = 1L << 30;
 
-// libjpeg must never return from error_exit; we jump back into the frame
-// that called it. Only plain C data lives between the jump and its target.
-struct ErrorManager {
-    jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void OnError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
-void OnMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) ++cinfo->err->num_warnings;
-}
-
 void OnProgress(j_common_ptr cinfo) {
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
-        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-        std::snprintf(err->message, sizeof err->message, "too many scans in a Motion JPEG frame");
-        std::longjmp(err->jump, 1);
+        JpegFail(cinfo, "too many scans in a Motion JPEG frame");
     }
 }
 
@@ -69,7 +50,7 @@ void CopyTable(const JHUFF_TBL* from, HuffmanTable& to) {
     std::memcpy(to.values.data(), from->huffval, to.values.size());
 }
 
-bool FillStandardTables(jpeg_compress_struct& c, ErrorManager& err, StandardTables& t) {
+bool FillStandardTables(jpeg_compress_struct& c, JpegErrorManager& err, StandardTables& t) {
     if (setjmp(err.jump)) return false;
     jpeg_create_compress(&c);
     c.in_color_space = JCS_RGB;
@@ -87,11 +68,11 @@ const StandardTables& Standard() {
     static const StandardTables tables = [] {
         StandardTables t;
         jpeg_compress_struct c;
-        ErrorManager err;
+        JpegErrorManager err;
         std::memset(&c, 0, sizeof c);
         std::memset(&err, 0, sizeof err);
         c.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = OnError;
+        err.pub.error_exit = JpegOnError;
         err.pub.output_message = [](j_common_ptr) {};
         t.ok = FillStandardTables(c, err, t);
         jpeg_destroy_compress(&c);
@@ -125,8 +106,8 @@ struct MjpegDecoder::State {
         std::memset(&err, 0, sizeof err);
         std::memset(&progress, 0, sizeof progress);
         cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = OnError;
-        err.pub.emit_message = OnMessage;
+        err.pub.error_exit = JpegOnError;
+        err.pub.emit_message = JpegOnMessage;
         err.pub.output_message = [](j_common_ptr) {};
         progress.progress_monitor = OnProgress;
     }
@@ -140,7 +121,7 @@ struct MjpegDecoder::State {
     }
 
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
     jpeg_progress_mgr progress;
     bool created = false;
     bool headerRead = false;

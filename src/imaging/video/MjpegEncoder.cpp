@@ -10,32 +10,19 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/JpegErrorManager.h"
 #include "imaging/video/Fourcc.h"
 #include "platform/Error.h"
 
 namespace crossmeld::vfw {
 namespace {
 
-// libjpeg must never return from error_exit; we jump back into the frame
-// that called it. Only plain C data lives between the jump and its target.
-struct ErrorManager {
-    jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void OnError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
 struct Compressor {
     Compressor() {
         std::memset(&cinfo, 0, sizeof cinfo);
         std::memset(&err, 0, sizeof err);
         cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = OnError;
+        err.pub.error_exit = JpegOnError;
         err.pub.output_message = [](j_common_ptr) {};
     }
     ~Compressor() {
@@ -46,7 +33,7 @@ struct Compressor {
     Compressor& operator=(const Compressor&) = delete;
 
     jpeg_compress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
 };

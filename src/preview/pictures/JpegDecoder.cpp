@@ -10,6 +10,7 @@
 
 #include <jpeglib.h>
 
+#include "imaging/JpegErrorManager.h"
 #include "platform/Error.h"
 #include "preview/pictures/PictureLimits.h"
 
@@ -22,33 +23,10 @@ constexpr int kMaxScans = 1000;
 // libjpeg's own working memory (coefficient buffers of progressive files).
 constexpr long kMaxDecoderMemory = 2L << 30;
 
-// The error manager. libjpeg must never return from error_exit; we jump back
-// into the frame that called it. Only plain C data lives between the jump
-// and its target, so nothing with a destructor is skipped.
-struct ErrorManager {
-    jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-[[noreturn]] void OnError(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    std::longjmp(err->jump, 1);
-}
-
-// Warnings (corrupt data, premature end of file) are accepted silently: the
-// decoder has already recovered from them.
-void OnMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) ++cinfo->err->num_warnings;
-}
-
 void OnProgress(j_common_ptr cinfo) {
     auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
     if (dinfo->input_scan_number > kMaxScans) {
-        auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-        std::snprintf(err->message, sizeof err->message, "too many scans in the JPEG file (more than %d)", kMaxScans);
-        std::longjmp(err->jump, 1);
+        JpegFail(cinfo, "too many scans in the JPEG file (more than 1000)");
     }
 }
 
@@ -58,8 +36,8 @@ struct Decompressor {
         std::memset(&err, 0, sizeof err);
         std::memset(&progress, 0, sizeof progress);
         cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = OnError;
-        err.pub.emit_message = OnMessage;
+        err.pub.error_exit = JpegOnError;
+        err.pub.emit_message = JpegOnMessage;
         err.pub.output_message = [](j_common_ptr) {};
         progress.progress_monitor = OnProgress;
     }
@@ -70,7 +48,7 @@ struct Decompressor {
     [[noreturn]] void Fail() const { throw Error(ErrorKind::InvalidPicture, err.message); }
 
     jpeg_decompress_struct cinfo;
-    ErrorManager err;
+    JpegErrorManager err;
     jpeg_progress_mgr progress;
 };
 

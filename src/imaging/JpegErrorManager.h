@@ -1,0 +1,40 @@
+#pragma once
+// libjpeg's error handling for our JPEG code (pictures, Motion JPEG frames):
+// libjpeg must never return from error_exit, so the manager jumps back to
+// the setjmp of the frame that started the work, with the message kept.
+// Only plain C data may live between the jump and its target, so that
+// nothing with a destructor is skipped.
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace crossmeld {
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] inline void JpegOnError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings (corrupt data, premature end) are counted, not shown: the decoder
+// has already recovered from them.
+inline void JpegOnMessage(j_common_ptr cinfo, int level) {
+    if (level < 0) ++cinfo->err->num_warnings;
+}
+
+// Ends the work with a message of our own, from inside a libjpeg callback.
+[[noreturn]] inline void JpegFail(j_common_ptr cinfo, const char* message) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    std::snprintf(err->message, sizeof err->message, "%s", message);
+    std::longjmp(err->jump, 1);
+}
+
+}  // namespace crossmeld
