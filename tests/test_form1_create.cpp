@@ -10,6 +10,7 @@
 #include "imaging/video/AviFile.h"
 #include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 
@@ -19,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
+using test::WriteBitmap;
 
 const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 const std::string kNoPictures =
@@ -26,13 +28,6 @@ const std::string kNoPictures =
 const std::string kSizeMismatch =
     "The two pictures are not of the same size.\r\n\r\nPictures must be the same size to morph. Please contact "
     "support@crossmeld.example if you have any questions.";
-
-void WriteBitmap(const fs::path& path, std::int32_t w, std::int32_t h, ColorRef color) {
-    auto surface = Surface::Create(w, h, 24);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) surface->SetPixel(x, y, color);
-    SavePicture(*surface, path.string());
-}
 
 // The one colour of a picture, or a note that it has several.
 std::string UniformColor(const Picture& picture) {
@@ -72,12 +67,7 @@ protected:
     }
 
     std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
-    std::vector<std::int32_t> FailedLines() const {
-        std::vector<std::int32_t> lines;
-        for (const StepRecord& r : form.LastRun())
-            if (r.failed) lines.push_back(r.line);
-        return lines;
-    }
+    std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
     bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
 
     test::TempDir program;

@@ -15,6 +15,7 @@
 #include "imaging/video/AviFile.h"
 #include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 
@@ -24,15 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
+using test::WriteBitmap;
 
 const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
-
-void WriteBitmap(const fs::path& path, std::int32_t w, std::int32_t h, ColorRef color) {
-    auto surface = Surface::Create(w, h, 24);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) surface->SetPixel(x, y, color);
-    SavePicture(*surface, path.string());
-}
 
 // What PIL reads of a GIF: frame count, loop, and per frame the duration and
 // the colours of the first and the last pixel.
@@ -75,12 +70,7 @@ protected:
         return out;
     }
 
-    std::vector<std::int32_t> FailedLines() const {
-        std::vector<std::int32_t> lines;
-        for (const StepRecord& r : form.LastRun())
-            if (r.failed) lines.push_back(r.line);
-        return lines;
-    }
+    std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
     bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
 
     test::TempDir program;

@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "preview/pictures/LoadPicture.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
+using test::WriteBitmap;
 
 const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 const std::string kFilter =
@@ -23,14 +25,6 @@ const std::string kSampleMessage =
     "Pictures must have the similar height and width dimensions for this software to work. Look at these examples.";
 
 // A bitmap file of one colour.
-void WriteBitmap(const std::filesystem::path& path, std::int32_t w, std::int32_t h, ColorRef color) {
-    auto surface = Surface::Create(w, h, 24);
-    for (std::int32_t y = 0; y < h; ++y)
-        for (std::int32_t x = 0; x < w; ++x) surface->SetPixel(x, y, color);
-    std::filesystem::create_directories(path.parent_path());
-    SavePicture(*surface, path.string());
-}
-
 ColorRef PixelOf(PictureBox& box, std::int32_t x, std::int32_t y) {
     return box.Image().bitmap()->GetPixel(x, y);
 }
