@@ -1,0 +1,37 @@
+#include "gui/CodecDialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QVBoxLayout>
+
+#include "imaging/video/CodecChooser.h"
+
+namespace crossmeld::gui {
+
+CodecDialog::CodecDialog(QWidget* parent, std::uint32_t handler) : QDialog(parent), m_list(new QListWidget(this)) {
+    setWindowTitle(QStringLiteral("Video Compression"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(QStringLiteral("Compressor:"), this));
+    int current = 0;
+    for (std::size_t i = 0; i < vfw::kAviCodecs.size(); ++i) {
+        auto* item = new QListWidgetItem(QString::fromUtf8(vfw::kAviCodecs[i].name), m_list);
+        item->setData(Qt::UserRole, static_cast<uint>(vfw::kAviCodecs[i].fccHandler));
+        if (vfw::kAviCodecs[i].fccHandler == handler) current = static_cast<int>(i);
+    }
+    m_list->setCurrentRow(current);
+    m_list->setMinimumHeight(m_list->sizeHintForRow(0) * static_cast<int>(vfw::kAviCodecs.size()) + 8);
+    layout->addWidget(m_list);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(m_list, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}
+
+std::uint32_t CodecDialog::ChosenHandler() const {
+    const QListWidgetItem* item = m_list->currentItem();
+    return item ? item->data(Qt::UserRole).toUInt() : vfw::kAviCodecs.front().fccHandler;
+}
+
+}  // namespace crossmeld::gui

@@ -1,0 +1,255 @@
+#include "gui/MainWindow.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AppRoutines.h"
+#include "gui/HandCursor.h"
+#include "gui/OptionRadio.h"
+#include "gui/PaneView.h"
+#include "gui/QtHost.h"
+#include "gui/SurfaceImage.h"
+
+namespace crossmeld::gui {
+
+namespace {
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+void Place(QWidget& widget, const ControlBounds& bounds) {
+    widget.setGeometry(bounds.Left(), bounds.Top(), bounds.Width(), bounds.Height());
+    widget.setVisible(bounds.Visible());
+}
+
+void SetBackground(QWidget& widget, const QColor& color) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, color);
+    widget.setPalette(palette);
+    // Buttons fill with their button colour unless told otherwise.
+    widget.setBackgroundRole(QPalette::Window);
+    widget.setAutoFillBackground(true);
+}
+
+// Leaving a field counts when the user moves the focus inside the window,
+// not when another window (a dialog, another program) takes it.
+bool LeavesField(Qt::FocusReason reason) {
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason;
+}
+
+int Clamp(double value, int low, int high) {
+    if (!(value >= low)) return low;  // NaN too
+    if (value > high) return high;
+    return static_cast<int>(std::lround(value));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Form1& form, QtHost& host, QWidget* parent)
+    : QWidget(parent), m_form(form), m_host(host), m_endProcess([] {
+          std::fflush(nullptr);
+          std::_Exit(0);
+      }) {
+    Build();
+    m_host.SetWindow(this);
+}
+
+MainWindow::~MainWindow() { m_host.SetWindow(nullptr); }
+
+void MainWindow::Build() {
+    setWindowTitle(Text(m_form.Caption()));
+    setWindowIcon(QIcon(QStringLiteral(":/crossmeld.png")));
+    setFixedSize(Form1::kClientWidth, Form1::kClientHeight);
+    setMouseTracking(true);
+
+    const std::array<CommandButton*, 6> buttons{&m_form.PushButton1(), &m_form.PushButton2(), &m_form.PushButton3(),
+                                                &m_form.PushButton4(), &m_form.PushButton5(), &m_form.PushButton6()};
+    const std::array<void (Form1::*)(), 6> clicks{&Form1::PushButton1_Click, &Form1::PushButton2_Click,
+                                                  &Form1::PushButton3_Click, &Form1::PushButton4_Click,
+                                                  &Form1::PushButton5_Click, &Form1::PushButton6_Click};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        auto* button = new QPushButton(Text(buttons[i]->Caption()), this);
+        Place(*button, *buttons[i]);
+        button->setAutoDefault(false);
+        button->setMouseTracking(true);
+        button->installEventFilter(this);
+        connect(button, &QPushButton::clicked, this, [this, click = clicks[i]] { Run([this, click] { (m_form.*click)(); }); });
+        m_buttons[i] = button;
+    }
+
+    const std::array<Frame*, 3> frames{&m_form.Frame1(), &m_form.Frame2(), &m_form.Frame3()};
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        auto* box = new QGroupBox(Text(frames[i]->Caption()), this);
+        Place(*box, *frames[i]);
+        box->setMouseTracking(true);
+        box->installEventFilter(this);
+        m_frames[i] = box;
+    }
+
+    // Typing and assignments alike reach the model's change handler; the
+    // model's text comes back unchanged, so no second change follows.
+    auto makeField = [this](TextField& model, QGroupBox* frame) {
+        auto* edit = new QLineEdit(Text(model.Text()), frame);
+        Place(*edit, model);
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, [this, &model](const QString& text) {
+            Run([&model, text] { model.SetText(text.toStdString()); });
+        });
+        return edit;
+    };
+    m_text1 = makeField(m_form.Text1(), m_frames[1]);
+    m_txtFps = makeField(m_form.txtFPS(), m_frames[2]);
+
+    auto makeOption = [this](OptionButton& model) {
+        auto* radio = new OptionRadio(Text(model.Caption()), m_frames[0]);
+        Place(*radio, model);
+        connect(radio, &QRadioButton::toggled, this, [this, &model](bool on) {
+            if (on) Run([&model] { model.SetValue(true); });
+        });
+        return radio;
+    };
+    m_option1 = makeOption(m_form.Option1());
+    m_option2 = makeOption(m_form.Option2());
+
+    m_startPane = new PaneView(PreviewPane{m_form.PicScrollStart(), m_form.PicOrgStart(), m_form.HscrPicStart(),
+                                           m_form.VscrPicStart(), m_form.Frame4()},
+                               this);
+    m_endPane = new PaneView(PreviewPane{m_form.PicScrollEnd(), m_form.PicOrgEnd(), m_form.HscrPicEnd(),
+                                         m_form.VscrPicEnd(), m_form.Frame5()},
+                             this);
+    for (PaneView* pane : {m_startPane, m_endPane}) pane->Corner()->installEventFilter(this);
+
+    m_progress = new QProgressBar(this);
+    Place(*m_progress, m_form.prbDetecting());
+    m_progress->setTextVisible(false);
+
+    setTabOrder(m_text1, m_txtFps);
+    // A mouse move belongs to the control under the pointer alone; it does
+    // not reach the window's background behind it.
+    for (QWidget* child : findChildren<QWidget*>()) child->setAttribute(Qt::WA_NoMousePropagation);
+    ApplyColors();
+}
+
+void MainWindow::Load() {
+    Run([this] { m_form.Form_Load(); });
+    m_hand = MakeHandCursor(m_form.ProgramFolderPath() + std::string(kCursorFile), m_form.MouseIcon());
+    ShowPointer(m_form.Pointer());
+}
+
+void MainWindow::Run(const std::function<void()>& handler) {
+    handler();
+    SyncFromModel();
+    if (m_form.Ended() && !m_closed) close();
+}
+
+void MainWindow::ApplyColors() {
+    const QColor back = ColorFromRef(m_form.BackColor(), palette());
+    SetBackground(*this, back);
+    const std::array<Frame*, 3> frames{&m_form.Frame1(), &m_form.Frame2(), &m_form.Frame3()};
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        SetBackground(*m_frames[i], ColorFromRef(frames[i]->BackColor(), palette()));
+    SetBackground(*m_option1, ColorFromRef(m_form.Option1().BackColor(), palette()));
+    SetBackground(*m_option2, ColorFromRef(m_form.Option2().BackColor(), palette()));
+}
+
+void MainWindow::SyncFromModel() {
+    setWindowTitle(Text(m_form.Caption()));
+    ApplyColors();
+    for (auto [edit, model] : {std::pair{m_text1, &m_form.Text1()}, std::pair{m_txtFps, &m_form.txtFPS()}}) {
+        const QString text = Text(model->Text());
+        if (edit->text() != text) edit->setText(text);
+    }
+    for (auto [radio, model] : {std::pair{m_option1, &m_form.Option1()}, std::pair{m_option2, &m_form.Option2()}}) {
+        const QSignalBlocker block(radio);
+        radio->setChecked(model->Value());
+    }
+    m_startPane->Sync();
+    m_endPane->Sync();
+    ShowProgressMax(m_form.prbDetecting().Max());
+    ShowProgressValue(m_form.prbDetecting().Value());
+    ShowPointer(m_form.Pointer());
+}
+
+void MainWindow::ShowPointer(MousePointer pointer) {
+    switch (pointer) {
+        case MousePointer::Hourglass: setCursor(Qt::WaitCursor); break;
+        case MousePointer::Custom:
+            // Without the cursor file the custom pointer is the arrow.
+            if (m_hand) setCursor(*m_hand);
+            else setCursor(Qt::ArrowCursor);
+            break;
+        case MousePointer::Normal: setCursor(Qt::ArrowCursor); break;
+    }
+}
+
+void MainWindow::FocusField(FocusTarget target) {
+    QLineEdit* edit = target == FocusTarget::Text1 ? m_text1 : m_txtFps;
+    m_programFocus = true;
+    edit->setFocus(Qt::OtherFocusReason);
+    m_programFocus = false;
+}
+
+void MainWindow::ShowProgressMax(double maximum) {
+    const int top = Clamp(maximum, 0, 1 << 30);
+    if (m_progress->maximum() != top) m_progress->setRange(0, top);
+}
+
+void MainWindow::ShowProgressValue(double value) {
+    const int shown = Clamp(value, 0, m_progress->maximum());
+    if (m_progress->value() != shown) m_progress->setValue(shown);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        for (QPushButton* button : m_buttons)
+            if (watched == button) m_form.PushButton_MouseMove();
+        for (QGroupBox* frame : m_frames)
+            if (watched == frame) m_form.Frame_MouseMove();
+        if (watched == m_startPane->Corner() || watched == m_endPane->Corner()) m_form.Frame_MouseMove();
+    } else if (event->type() == QEvent::FocusOut && (watched == m_text1 || watched == m_txtFps)) {
+        const auto* focus = static_cast<QFocusEvent*>(event);
+        if (!m_programFocus && LeavesField(focus->reason())) {
+            // The check runs once the focus has moved, from the event loop,
+            // not inside the focus change.
+            const bool text1 = watched == m_text1;
+            QMetaObject::invokeMethod(
+                this,
+                [this, text1] {
+                    Run([this, text1] { text1 ? m_form.Text1_LostFocus() : m_form.txtFPS_LostFocus(); });
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    m_form.Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    m_closed = true;
+    m_form.Form_QueryUnload();
+    m_form.Form_Unload();
+    event->accept();
+    // A command that let events run is still on the stack: the program ends
+    // here, as the window does.
+    if (m_form.IsBusy() && m_endProcess) m_endProcess();
+}
+
+}  // namespace crossmeld::gui

@@ -1,0 +1,25 @@
+// crossmeld: the desktop window.
+
+#include <QApplication>
+#include <QIcon>
+
+#include "app/Form1.h"
+#include "gui/MainWindow.h"
+#include "gui/QtHost.h"
+#include "gui/QtSettingsStore.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Crossmeld"));
+    QApplication::setOrganizationName(QStringLiteral("Kestrovan"));
+    QApplication::setDesktopFileName(QStringLiteral("crossmeld"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/crossmeld.png")));
+
+    crossmeld::gui::QtHost host;
+    crossmeld::gui::QtSettingsStore settings;
+    crossmeld::Form1 form(host, settings, host);
+    crossmeld::gui::MainWindow window(form, host);
+    window.Load();
+    window.show();
+    return app.exec();
+}

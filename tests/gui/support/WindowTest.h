@@ -1,0 +1,97 @@
+#pragma once
+// A fixture that opens the real main window over a fresh model, with the
+// settings in a temporary folder and every dialog answered by a script:
+// message boxes with their default button (recorded), file dialogs with
+// queued names, the codec dialog with a queued codec.
+
+#include <gtest/gtest.h>
+
+#include <QFileDialog>
+#include <QImage>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "gui/MainWindow.h"
+#include "gui/QtHost.h"
+#include "gui/QtSettingsStore.h"
+#include "support/TestSupport.h"
+
+namespace crossmeld::gui::test {
+
+struct ShownDialog {
+    enum class Kind { Message, File, Codec } kind = Kind::Message;
+    QString title;
+    QString text;                                  // message boxes
+    QMessageBox::Icon icon = QMessageBox::NoIcon;  // message boxes
+    QMessageBox::StandardButtons buttons;          // message boxes
+    QStringList filters;                           // file dialogs
+    QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QStringList codecs;  // the codec dialog's list
+};
+
+class DialogScript {
+public:
+    // A file dialog answer: one or more names (absolute, or relative to
+    // folder); none cancels. Without a queued answer the dialog is cancelled.
+    void QueueFiles(QStringList names, QString folder = {}) { m_files.push_back({std::move(names), std::move(folder)}); }
+    void QueueFile(const std::string& name) { QueueFiles({QString::fromStdString(name)}); }
+    // The codec to choose by its listed name; none cancels.
+    void QueueCodec(std::optional<QString> name) { m_codecs.push_back(std::move(name)); }
+    // Runs while a file dialog is open, before it is answered.
+    std::function<void()> duringFileDialog;
+
+    void Answer(QDialog& dialog);
+
+    std::vector<ShownDialog> shown;
+    std::vector<ShownDialog> Messages() const;
+    QStringList MessageTexts() const;
+    int Count(ShownDialog::Kind kind) const;
+
+private:
+    struct FileAnswer {
+        QStringList names;
+        QString folder;
+    };
+    std::deque<FileAnswer> m_files;
+    std::deque<std::optional<QString>> m_codecs;
+};
+
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Makes the model and the window over the given program folder (the
+    // source tree holds the samples and the cursor), runs Form_Load, shows it.
+    void Open(const std::string& programFolder = crossmeld::test::SourceDir().string());
+    // Closes and drops the window and the model.
+    void Close();
+
+    // The stored text of a key, or nothing when it is missing.
+    std::optional<QString> Stored(const QString& key) const;
+    void Store(const QString& key, const QString& value);
+
+    // The picture a preview shows, as rendered by its widget.
+    QImage Shown(PaneView* pane) const;
+    static QImage Decoded(const std::string& file);
+
+    crossmeld::test::TempDir config;
+    crossmeld::test::TempDir temp;
+    DialogScript dialogs;
+    QtHost host;
+    QtSettingsStore settings;
+    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> window;
+};
+
+std::string Sample(const char* name);
+
+}  // namespace crossmeld::gui::test
