@@ -5,6 +5,9 @@
 
 #include "app/AppRoutines.h"
 #include "app/Form1.h"
+#include "colour/cPal8bpp.h"
+#include "colour/mDither8bpp.h"
+#include "imaging/cDIB.h"
 #include "preview/pictures/LoadPicture.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -41,7 +44,7 @@ TEST_F(Startup, FirstStartWithAnEmptyStore) {
     EXPECT_TRUE(form.MouseIcon().empty());
     // No cursor file: the test at 106 skips 108.
     EXPECT_EQ(LinesOf(form.LastRun()), (std::vector<std::int32_t>{102, 104, 104, 106, 128, 130, 132, 134, 136, 138, 140,
-                                                                  142, 144, 146, 148, 150}));
+                                                                  142, 144, 146, 148, 150, 152, 154, 156}));
 }
 
 TEST_F(Startup, StoredChoicesComeBackAndAreWrittenBackUnchanged) {
@@ -122,7 +125,24 @@ TEST_F(Startup, AnUnreadableStoredOptionIsReportedAndStartUpGoesOn) {
     EXPECT_TRUE(form.Option1().Value());
     EXPECT_FALSE(form.Option2().Value());
     EXPECT_EQ(form.Text1().Text(), "7");
-    EXPECT_EQ(form.LastRun().back().line, 150);
+    EXPECT_EQ(form.LastRun().back().line, 156);
+}
+
+TEST_F(Startup, StartsTheColourReductionWithTheCubeAndNoDither) {
+    mDither8bpp::SetPaletteMode(1);
+    mDither8bpp::SetDitherMethod(2);
+    form.Form_Load();
+    // Plain cube: 25, 26, 255 take the levels 0, 1, 5, entry 0 + 6 + 180.
+    cDIB source;
+    ASSERT_TRUE(source.Create(1, 1, 32));
+    source.lpBits()[0] = 255;  // blue
+    source.lpBits()[1] = 26;   // green
+    source.lpBits()[2] = 25;   // red
+    cDIB target;
+    cPal8bpp palette;
+    mDither8bpp::ConvertTo8bpp(source, target, palette, false);
+    EXPECT_EQ(palette.Entries(), 216);
+    EXPECT_EQ(target.lpBits()[0], 186);
 }
 
 TEST_F(Startup, CursorFileBecomesTheCustomPointerImage) {
