@@ -127,7 +127,7 @@ TEST(LzwDecoder, TruncatedAndBrokenDataKeepThePixelsSoFar) {
     EXPECT_EQ(Pixels(big), Bytes{0xEE});
 }
 
-TEST(LzwDecoder, AFullDictionaryTakesCode4096AndStopsAtTheNextEntry) {
+TEST(LzwDecoder, AFullDictionaryKeepsDecodingWithoutNewEntries) {
     // clear, then pixel 0 over and over: every code after the first defines
     // the next entry (6, 7, ...). Widths grow when the next free code passes
     // the largest code of the width; they stop at 12.
@@ -138,15 +138,18 @@ TEST(LzwDecoder, AFullDictionaryTakesCode4096AndStopsAtTheNextEntry) {
         ++next;
         if (next > (1 << width) - 1 && width < 12) ++width;
     }
-    codes.push_back({5, width});
+    // An encoder may go on without a clear code: the codes keep their
+    // meaning (6 is still "0 0") and no entry is added.
+    codes.push_back({1, 12});
+    codes.push_back({6, 12});
+    codes.push_back({5, 12});
     cDIB dib = Surface8(5000, 1);
     mGIFLZWDec::DecodeFrame(dib, false, 2, Pack(codes));
     const Bytes pixels = Pixels(dib);
-    // The first pixel, one per entry 6 .. 4096, and the code whose entry
-    // would be 4097.
-    const std::size_t written = 1 + (4096 - 6 + 1) + 1;
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        ASSERT_EQ(pixels[i], i < written ? 0 : 0xEE) << "pixel " << i;
+    // The first pixel, one per entry 6 .. 4096, one more 0, then 1, 0, 0.
+    const std::size_t zeros = 1 + (4096 - 6 + 1) + 1;
+    for (std::size_t i = 0; i < zeros; ++i) ASSERT_EQ(pixels[i], 0) << "pixel " << i;
+    EXPECT_EQ(Bytes(pixels.begin() + zeros, pixels.begin() + zeros + 4), (Bytes{1, 0, 0, 0xEE}));
 }
 
 TEST(LzwDecoder, InterlacedRowsComeInFourPasses) {

@@ -44,8 +44,9 @@ void cGIF::FrameDraw(DeviceContext& hDC, std::int16_t nFrame, std::int16_t Left,
     const std::int32_t y = ToInt32(ToSingle(ScaleFactor * static_cast<float>(frame.top) + static_cast<float>(Top)));
     const std::int32_t width = ToInt32(ToSingle(ScaleFactor * static_cast<float>(w)));
     const std::int32_t height = ToInt32(ToSingle(ScaleFactor * static_cast<float>(h)));
-    // Nothing to draw: Stretch would read a size of 0 as the whole surface.
-    if (w == 0 || h == 0 || width <= 0 || height <= 0) return;
+    // Nothing to draw: Stretch would read a source size of 0 as the whole
+    // surface. A negative target size (a negative scale) draws mirrored.
+    if (w == 0 || h == 0 || width == 0 || height == 0) return;
     if (frame.useTransparentColor) {
         frame.andSurface->Stretch(hDC, x, y, width, height, 0, 0, w, h, RasterOp::SrcAnd);
         frame.xorSurface->Stretch(hDC, x, y, width, height, 0, 0, w, h, RasterOp::SrcPaint);

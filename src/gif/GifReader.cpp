@@ -174,9 +174,11 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
                 position += 12;
                 Step([&] {
                     ReadSubBlocks(in, position, data);
-                    if (identifier == "NETSCAPE2.0") {
+                    // Sub-block identifier 1, then the count; a shorter block
+                    // carries no count.
+                    if (identifier == "NETSCAPE2.0" && data.size() >= 3) {
                         m_loopExtensionRead = true;
-                        const std::int32_t loops = data.at(1) + data.at(2) * 256;
+                        const std::int32_t loops = data[1] + data[2] * 256;
                         if (loops <= std::numeric_limits<std::int16_t>::max())
                             m_animationLoops = static_cast<std::int16_t>(loops);
                     }

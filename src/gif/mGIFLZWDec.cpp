@@ -9,7 +9,9 @@ namespace crossmeld::mGIFLZWDec {
 namespace {
 
 constexpr std::int32_t kMaxCode = 4096;       // the dictionary holds codes 0 .. 4096
-constexpr std::int32_t kStackSize = 4001;     // pixels of one unwound string
+// Pixels of one unwound string: the longest a dictionary of codes up to 4096
+// can hold (the string of the code being defined included).
+constexpr std::int32_t kStackSize = kMaxCode + 2;
 constexpr std::int32_t kMaxWidth = 12;
 
 // Codes from the data, least significant bit first.
@@ -56,6 +58,21 @@ public:
     bool Put(std::uint8_t pixel) {
         m_rowStart[m_column] = pixel;
         if (++m_column < m_width) return true;
+        return NextRow();
+    }
+
+    // Pixels left in the current row, and where the next one goes; a caller
+    // that writes n <= Room() pixels there then calls Advance(n).
+    std::int32_t Room() const noexcept { return m_width - m_column; }
+    std::uint8_t* Cursor() const noexcept { return m_rowStart + m_column; }
+    bool Advance(std::int32_t n) {
+        m_column += n;
+        if (m_column < m_width) return true;
+        return NextRow();
+    }
+
+private:
+    bool NextRow() {
         m_column = 0;
         m_row += m_step[static_cast<std::size_t>(m_pass)];
         if (m_row > m_lastRow) {
@@ -66,7 +83,6 @@ public:
         return true;
     }
 
-private:
     std::uint8_t* m_bits;
     std::uint8_t* m_rowStart;
     std::int32_t m_stride;
@@ -82,7 +98,24 @@ private:
 struct Dictionary {
     std::array<std::int32_t, kMaxCode + 1> prefix{};
     std::array<std::uint8_t, kMaxCode + 1> suffix{};
+    // Pixels in the string of each code from the clear code on.
+    std::array<std::int32_t, kMaxCode + 1> length{};
     std::array<std::uint8_t, kStackSize> stack{};
+
+    std::int32_t Length(std::int32_t code, std::int32_t clear) const {
+        return code < clear ? 1 : length[static_cast<std::size_t>(code)];
+    }
+
+    // Writes the string of code backwards from its last pixel at last;
+    // returns its first pixel.
+    std::uint8_t WriteBackwards(std::uint8_t* last, std::int32_t code, std::int32_t clear) const {
+        while (code >= clear) {
+            *last-- = suffix[static_cast<std::size_t>(code)];
+            code = prefix[static_cast<std::size_t>(code)];
+        }
+        *last = static_cast<std::uint8_t>(code);
+        return static_cast<std::uint8_t>(code);
+    }
 
     // Unwinds the string of code onto the stack from index n; returns the
     // index of its first pixel, or -1 when the stack would overflow.
@@ -130,28 +163,43 @@ void DecodeCodes(CodeReader& input, PixelWriter& output, std::int32_t minimumCod
             if (!output.Put(first)) return;
             continue;
         }
-        std::int32_t n;
-        if (code < next) {
-            n = dict.Expand(0, code, clear);
-        } else if (code == next) {
-            dict.stack[0] = first;
-            n = dict.Expand(1, previous, clear);
+        if (code > next) return;  // a code that no string has yet: the data are broken
+        const bool repeat = code == next;  // the previous string plus its own first pixel
+        const std::int32_t length = repeat ? dict.Length(previous, clear) + 1 : dict.Length(code, clear);
+        if (length <= output.Room()) {
+            // The string fits in the current row: written there directly.
+            std::uint8_t* last = output.Cursor() + length - 1;
+            if (repeat) {
+                *last-- = first;
+                first = dict.WriteBackwards(last, previous, clear);
+            } else {
+                first = dict.WriteBackwards(last, code, clear);
+            }
+            if (!output.Advance(length)) return;
         } else {
-            return;  // a code that no string has yet: the data are broken
+            std::int32_t n;
+            if (repeat) {
+                dict.stack[0] = first;
+                n = dict.Expand(1, previous, clear);
+            } else {
+                n = dict.Expand(0, code, clear);
+            }
+            if (n < 0) return;
+            first = dict.stack[static_cast<std::size_t>(n)];
+            for (std::int32_t k = n; k >= 0; --k)
+                if (!output.Put(dict.stack[static_cast<std::size_t>(k)])) return;
         }
-        if (n < 0) return;
-        first = dict.stack[static_cast<std::size_t>(n)];
-        for (std::int32_t k = n; k >= 0; --k)
-            if (!output.Put(dict.stack[static_cast<std::size_t>(k)])) return;
-        // Without a clear code the dictionary takes entries up to 4096; the
-        // string that would need the next one is still written.
-        if (next > kMaxCode) return;
-        dict.prefix[static_cast<std::size_t>(next)] = previous;
-        dict.suffix[static_cast<std::size_t>(next)] = first;
-        ++next;
-        if (next > largest && width < kMaxWidth) {
-            ++width;
-            largest = (1 << width) - 1;
+        // A full dictionary takes no more entries until the next clear code
+        // (encoders may defer the clear); the codes go on being decoded.
+        if (next <= kMaxCode) {
+            dict.prefix[static_cast<std::size_t>(next)] = previous;
+            dict.suffix[static_cast<std::size_t>(next)] = first;
+            dict.length[static_cast<std::size_t>(next)] = dict.Length(previous, clear) + 1;
+            ++next;
+            if (next > largest && width < kMaxWidth) {
+                ++width;
+                largest = (1 << width) - 1;
+            }
         }
         previous = code;
     }
