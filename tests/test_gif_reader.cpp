@@ -607,8 +607,8 @@ TEST(GifReader, OversizedFramesAreRefusedBeforeAllocation) {
     ASSERT_TRUE(Load(gif, TwoFrames().Trailer().bytes()));
     EXPECT_TRUE(gif.ReadNotes().empty());
 
-    // A frame whose data could just fill it is kept: 64 x 64 = 4096 pixels
-    // from the three codes of kOnePixel is within the best LZW ratio.
+    // A small frame is kept whatever its data, so that a file cut short
+    // keeps its last frame: 64 x 64 from the three codes of kOnePixel.
     Stream fits;
     fits.Screen(64, 64, 0x81).Table(4, Grey4).Descriptor(0, 0, 64, 64, 0).ImageData(2, kOnePixel).Trailer();
     ASSERT_TRUE(Load(gif, fits.bytes()));

@@ -3,6 +3,7 @@
 // runs past the end of the data is skipped and reading goes on, so a
 // truncated file keeps every frame read before the cut.
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -24,11 +25,16 @@ constexpr std::uint8_t kApplication = 0xFF;
 
 // Largest file read whole into memory.
 constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 31;
-// Largest frame, and largest sum of all frames, in pixels. A frame is also
-// refused when its data could not fill it even at LZW's best compression
-// (every code a string of 4096 pixels).
+// Limits checked before a frame's surfaces are allocated, in pixels: the
+// largest frame; the largest sum of all frames, which is also held to
+// 64 Mi plus 4096 per byte of the file, so that a small file cannot claim
+// much memory with many frames; and frames larger than kSmallFrame whose
+// data could not fill them even at LZW's best (see MostPixelsFrom). A
+// small frame is always kept, so that a file cut short keeps its last frame
+// partly decoded.
 constexpr std::int64_t kMaxFramePixels = std::int64_t{1} << 28;
 constexpr std::int64_t kMaxDocumentPixels = std::int64_t{1} << 31;
+constexpr std::int64_t kSmallFrame = 16384;
 
 // Runs one step of the walk; a step that reads past the end is skipped.
 template <typename F>
@@ -79,10 +85,15 @@ std::int16_t Le16(const ByteReader& in, std::size_t at) {
     return static_cast<std::int16_t>(in.peek(at) | (in.peek(at + 1) << 8));
 }
 
-// The most pixels that data of this many bytes can produce.
+// The most pixels that data of this many bytes can produce. Codes are at
+// least minimum code size + 1 bits wide. After a clear the j-th code stands
+// for at most j pixels (each new string is an older one plus a pixel), and
+// no string is longer than the dictionary is deep.
 std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize) {
-    const std::int64_t codes = static_cast<std::int64_t>(dataBytes) * 8 / (minimumCodeSize + 1) + 1;
-    return codes * 4096;
+    constexpr std::int64_t kLongest = 4096;
+    const std::int64_t codes = static_cast<std::int64_t>(dataBytes) * 8 / (minimumCodeSize + 1);
+    if (codes <= kLongest) return codes * (codes + 1) / 2;
+    return kLongest * (kLongest + 1) / 2 + (codes - kLongest) * kLongest;
 }
 
 }  // namespace
@@ -140,6 +151,8 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
 
     std::int16_t images = 0;
     std::int64_t documentPixels = 0;
+    const std::int64_t documentBudget =
+        std::min(kMaxDocumentPixels, (std::int64_t{1} << 26) + 4096 * static_cast<std::int64_t>(Stream.size()));
     std::vector<std::uint8_t> data;
     // Storage grows to at least n records, keeping those it has.
     auto grow = [&](std::size_t n) {
@@ -224,10 +237,11 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
 
             // Sizes are checked before anything is allocated.
             const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-            if (pixels > kMaxFramePixels || documentPixels + pixels > kMaxDocumentPixels) {
+            if (pixels > kMaxFramePixels || documentPixels + pixels > documentBudget) {
                 m_readNotes.push_back("frame " + std::to_string(images) + " (" + std::to_string(width) + " x " +
                                       std::to_string(height) + ") is larger than a frame may be");
-            } else if (pixels > 0 && (!haveCodeSize || pixels > MostPixelsFrom(data.size(), minimumCodeSize))) {
+            } else if (pixels > kSmallFrame &&
+                       (!haveCodeSize || pixels > MostPixelsFrom(data.size(), minimumCodeSize))) {
                 m_readNotes.push_back("frame " + std::to_string(images) + " (" + std::to_string(width) + " x " +
                                       std::to_string(height) + ") has far too little data for its size");
             } else {
