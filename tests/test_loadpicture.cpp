@@ -174,8 +174,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x2C, 0, 0, 0, 0, 0x60, 0xEA, 0x60, 0xEA, 0,
                      2, 2, 0x44, 0x01, 0, ';'},
                     "GIF frame 1 (60000 x 60000) is larger than a frame may be"},
-        RefusedCase{"Wmf", {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0}, "metafile pictures are not supported yet"},
-        RefusedCase{"Emf", EmfHead(), "metafile pictures are not supported yet"},
+        // Metafiles are played; these two stop at their headers.
+        RefusedCase{"WmfPlaceableHeaderCut", {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0}, "WMF placeable header is cut short"},
+        RefusedCase{"EmfWithoutFrame", EmfHead(), "EMF frame is empty"},
         RefusedCase{"RandomBytes", RandomBytes(), "Invalid picture"},
         RefusedCase{"EmptyFile", {}, "Invalid picture"},
         RefusedCase{"JpegSignatureOnly", {0xFF, 0xD8}, "JPEG datastream contains no image"}),

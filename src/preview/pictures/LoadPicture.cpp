@@ -5,6 +5,7 @@
 #include "preview/pictures/GifPicture.h"
 #include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/JpegDecoder.h"
+#include "preview/pictures/MetafilePicture.h"
 #include "preview/pictures/PictureFile.h"
 #include "preview/pictures/PictureFormat.h"
 #include "preview/pictures/PngDecoder.h"
@@ -24,8 +25,8 @@ Picture LoadPictureFromMemory(std::span<const std::uint8_t> bytes) {
         case PictureFormat::Jpeg: return Picture(DecodeJpeg(bytes));
         case PictureFormat::Png: return Picture(DecodePng(bytes));
         case PictureFormat::Gif: return Picture(DecodeGifPicture(bytes));
-        case PictureFormat::Wmf:
-        case PictureFormat::Emf: throw Error(ErrorKind::InvalidPicture, "metafile pictures are not supported yet");
+        case PictureFormat::Wmf: return Picture(DecodeWmfPicture(bytes));
+        case PictureFormat::Emf: return Picture(DecodeEmfPicture(bytes));
         case PictureFormat::Unknown: break;
     }
     if (LooksLikeIconFile(bytes)) return Picture(FlattenIcon(DecodeIconFile(bytes)));
