@@ -10,13 +10,13 @@
 
 namespace crossmeld {
 
-// Reads BMP/DIB, JPEG and PNG files, recognised by their content, not their
-// name. A missing file raises Error(FileNotFound) (Error(PathNotFound) when its
-// folder is missing too); a folder or unreadable file raises
-// Error(PathFileAccessError) or Error(PermissionDenied); a file that cannot be
-// read as a picture raises Error(InvalidPicture) with a description (GIF and
-// metafiles are recognised and refused for now). An empty path gives the
-// empty picture, the way a picture is cleared.
+// Reads BMP/DIB, JPEG, PNG, GIF (the first frame), WMF, EMF and icon files,
+// recognised by their content, not their name. A missing file raises
+// Error(FileNotFound) (Error(PathNotFound) when its folder is missing too); a
+// folder or unreadable file raises Error(PathFileAccessError) or
+// Error(PermissionDenied); a file that cannot be read as a picture raises
+// Error(InvalidPicture) with a description. An empty path gives the empty
+// picture, the way a picture is cleared.
 Picture LoadPicture(const std::string& path);
 Picture LoadPictureFromMemory(std::span<const std::uint8_t> bytes);
 
