@@ -21,7 +21,7 @@ trap 'rm -rf "$tmp"' EXIT
 /usr/bin/convert -size 1920x1080 -seed 3 plasma:fractal -quality 90 "$tmp/a.jpg"
 /usr/bin/convert -size 1920x1080 -seed 4 plasma:fractal -quality 90 "$tmp/b.jpg"
 # The 216-colour cube as a 16 x 16 palette picture (the rest black).
-python3 - "$tmp/cube.png" <<'PY'
+/usr/bin/python3 - "$tmp/cube.png" <<'PY'
 import sys
 from PIL import Image
 im = Image.new('RGB', (16, 16))
