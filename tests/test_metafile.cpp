@@ -492,6 +492,28 @@ INSTANTIATE_TEST_SUITE_P(
                         "WMF placeable header gives no units per inch"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Emf, DrawingFarBeyondThePicturesNeedsIsRefused) {
+    // A 960 x 960 picture (254 mm): rectangles over the whole picture, a
+    // hundred of them, load; a thousand ask for about 5 times the budget of
+    // 2^27 + 64 x area pixels and are refused instead of keeping the loader
+    // busy.
+    auto covered = [](int rectangles) {
+        EmfBuilder emf(25400, 25400);
+        emf.SolidBrush(1, kRed).NoPen();
+        for (int i = 0; i < rectangles; ++i) emf.Record(43, {-100000, -100000, 100000, 100000});
+        return emf.Bytes();
+    };
+    const Picture fine = Load(covered(100));
+    EXPECT_EQ(fine.bitmap()->GetPixel(480, 480), kRed);
+    try {
+        Load(covered(1000));
+        FAIL() << "loaded";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::InvalidPicture);
+        EXPECT_NE(e.description().find("far more drawing"), std::string::npos) << e.description();
+    }
+}
+
 TEST(Wmf, RecordRunningPastTheEndIsRefused) {
     std::vector<std::uint8_t> bytes = WmfBuilder(true, 1440, 720).Record(0x041B, {1, 2, 3, 4}).Bytes();
     bytes.resize(bytes.size() - 8);  // cut inside the rectangle record

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/Error.h"
 #include "platform/raster/Span.h"
 
 namespace crossmeld::metafile {
@@ -115,7 +116,17 @@ std::vector<Contour> CutIntoDashes(std::span<const PointF> pts, const std::vecto
 
 }  // namespace
 
-MetafileCanvas::MetafileCanvas(std::shared_ptr<Surface> surface) : m_surface(std::move(surface)) { ResetClip(); }
+MetafileCanvas::MetafileCanvas(std::shared_ptr<Surface> surface) : m_surface(std::move(surface)) {
+    ResetClip();
+    const std::int64_t area = std::int64_t{m_surface->width()} * m_surface->height();
+    m_budget = std::min(kMostWork, kLeastWork + kWorkPerPixel * area);
+}
+
+void MetafileCanvas::Spend(std::int64_t units) {
+    m_work += units;
+    if (m_work > m_budget)
+        throw Error(ErrorKind::InvalidPicture, "the metafile asks for far more drawing than a picture of its size needs");
+}
 
 void MetafileCanvas::ResetClip() noexcept { m_clip = Rect{0, 0, m_surface->width(), m_surface->height()}; }
 
@@ -171,6 +182,7 @@ void MetafileCanvas::Fill(std::span<const Contour> contours, FillRule rule, cons
         }
     }
     if (edges.empty()) return;
+    Spend(static_cast<std::int64_t>(edges.size()));
     std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
 
     // Rows whose centre lies in [minY, maxY).
@@ -183,6 +195,7 @@ void MetafileCanvas::Fill(std::span<const Contour> contours, FillRule rule, cons
         const double yc = static_cast<double>(y) + 0.5;
         while (next < edges.size() && edges[next].y0 <= yc) active.push_back(&edges[next++]);
         std::erase_if(active, [yc](const Edge* e) { return e->y1 <= yc; });
+        Spend(1 + static_cast<std::int64_t>(active.size()));
         xs.clear();
         for (const Edge* e : active)
             if (e->y0 <= yc) xs.emplace_back(e->x0 + (yc - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0), e->dir);
@@ -194,6 +207,7 @@ void MetafileCanvas::Fill(std::span<const Contour> contours, FillRule rule, cons
             if (!inside) continue;
             const std::int64_t x0 = std::max<std::int64_t>(m_clip.left, FirstCentreAtOrAfter(xs[k].first));
             const std::int64_t x1 = std::min<std::int64_t>(m_clip.right, FirstCentreAtOrAfter(xs[k + 1].first));
+            if (x0 < x1) Spend(x1 - x0);
             if (x0 < x1)
                 FillSpan(static_cast<std::int32_t>(y), static_cast<std::int32_t>(x0), static_cast<std::int32_t>(x1),
                          paint);
@@ -238,6 +252,7 @@ void MetafileCanvas::ThinLine(PointF a, PointF b, std::uint32_t raw) {
     plot(c.x, c.y);
     plot(d.x, d.y);
     const bool alongX = std::fabs(d.x - c.x) >= std::fabs(d.y - c.y);
+    Spend(2 + static_cast<std::int64_t>(std::max(std::fabs(d.x - c.x), std::fabs(d.y - c.y))));
     const double from = alongX ? std::min(c.x, d.x) : std::min(c.y, d.y);
     const double to = alongX ? std::max(c.x, d.x) : std::max(c.y, d.y);
     for (double i = std::ceil(from - 0.5); i + 0.5 <= to; ++i) {
@@ -372,6 +387,7 @@ void MetafileCanvas::DrawImage(const Surface& source, double sx, double sy, doub
     const std::int64_t y0 = std::max<std::int64_t>(m_clip.top, FirstCentreAtOrAfter(minY));
     const std::int64_t y1 = std::min<std::int64_t>(m_clip.bottom, FirstCentreAtOrAfter(maxY));
     Surface& s = *m_surface;
+    if (x0 < x1 && y0 < y1) Spend((x1 - x0) * (y1 - y0));
     const double loX = std::min(sx, sx + sw), hiX = std::max(sx, sx + sw);
     const double loY = std::min(sy, sy + sh), hiY = std::max(sy, sy + sh);
     for (std::int64_t y = y0; y < y1; ++y) {
@@ -393,6 +409,7 @@ void MetafileCanvas::PatternBlt(const Rect& rect, const Paint& paint, std::uint3
     const std::int32_t x0 = std::max(rect.left, m_clip.left), x1 = std::min(rect.right, m_clip.right);
     const std::int32_t y0 = std::max(rect.top, m_clip.top), y1 = std::min(rect.bottom, m_clip.bottom);
     if (x0 >= x1 || y0 >= y1) return;
+    Spend(std::int64_t{x1 - x0} * (y1 - y0));
     Surface& s = *m_surface;
     for (std::int32_t y = y0; y < y1; ++y) {
         switch (rop) {
@@ -415,6 +432,7 @@ void MetafileCanvas::BlendCoverage(std::int64_t x, std::int64_t y, const std::ui
     Surface& s = *m_surface;
     const std::int64_t x0 = std::max<std::int64_t>(x, m_clip.left), x1 = std::min<std::int64_t>(x + width, m_clip.right);
     const std::int64_t y0 = std::max<std::int64_t>(y, m_clip.top), y1 = std::min<std::int64_t>(y + rows, m_clip.bottom);
+    if (x0 < x1 && y0 < y1) Spend((x1 - x0) * (y1 - y0));
     for (std::int64_t py = y0; py < y1; ++py) {
         const std::uint8_t* line = coverage + (py - y) * pitch;
         for (std::int64_t px = x0; px < x1; ++px) {

@@ -22,6 +22,11 @@
 // - Glyphs: FreeType's coverage, blended over the picture.
 // Drawing is opaque: painting the same colour twice gives the same result,
 // so pieces of one stroke may overlap.
+//
+// Work is counted (pixels painted, rows scanned, edges walked): a file that
+// asks for more than 64 times its picture's area plus 2^27, or 2^32 in all,
+// is refused with Error(InvalidPicture), so that a small hostile file cannot
+// keep the loader busy for hours.
 
 #include <cstdint>
 #include <memory>
@@ -90,11 +95,19 @@ public:
                        ColorRef color);
 
 private:
+    static constexpr std::int64_t kLeastWork = std::int64_t{1} << 27;
+    static constexpr std::int64_t kMostWork = std::int64_t{1} << 32;
+    static constexpr std::int64_t kWorkPerPixel = 64;
+
+    // Counts drawing work; raises Error(InvalidPicture) past the budget.
+    void Spend(std::int64_t units);
     void FillSpan(std::int32_t y, std::int32_t x0, std::int32_t x1, const Paint& paint);
     void ThinLine(PointF a, PointF b, std::uint32_t raw);
 
     std::shared_ptr<Surface> m_surface;
     Rect m_clip;
+    std::int64_t m_work = 0;
+    std::int64_t m_budget = 0;
 };
 
 }  // namespace crossmeld::metafile
