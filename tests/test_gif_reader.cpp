@@ -18,6 +18,7 @@
 #include "gif/cGIF.h"
 #include "platform/ByteWriter.h"
 #include "platform/Error.h"
+#include "support/LzwCodes.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -26,24 +27,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // ---- building streams by hand ----------------------------------------------
-
-// Packs LZW codes least significant bit first, each with the width given.
-Bytes PackCodes(const std::vector<std::pair<int, int>>& codes) {
-    Bytes out;
-    std::uint32_t buffer = 0;
-    int bits = 0;
-    for (auto [code, width] : codes) {
-        buffer |= static_cast<std::uint32_t>(code) << bits;
-        bits += width;
-        while (bits >= 8) {
-            out.push_back(static_cast<std::uint8_t>(buffer & 255));
-            buffer >>= 8;
-            bits -= 8;
-        }
-    }
-    if (bits > 0) out.push_back(static_cast<std::uint8_t>(buffer & 255));
-    return out;
-}
 
 // Minimum code size 2: clear, the pixels 0 1 2 3, end. The entries for codes
 // 6 and 7 are added after the second and third pixel; 8 is next after the

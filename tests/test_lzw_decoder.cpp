@@ -11,29 +11,14 @@
 #include "gif/mGIFLZWEnc.h"
 #include "imaging/cDIB.h"
 #include "platform/ByteWriter.h"
+#include "support/LzwCodes.h"
 
 namespace crossmeld {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Packs codes least significant bit first, each with the width given.
-Bytes Pack(const std::vector<std::pair<int, int>>& codes) {
-    Bytes out;
-    std::uint32_t buffer = 0;
-    int bits = 0;
-    for (auto [code, width] : codes) {
-        buffer |= static_cast<std::uint32_t>(code) << bits;
-        bits += width;
-        while (bits >= 8) {
-            out.push_back(static_cast<std::uint8_t>(buffer & 255));
-            buffer >>= 8;
-            bits -= 8;
-        }
-    }
-    if (bits > 0) out.push_back(static_cast<std::uint8_t>(buffer & 255));
-    return out;
-}
+using test::PackCodes;
 
 // An 8-bit surface whose pixels all hold the marker.
 cDIB Surface8(int w, int h, std::uint8_t marker = 0xEE) {
@@ -63,7 +48,7 @@ TEST(LzwDecoder, RepeatedPixelsAndWidthGrowth) {
     // the code being defined: the string of the previous code plus its own
     // first pixel), all at 3 bits; the entry for 7 makes the width 4, so the
     // end code 5 comes at 4 bits: 0x5F8C.
-    EXPECT_EQ(Pack({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {5, 4}}), (Bytes{0x8C, 0x5F}));
+    EXPECT_EQ(PackCodes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {5, 4}}), (Bytes{0x8C, 0x5F}));
     cDIB dib = Surface8(6, 1);
     mGIFLZWDec::DecodeFrame(dib, false, 2, Bytes{0x8C, 0x5F});
     EXPECT_EQ(Pixels(dib), (Bytes{1, 1, 1, 1, 1, 1}));
@@ -72,7 +57,7 @@ TEST(LzwDecoder, RepeatedPixelsAndWidthGrowth) {
     // early or a wrong string would show in the pixels. Following it with
     // a pixel code at 4 bits proves the width.
     cDIB wide = Surface8(7, 1);
-    mGIFLZWDec::DecodeFrame(wide, false, 2, Pack({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {2, 4}, {5, 4}}));
+    mGIFLZWDec::DecodeFrame(wide, false, 2, PackCodes({{4, 3}, {1, 3}, {6, 3}, {7, 3}, {2, 4}, {5, 4}}));
     EXPECT_EQ(Pixels(wide), (Bytes{1, 1, 1, 1, 1, 1, 2}));
 }
 
@@ -81,7 +66,7 @@ TEST(LzwDecoder, DataLongerThanTheSurfaceAreReadToTheEndCode) {
     std::vector<std::pair<int, int>> codes(12, {4, 3});
     codes.push_back({3, 3});
     codes.push_back({5, 3});
-    const Bytes data = Pack(codes);
+    const Bytes data = PackCodes(codes);
     ASSERT_GT(data.size(), 4u);
     cDIB dib = Surface8(1, 1);
     mGIFLZWDec::DecodeFrame(dib, false, 2, data);
@@ -91,7 +76,7 @@ TEST(LzwDecoder, DataLongerThanTheSurfaceAreReadToTheEndCode) {
 TEST(LzwDecoder, ClearRestartsTheWidthAndTheDictionary) {
     // 0 0 (entry 6 = 0 0), clear, then 6 would be undefined: the first code
     // after a clear is a pixel, and 6 is defined afresh by the next code.
-    const Bytes data = Pack({{4, 3}, {0, 3}, {0, 3}, {4, 3}, {2, 3}, {2, 3}, {6, 3}, {5, 4}});
+    const Bytes data = PackCodes({{4, 3}, {0, 3}, {0, 3}, {4, 3}, {2, 3}, {2, 3}, {6, 3}, {5, 4}});
     cDIB dib = Surface8(8, 1);
     mGIFLZWDec::DecodeFrame(dib, false, 2, data);
     EXPECT_EQ(Pixels(dib), (Bytes{0, 0, 2, 2, 2, 2, 0xEE, 0xEE}));
@@ -110,12 +95,12 @@ TEST(LzwDecoder, TruncatedAndBrokenDataKeepThePixelsSoFar) {
 
     // A code beyond the next free one (7 while 6 is next) ends decoding.
     cDIB invalid = Surface8(4, 1);
-    mGIFLZWDec::DecodeFrame(invalid, false, 2, Pack({{4, 3}, {1, 3}, {7, 3}, {1, 3}, {5, 3}}));
+    mGIFLZWDec::DecodeFrame(invalid, false, 2, PackCodes({{4, 3}, {1, 3}, {7, 3}, {1, 3}, {5, 3}}));
     EXPECT_EQ(Pixels(invalid), (Bytes{1, 0xEE, 0xEE, 0xEE}));
 
     // A string code right after the clear has nothing to stand for.
     cDIB early = Surface8(2, 1);
-    mGIFLZWDec::DecodeFrame(early, false, 2, Pack({{4, 3}, {6, 3}, {1, 3}, {5, 3}}));
+    mGIFLZWDec::DecodeFrame(early, false, 2, PackCodes({{4, 3}, {6, 3}, {1, 3}, {5, 3}}));
     EXPECT_EQ(Pixels(early), (Bytes{0xEE, 0xEE}));
 
     // Other depths and absurd code sizes write nothing.
@@ -144,7 +129,7 @@ TEST(LzwDecoder, AFullDictionaryKeepsDecodingWithoutNewEntries) {
     codes.push_back({6, 12});
     codes.push_back({5, 12});
     cDIB dib = Surface8(5000, 1);
-    mGIFLZWDec::DecodeFrame(dib, false, 2, Pack(codes));
+    mGIFLZWDec::DecodeFrame(dib, false, 2, PackCodes(codes));
     const Bytes pixels = Pixels(dib);
     // The first pixel, one per entry 6 .. 4096, one more 0, then 1, 0, 0.
     const std::size_t zeros = 1 + (4096 - 6 + 1) + 1;
@@ -161,25 +146,25 @@ TEST(LzwDecoder, InterlacedRowsComeInFourPasses) {
     codes.push_back({7, 5});
     codes.push_back({9, 5});
     cDIB interlaced = Surface8(1, 8);
-    mGIFLZWDec::DecodeFrame(interlaced, true, 3, Pack(codes));
+    mGIFLZWDec::DecodeFrame(interlaced, true, 3, PackCodes(codes));
     // Row 0 gets the first value, row 4 the second, then 2, 6, 1, 3, 5, 7.
     EXPECT_EQ(Pixels(interlaced), (Bytes{0, 4, 2, 5, 1, 6, 3, 7}));
 
     cDIB plain = Surface8(1, 8);
-    mGIFLZWDec::DecodeFrame(plain, false, 3, Pack(codes));
+    mGIFLZWDec::DecodeFrame(plain, false, 3, PackCodes(codes));
     EXPECT_EQ(Pixels(plain), (Bytes{0, 1, 2, 3, 4, 5, 6, 7}));
 
     // Four rows or fewer are always in plain order.
     std::vector<std::pair<int, int>> four{{8, 4}, {0, 4}, {1, 4}, {2, 4}, {3, 4}, {9, 4}};
     cDIB short4 = Surface8(1, 4);
-    mGIFLZWDec::DecodeFrame(short4, true, 3, Pack(four));
+    mGIFLZWDec::DecodeFrame(short4, true, 3, PackCodes(four));
     EXPECT_EQ(Pixels(short4), (Bytes{0, 1, 2, 3}));
 }
 
 TEST(LzwDecoder, SurplusPixelsWrapToTheTopInPlainOrder) {
     std::vector<std::pair<int, int>> codes{{8, 4}, {1, 4}, {2, 4}, {3, 4}, {9, 4}};
     cDIB dib = Surface8(1, 2);
-    mGIFLZWDec::DecodeFrame(dib, false, 3, Pack(codes));
+    mGIFLZWDec::DecodeFrame(dib, false, 3, PackCodes(codes));
     EXPECT_EQ(Pixels(dib), (Bytes{3, 2}));
 }
 

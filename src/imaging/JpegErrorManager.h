@@ -37,4 +37,13 @@ inline void JpegOnMessage(j_common_ptr cinfo, int level) {
     std::longjmp(err->jump, 1);
 }
 
+// A progressive image may hold any number of scans, each walking the whole
+// coefficient buffer; a progress monitor with this callback stops one that
+// holds more than any real image has, so that hostile data stay quick.
+inline constexpr int kMaxJpegScans = 1000;
+inline void JpegLimitScans(j_common_ptr cinfo) {
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+        JpegFail(cinfo, "too many scans in the JPEG file (more than 1000)");
+}
+
 }  // namespace crossmeld

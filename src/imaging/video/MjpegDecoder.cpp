@@ -18,17 +18,7 @@
 namespace crossmeld::vfw {
 namespace {
 
-// A progressive frame could hold any number of scans, each walking the
-// whole coefficient buffer; this bound keeps a hostile frame short.
-constexpr int kMaxScans = 1000;
 constexpr long kMaxDecoderMemory = 1L << 30;
-
-void OnProgress(j_common_ptr cinfo) {
-    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (dinfo->input_scan_number > kMaxScans) {
-        JpegFail(cinfo, "too many scans in a Motion JPEG frame");
-    }
-}
 
 // One Huffman table as a DHT segment gives it: 16 code counts, then values.
 struct HuffmanTable {
@@ -109,7 +99,7 @@ struct MjpegDecoder::State {
         err.pub.error_exit = JpegOnError;
         err.pub.emit_message = JpegOnMessage;
         err.pub.output_message = [](j_common_ptr) {};
-        progress.progress_monitor = OnProgress;
+        progress.progress_monitor = JpegLimitScans;
     }
     ~State() { jpeg_destroy_decompress(&cinfo); }  // safe on a struct never created
     State(const State&) = delete;

@@ -17,18 +17,8 @@
 namespace crossmeld {
 namespace {
 
-// A progressive file can hold any number of scans, and every scan walks the
-// whole coefficient buffer; this bound keeps a hostile file from taking hours.
-constexpr int kMaxScans = 1000;
 // libjpeg's own working memory (coefficient buffers of progressive files).
 constexpr long kMaxDecoderMemory = 2L << 30;
-
-void OnProgress(j_common_ptr cinfo) {
-    auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-    if (dinfo->input_scan_number > kMaxScans) {
-        JpegFail(cinfo, "too many scans in the JPEG file (more than 1000)");
-    }
-}
 
 struct Decompressor {
     Decompressor() {
@@ -39,7 +29,7 @@ struct Decompressor {
         err.pub.error_exit = JpegOnError;
         err.pub.emit_message = JpegOnMessage;
         err.pub.output_message = [](j_common_ptr) {};
-        progress.progress_monitor = OnProgress;
+        progress.progress_monitor = JpegLimitScans;
     }
     ~Decompressor() { jpeg_destroy_decompress(&cinfo); }  // safe on a struct never created
     Decompressor(const Decompressor&) = delete;
