@@ -52,7 +52,7 @@ void AddOriented(std::vector<Contour>& out, Contour c) {
 }
 
 Contour Disc(PointF centre, double radius) {
-    const int n = std::clamp(static_cast<int>(std::ceil(radius * 2.5)), 8, 64);
+    const int n = PiecesFor(radius * 2.5, 8, 64);
     Contour c;
     c.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {

@@ -39,4 +39,12 @@ struct Affine {
     double Scale() const noexcept { return std::sqrt(std::fabs(Determinant())); }
 };
 
+// How many pieces a curve of this measure is cut into: ceil(measure),
+// limited to lo .. hi; lo for a measure that is not a finite number.
+inline int PiecesFor(double measure, int lo, int hi) noexcept {
+    if (!std::isfinite(measure)) return lo;
+    const double n = std::ceil(measure);
+    return n <= lo ? lo : n >= hi ? hi : static_cast<int>(n);
+}
+
 }  // namespace crossmeld::metafile

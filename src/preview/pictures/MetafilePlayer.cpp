@@ -320,7 +320,7 @@ void MetafilePlayer::AppendBeziers(std::vector<PointF>& out, PointF start, std::
         const PointF p1 = Map(controls[i]), p2 = Map(controls[i + 1]), p3 = Map(controls[i + 2]);
         const double length = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
                               std::hypot(p3.x - p2.x, p3.y - p2.y);
-        const int n = std::isfinite(length) ? std::clamp(static_cast<int>(std::ceil(length / 4)), 1, 256) : 1;
+        const int n = PiecesFor(length / 4, 1, 256);
         if (out.size() + static_cast<std::size_t>(n) > kMaxPathPoints)
             throw Error(ErrorKind::InvalidPicture, "metafile curve has too many points");
         for (int k = 1; k <= n; ++k) {
@@ -340,7 +340,7 @@ std::vector<PointF> MetafilePlayer::EllipsePoints(const RectF& box, double start
     const double rx = std::fabs(box.right - box.left) / 2, ry = std::fabs(box.bottom - box.top) / 2;
     const PointF ax = m_toPicture.Linear(rx, 0), ay = m_toPicture.Linear(0, ry);
     const double reach = std::hypot(ax.x, ax.y) + std::hypot(ay.x, ay.y);
-    const int n = std::isfinite(reach) ? std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) * reach / 3)), 4, 1024) : 4;
+    const int n = PiecesFor(std::fabs(sweep) * reach / 3, 4, 1024);
     std::vector<PointF> pts;
     pts.reserve(static_cast<std::size_t>(n) + 1);
     for (int k = 0; k <= n; ++k) {
