@@ -246,7 +246,8 @@ void MetafileCanvas::ThinLine(PointF a, PointF b, std::uint32_t raw) {
     Surface& s = *m_surface;
     auto plot = [&](double x, double y) {
         const double fx = std::floor(x), fy = std::floor(y);
-        if (fx < m_clip.left || fx >= m_clip.right || fy < m_clip.top || fy >= m_clip.bottom) return;
+        // Written so that a coordinate that is not a number plots nothing.
+        if (!(fx >= m_clip.left && fx < m_clip.right && fy >= m_clip.top && fy < m_clip.bottom)) return;
         s.SetRaw(static_cast<std::int32_t>(fx), static_cast<std::int32_t>(fy), raw);
     };
     plot(c.x, c.y);
