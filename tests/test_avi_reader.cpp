@@ -605,7 +605,7 @@ TEST(AviReader, SuperIndexNamingAStandardIndexTwiceIsPassedOver) {
     std::uint32_t parts = 0;
     std::memcpy(&parts, &file[indx + 4], 4);
     ASSERT_GE(parts, 3u);
-    // Part 2's entry points at part 1's standard index.
+    // The second super-index entry points at the first one's standard index.
     std::memcpy(&file[indx + 24 + 16], &file[indx + 24], 8);
     const Opened o = ReadBytesAvi(file);
     ASSERT_EQ(o.status, 0);

@@ -348,9 +348,9 @@ TEST(Emf, TextIsDrawnInTheFontsHeightAndColour) {
 }
 
 TEST(MetafileText, MissingFacesFallBackToAnInstalledFont) {
-    metafile::FontSpec spec;
-    spec.face = "NoSuchFontAnywhere";
-    const std::string file = metafile::TextRenderer::FontFileFor(spec);
+    metafile::FontRequest request;
+    request.face = "NoSuchFontAnywhere";
+    const std::string file = metafile::TextRenderer::FontFileFor(request);
     EXPECT_FALSE(file.empty());
     EXPECT_TRUE(fs::exists(file)) << file;
 }

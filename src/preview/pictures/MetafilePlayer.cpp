@@ -589,27 +589,27 @@ void MetafilePlayer::TextOut(PointF at, std::u32string_view text, std::span<cons
     }
 
     const FontObject& f = m_state.font;
-    FontSpec spec;
-    spec.face = f.face;
-    spec.size = f.height == 0 ? 16 : std::fabs(static_cast<double>(f.height)) * yScale;
-    spec.cellHeight = f.height > 0;
-    spec.weight = f.weight;
-    spec.italic = f.italic;
-    spec.pitchAndFamily = f.pitchAndFamily;
+    FontRequest request;
+    request.face = f.face;
+    request.size = f.height == 0 ? 16 : std::fabs(static_cast<double>(f.height)) * yScale;
+    request.cellHeight = f.height > 0;
+    request.weight = f.weight;
+    request.italic = f.italic;
+    request.pitchAndFamily = f.pitchAndFamily;
     // Text stays upright under mirroring; rotations of the mapping turn it.
-    spec.angle = f.escapement * kPi / 1800 - std::atan2(t.m12, std::fabs(t.m11));
-    if (!std::isfinite(spec.size) || !std::isfinite(spec.angle)) return;
-    spec.size = std::min(spec.size, kMaxGlyphPixels);
+    request.angle = f.escapement * kPi / 1800 - std::atan2(t.m12, std::fabs(t.m11));
+    if (!std::isfinite(request.size) || !std::isfinite(request.angle)) return;
+    request.size = std::min(request.size, kMaxGlyphPixels);
 
     std::vector<double> pixels;
     pixels.reserve(advances.size());
     for (double a : advances) pixels.push_back(a * xScale);
     if (!m_text) m_text = std::make_unique<TextRenderer>();
-    const TextLayout layout = m_text->Measure(spec, text, pixels);
+    const TextLayout layout = m_text->Measure(request, text, pixels);
 
     const bool updateCp = (m_state.textAlign & 1) != 0;
     PointF origin = Map(updateCp ? m_state.position : at);
-    const double c = std::cos(spec.angle), s = std::sin(spec.angle);
+    const double c = std::cos(request.angle), s = std::sin(request.angle);
     const PointF along{c, -s}, down{s, c};
     switch (m_state.textAlign & 6) {
         case 6: origin = {origin.x - along.x * layout.width / 2, origin.y - along.y * layout.width / 2}; break;
@@ -635,7 +635,7 @@ void MetafilePlayer::TextOut(PointF at, std::u32string_view text, std::span<cons
         const Contour box = band(-layout.ascent, layout.descent);
         m_canvas.Fill(std::span<const Contour>(&box, 1), FillRule::Winding, back);
     }
-    m_text->Draw(m_canvas, spec, text, layout, origin, m_state.textColor);
+    m_text->Draw(m_canvas, request, text, layout, origin, m_state.textColor);
     const double thickness = std::max(1.0, (layout.ascent + layout.descent) / 16);
     Paint ink;
     ink.color = m_state.textColor;

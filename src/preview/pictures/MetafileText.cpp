@@ -32,17 +32,17 @@ struct Match {
 
 std::once_flag g_fontconfigReady;
 
-Match MatchFont(const FontSpec& spec) {
+Match MatchFont(const FontRequest& request) {
     std::call_once(g_fontconfigReady, [] { FcInit(); });
     Match result;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return result;
-    if (!spec.face.empty())
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(spec.face.c_str()));
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(GenericFamily(spec.pitchAndFamily)));
-    const int weight = spec.weight <= 0 ? 400 : std::clamp(spec.weight, 1, 1000);
+    if (!request.face.empty())
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(request.face.c_str()));
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(GenericFamily(request.pitchAndFamily)));
+    const int weight = request.weight <= 0 ? 400 : std::clamp(request.weight, 1, 1000);
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
-    FcPatternAddInteger(pattern, FC_SLANT, spec.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddInteger(pattern, FC_SLANT, request.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult status = FcResultNoMatch;
@@ -56,7 +56,7 @@ Match MatchFont(const FontSpec& spec) {
         FcPatternGetInteger(match, FC_WEIGHT, 0, &matchedWeight);
         FcPatternGetInteger(match, FC_SLANT, 0, &matchedSlant);
         result.embolden = weight >= 600 && matchedWeight < FC_WEIGHT_DEMIBOLD;
-        result.slant = spec.italic && matchedSlant == FC_SLANT_ROMAN;
+        result.slant = request.italic && matchedSlant == FC_SLANT_ROMAN;
         FcPatternDestroy(match);
     }
     FcPatternDestroy(pattern);
@@ -79,15 +79,15 @@ struct TextRenderer::Impl {
         if (library) FT_Done_FreeType(library);
     }
 
-    // The face for a spec, sized; null when no font can be loaded.
-    FT_Face Face(const FontSpec& spec, Match& match, double& ascent, double& descent) {
+    // The face for a request, sized; null when no font can be loaded.
+    FT_Face Face(const FontRequest& request, Match& match, double& ascent, double& descent) {
         if (!library && FT_Init_FreeType(&library) != 0) {
             library = nullptr;
             return nullptr;
         }
-        const auto key = std::make_tuple(spec.face, spec.weight >= 600 ? 700 : 400, spec.italic, spec.pitchAndFamily);
+        const auto key = std::make_tuple(request.face, request.weight >= 600 ? 700 : 400, request.italic, request.pitchAndFamily);
         auto m = matches.find(key);
-        if (m == matches.end()) m = matches.emplace(key, MatchFont(spec)).first;
+        if (m == matches.end()) m = matches.emplace(key, MatchFont(request)).first;
         match = m->second;
         if (match.file.empty()) return nullptr;
         auto f = faces.find({match.file, match.index});
@@ -106,8 +106,8 @@ struct TextRenderer::Impl {
             down = os2->usWinDescent;
         }
         const double unitsPerEm = face->units_per_EM > 0 ? face->units_per_EM : 2048;
-        double em = spec.size;
-        if (spec.cellHeight && up + down > 0) em = spec.size * unitsPerEm / (up + down);
+        double em = request.size;
+        if (request.cellHeight && up + down > 0) em = request.size * unitsPerEm / (up + down);
         em = std::clamp(em, 1.0, kMaxGlyphPixels);
         if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72) != 0) return nullptr;
         ascent = up * em / unitsPerEm;
@@ -119,7 +119,7 @@ struct TextRenderer::Impl {
 TextRenderer::TextRenderer() : m_impl(std::make_unique<Impl>()) {}
 TextRenderer::~TextRenderer() = default;
 
-TextLayout TextRenderer::Measure(const FontSpec& font, std::u32string_view text, std::span<const double> advances) {
+TextLayout TextRenderer::Measure(const FontRequest& font, std::u32string_view text, std::span<const double> advances) {
     TextLayout layout;
     Match match;
     FT_Face face = m_impl->Face(font, match, layout.ascent, layout.descent);
@@ -138,7 +138,7 @@ TextLayout TextRenderer::Measure(const FontSpec& font, std::u32string_view text,
     return layout;
 }
 
-void TextRenderer::Draw(MetafileCanvas& canvas, const FontSpec& font, std::u32string_view text, const TextLayout& layout,
+void TextRenderer::Draw(MetafileCanvas& canvas, const FontRequest& font, std::u32string_view text, const TextLayout& layout,
                         PointF origin, ColorRef color) {
     Match match;
     double ascent = 0, descent = 0;
@@ -181,6 +181,6 @@ void TextRenderer::Draw(MetafileCanvas& canvas, const FontSpec& font, std::u32st
     FT_Set_Transform(face, nullptr, nullptr);
 }
 
-std::string TextRenderer::FontFileFor(const FontSpec& font) { return MatchFont(font).file; }
+std::string TextRenderer::FontFileFor(const FontRequest& font) { return MatchFont(font).file; }
 
 }  // namespace crossmeld::metafile

@@ -19,7 +19,7 @@
 
 namespace crossmeld::metafile {
 
-struct FontSpec {
+struct FontRequest {
     std::string face;
     double size = 16;         // picture pixels
     bool cellHeight = false;  // size is ascent + descent rather than the em
@@ -49,13 +49,13 @@ public:
     TextRenderer& operator=(const TextRenderer&) = delete;
 
     // Advances come from `advances` where given (pixels), else from the font.
-    TextLayout Measure(const FontSpec& font, std::u32string_view text, std::span<const double> advances);
+    TextLayout Measure(const FontRequest& font, std::u32string_view text, std::span<const double> advances);
     // Draws with the baseline starting at `origin`.
-    void Draw(MetafileCanvas& canvas, const FontSpec& font, std::u32string_view text, const TextLayout& layout,
+    void Draw(MetafileCanvas& canvas, const FontRequest& font, std::u32string_view text, const TextLayout& layout,
               PointF origin, ColorRef color);
 
     // The font file fontconfig picks for a face (empty when none).
-    static std::string FontFileFor(const FontSpec& font);
+    static std::string FontFileFor(const FontRequest& font);
 
 private:
     struct Impl;
