@@ -7,6 +7,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 #include <jpeglib.h>
 
@@ -45,5 +46,28 @@ inline void JpegLimitScans(j_common_ptr cinfo) {
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
         JpegFail(cinfo, "too many scans in the JPEG file (more than 1000)");
 }
+
+// A decompressor with our error manager and the scan limit installed
+// (the caller points cinfo.progress at `progress` once it is created).
+// Destroying it is safe whether or not jpeg_create_decompress ran.
+struct JpegDecompressor {
+    JpegDecompressor() {
+        std::memset(&cinfo, 0, sizeof cinfo);
+        std::memset(&err, 0, sizeof err);
+        std::memset(&progress, 0, sizeof progress);
+        cinfo.err = jpeg_std_error(&err.pub);
+        err.pub.error_exit = JpegOnError;
+        err.pub.emit_message = JpegOnMessage;
+        err.pub.output_message = [](j_common_ptr) {};
+        progress.progress_monitor = JpegLimitScans;
+    }
+    ~JpegDecompressor() { jpeg_destroy_decompress(&cinfo); }
+    JpegDecompressor(const JpegDecompressor&) = delete;
+    JpegDecompressor& operator=(const JpegDecompressor&) = delete;
+
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    jpeg_progress_mgr progress;
+};
 
 }  // namespace crossmeld

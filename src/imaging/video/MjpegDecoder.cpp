@@ -90,29 +90,12 @@ void AddMissingTables(j_decompress_ptr cinfo) {
 
 }  // namespace
 
-struct MjpegDecoder::State {
-    State() {
-        std::memset(&cinfo, 0, sizeof cinfo);
-        std::memset(&err, 0, sizeof err);
-        std::memset(&progress, 0, sizeof progress);
-        cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = JpegOnError;
-        err.pub.emit_message = JpegOnMessage;
-        err.pub.output_message = [](j_common_ptr) {};
-        progress.progress_monitor = JpegLimitScans;
-    }
-    ~State() { jpeg_destroy_decompress(&cinfo); }  // safe on a struct never created
-    State(const State&) = delete;
-    State& operator=(const State&) = delete;
-
+struct MjpegDecoder::State : JpegDecompressor {
     [[noreturn]] void Fail(const char* fallback) const {
         throw Error(ErrorKind::InvalidPicture,
                     std::string("Motion JPEG frame: ") + (err.message[0] ? err.message : fallback));
     }
 
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager err;
-    jpeg_progress_mgr progress;
     bool created = false;
     bool headerRead = false;
 };

@@ -20,26 +20,8 @@ namespace {
 // libjpeg's own working memory (coefficient buffers of progressive files).
 constexpr long kMaxDecoderMemory = 2L << 30;
 
-struct Decompressor {
-    Decompressor() {
-        std::memset(&cinfo, 0, sizeof cinfo);
-        std::memset(&err, 0, sizeof err);
-        std::memset(&progress, 0, sizeof progress);
-        cinfo.err = jpeg_std_error(&err.pub);
-        err.pub.error_exit = JpegOnError;
-        err.pub.emit_message = JpegOnMessage;
-        err.pub.output_message = [](j_common_ptr) {};
-        progress.progress_monitor = JpegLimitScans;
-    }
-    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }  // safe on a struct never created
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
-
+struct Decompressor : JpegDecompressor {
     [[noreturn]] void Fail() const { throw Error(ErrorKind::InvalidPicture, err.message); }
-
-    jpeg_decompress_struct cinfo;
-    JpegErrorManager err;
-    jpeg_progress_mgr progress;
 };
 
 // (255 - C) x (255 - K) / 255 rounded, with the stored (inverted) samples:
