@@ -8,6 +8,7 @@
 #include <fstream>
 #include <limits>
 
+#include "gif/GifFormat.h"
 #include "gif/cGIF.h"
 #include "gif/mGIFLZWDec.h"
 #include "platform/ByteReader.h"
@@ -17,11 +18,7 @@ namespace crossmeld {
 
 namespace {
 
-constexpr std::uint8_t kExtension = 0x21;
-constexpr std::uint8_t kImage = 0x2C;
-constexpr std::uint8_t kTrailer = 0x3B;
-constexpr std::uint8_t kGraphicControl = 0xF9;
-constexpr std::uint8_t kApplication = 0xFF;
+using namespace gif;
 
 // Largest file read whole into memory.
 constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 31;
@@ -161,11 +158,11 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
 
     while (position < Stream.size()) {
         const std::uint8_t block = Stream[position];
-        if (block == kExtension) {
+        if (block == kExtensionIntroducer) {
             ++position;
             std::uint8_t label = 0;
             Step([&] { label = in.peek(position); });
-            if (label == kGraphicControl) {
+            if (label == kGraphicControlLabel) {
                 ++position;
                 grow(static_cast<std::size_t>(images) + 1);
                 FrameRecord& next = m_frames[static_cast<std::size_t>(images)];
@@ -179,7 +176,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
                 next.userInput = (flags & 0x02) != 0;
                 next.useTransparentColor = (flags & 0x01) != 0;
                 if (next.useTransparentColor) Step([&] { next.transparentIndex = in.peek(at + 4); });
-            } else if (label == kApplication) {
+            } else if (label == kApplicationLabel) {
                 ++position;
                 std::string identifier;
                 for (std::size_t k = 1; k <= 11 && position + k < Stream.size(); ++k)
@@ -199,7 +196,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
             } else {
                 Step([&] { SkipSubBlocks(in, position); });
             }
-        } else if (block == kImage) {
+        } else if (block == kImageSeparator) {
             ++position;
             if (images == std::numeric_limits<std::int16_t>::max()) break;  // no room for more frames
             ++images;
@@ -269,8 +266,7 @@ void cGIF::BuildFrameImage(std::int16_t nFrame, std::uint8_t minimumCodeSize, st
         palette[entry] = palette[entry + 1] = palette[entry + 2] = 0;
     }
     frame.xorSurface->SetPalette(palette);
-    static constexpr std::uint8_t kBlackWhite[8] = {0, 0, 0, 0, 255, 255, 255, 0};
-    frame.andSurface->SetPalette(kBlackWhite);
+    frame.andSurface->SetPalette(kMaskTable);
     mGIFLZWDec::DecodeFrame(*frame.xorSurface, frame.interlaced, minimumCodeSize, data);
     if (frame.useTransparentColor) FrameMask(nFrame, frame.transparentIndex);
 }

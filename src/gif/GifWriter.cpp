@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gif/BufferedSink.h"
+#include "gif/GifFormat.h"
 #include "gif/cGIF.h"
 #include "gif/mGIFLZWEnc.h"
 #include "imaging/video/FileSink.h"
@@ -18,12 +19,7 @@
 namespace crossmeld {
 namespace {
 
-constexpr std::uint8_t kExtensionIntroducer = 0x21;  // "!"
-constexpr std::uint8_t kGraphicControlLabel = 0xF9;
-constexpr std::uint8_t kApplicationLabel = 0xFF;
-constexpr std::uint8_t kImageSeparator = 0x2C;  // ","
-constexpr std::uint8_t kTrailer = 0x3B;         // ";"
-constexpr std::uint8_t kBlockTerminator = 0;
+using namespace gif;
 
 void Check(const ByteWriter& out) {
     if (!out.ok()) throw Error(ErrorKind::PathFileAccessError, "The GIF file could not be written");

@@ -4,16 +4,13 @@
 #include <string>
 #include <utility>
 
+#include "gif/GifFormat.h"
 #include "platform/Error.h"
 #include "platform/Numeric.h"
 
 namespace crossmeld {
-namespace {
 
-// The AND surface's two-entry colour table: black, then white.
-constexpr std::uint8_t kMaskTable[8] = {0, 0, 0, 0, 255, 255, 255, 0};
-
-}  // namespace
+using gif::kMaskTable;
 
 cGIF::FrameRecord& cGIF::Record(std::int16_t nFrame) {
     return const_cast<FrameRecord&>(std::as_const(*this).Record(nFrame));
