@@ -409,6 +409,13 @@ TEST(GifReader, LoopCountFromTheNetscapeExtensionOnly) {
     }
 }
 
+TEST(GifReader, ReadingCanStopAfterTheFirstImages) {
+    cGIF gif;
+    ASSERT_TRUE(gif.LoadFromStream(TwoFrames().Trailer().bytes(), 1));
+    EXPECT_EQ(gif.FramesCount(), 1);
+    EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3}));
+}
+
 TEST(GifReader, CommentPlainTextAndUnknownExtensionsAreSkipped) {
     const Bytes reference = TwoFrames().Trailer().bytes();
     Stream s;

@@ -116,7 +116,7 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
     return LoadFromStream(bytes);
 }
 
-bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
+bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t maxImages) {
     Destroy();
     m_loopExtensionRead = false;
     m_readNotes.clear();
@@ -249,6 +249,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream) {
                 Step([&] { frame.andSurface->Create(width, height, 1); });
                 BuildFrameImage(images, static_cast<std::uint8_t>(minimumCodeSize), data);
             }
+            if (images >= maxImages) break;
         } else if (block == kTrailer) {
             break;
         }

@@ -91,7 +91,9 @@ public:
     // GIF89a header. After a valid header reading never fails: what could be
     // read stays in the document.
     bool LoadFromFile(const std::string& Filename);
-    bool LoadFromStream(std::span<const std::uint8_t> Stream);
+    // maxImages stops the walk after that many images (a caller that shows
+    // only the first frame need not decode the others).
+    bool LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t maxImages = 32767);
     // What the last read left out: frames refused for their size (their
     // surfaces stay empty). Empty after a read that took everything.
     const std::vector<std::string>& ReadNotes() const noexcept { return m_readNotes; }

@@ -9,7 +9,8 @@ namespace crossmeld {
 
 std::shared_ptr<Surface> DecodeGifPicture(std::span<const std::uint8_t> file) {
     cGIF doc;
-    if (!doc.LoadFromStream(file)) throw Error(ErrorKind::InvalidPicture, "not a GIF87a or GIF89a file");
+    // Only the first frame is shown: the others are not read.
+    if (!doc.LoadFromStream(file, 1)) throw Error(ErrorKind::InvalidPicture, "not a GIF87a or GIF89a file");
     if (doc.FramesCount() < 1) throw Error(ErrorKind::InvalidPicture, "the GIF file holds no image");
     const cDIB& first = doc.FrameDIBXOR(1);
     if (first.hDIB() == nullptr) {
