@@ -5,22 +5,7 @@
 # set size) of each, and the ratio. Usage: bench/create_vs_ffmpeg.sh [build]
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
-cli=$build/bin/crossmeld-cli
-[[ -x $cli ]] || { echo "build crossmeld-cli first" >&2; exit 2; }
-frames=${FRAMES:-30}
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-/usr/bin/convert -size 1920x1080 -seed 3 plasma:fractal -quality 90 "$tmp/a.jpg"
-/usr/bin/convert -size 1920x1080 -seed 4 plasma:fractal -quality 90 "$tmp/b.jpg"
-
-# Prints "seconds peak_kib" for a command.
-measure() {
-    /usr/bin/time -f '%e %M' -o "$tmp/time.txt" "$@" >/dev/null 2>"$tmp/err.txt" || { cat "$tmp/err.txt" >&2; exit 1; }
-    cat "$tmp/time.txt"
-}
+source "$(dirname "$0")/peer-setup.sh"
 
 ours=$(measure "$cli" --start "$tmp/a.jpg" --end "$tmp/b.jpg" --frames "$frames" --fps 5 --avi "$tmp/ours.avi" --codec raw --quiet)
 theirs=$(measure /usr/bin/ffmpeg -y -v error -loop 1 -framerate 5 -t 6 -i "$tmp/a.jpg" -loop 1 -framerate 5 -t 6 -i "$tmp/b.jpg" \

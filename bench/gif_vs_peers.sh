@@ -10,16 +10,7 @@
 # Usage: bench/gif_vs_peers.sh [build] (SKIP_IM=1 leaves out ImageMagick)
 set -euo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
-cli=$build/bin/crossmeld-cli
-[[ -x $cli ]] || { echo "build crossmeld-cli first" >&2; exit 2; }
-frames=${FRAMES:-30}
-
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-/usr/bin/convert -size 1920x1080 -seed 3 plasma:fractal -quality 90 "$tmp/a.jpg"
-/usr/bin/convert -size 1920x1080 -seed 4 plasma:fractal -quality 90 "$tmp/b.jpg"
+source "$(dirname "$0")/peer-setup.sh"
 # The 216-colour cube as a 16 x 16 palette picture (the rest black).
 /usr/bin/python3 - "$tmp/cube.png" <<'PY'
 import sys
@@ -29,12 +20,6 @@ for i in range(216):
     im.putpixel((i % 16, i // 16), ((i % 6) * 51, (i // 6 % 6) * 51, (i // 36) * 51))
 im.save(sys.argv[1])
 PY
-
-# Prints "seconds peak_kib" for a command.
-measure() {
-    /usr/bin/time -f '%e %M' -o "$tmp/time.txt" "$@" >/dev/null 2>"$tmp/err.txt" || { cat "$tmp/err.txt" >&2; exit 1; }
-    cat "$tmp/time.txt"
-}
 inputs=(-loop 1 -framerate 5 -t 6 -i "$tmp/a.jpg" -loop 1 -framerate 5 -t 6 -i "$tmp/b.jpg")
 fade='[0][1]xfade=transition=fade:duration=5.8:offset=0'
 
