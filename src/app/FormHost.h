@@ -24,6 +24,9 @@ public:
         return m_outer.MessageBox(text, icon, buttons, caption.empty() ? m_appTitle : caption);
     }
     void ShowOpen(FileDialogState& state) override { m_outer.ShowOpen(state); }
+    void ShowSave(FileDialogState& state) override { m_outer.ShowSave(state); }
+    void Warn(const std::string& text) override { m_outer.Warn(text); }
+    void CheckStop() override { m_outer.CheckStop(); }
     void DoEvents() override { m_outer.DoEvents(); }
     void SetMousePointer(MousePointer pointer) override { m_setPointer(pointer); }
     void SetFocus(FocusTarget target) override { m_outer.SetFocus(target); }
