@@ -9,6 +9,7 @@
 #include "app/Form1.h"
 #include "imaging/video/AviFile.h"
 #include "platform/FileRoutines.h"
+#include "platform/RunStopped.h"
 #include "preview/pictures/LoadPicture.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
@@ -267,19 +268,57 @@ TEST_F(Create, UnreadableCountIsReportedByTheStepsThatReadIt) {
     form.Text1().SetText("40000");
     host.QueueFile((inputs / "fade").string());
     form.PushButton3_Click();
-    // The loop entry fails and the body runs once with last index 0.
-    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{152, 154, 156, 162}));
-    ASSERT_EQ(host.messages.size(), 5u);
+    // The loop entry fails: one report, the run ends without an output.
+    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{152}));
+    ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text,
               "Overflow\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 152\r\r" + kRequest);
-    EXPECT_EQ(host.messages[1].text.substr(0, 10), "Overflow\r\n");
-    EXPECT_EQ(host.messages[2].text,
-              "Division by zero\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 156\r\r" + kRequest);
-    EXPECT_EQ(host.messages[3].text,
-              "Division by zero\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 162\r\r" + kRequest);
-    EXPECT_EQ(host.messages[4].text, "Done.");
-    EXPECT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames.size(), 0u);
+    EXPECT_FALSE(fs::exists(inputs / "fade"));
+    EXPECT_FALSE(AnyFrameFileLeft());
     EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(Create, AFrameThatCannotBeMadeEndsTheRunWithOneReport) {
+    LoadPair(10, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
+    form.Text1().SetText("30");
+    host.QueueFile((inputs / "fade.avi").string());
+    // The temporary folder goes away: no frame file can be saved.
+    fs::remove_all(temp.path());
+    form.PushButton3_Click();
+    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{178}));
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find("PushButton3_Click at line 178"), std::string::npos);
+    EXPECT_FALSE(fs::exists(inputs / "fade.avi"));
+    EXPECT_FALSE(form.IsBusy());
+    EXPECT_EQ(form.Pointer(), MousePointer::Normal);
+}
+
+TEST_F(Create, AStopRequestEndsTheRunWithoutAReportAndLeavesNothing) {
+    LoadPair(10, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
+    form.Text1().SetText("30");
+    form.Option1().SetValue(true);
+    test::WriteBytes(inputs / "old.avi", {9, 9});
+    host.QueueFile((inputs / "old.avi").string());
+    // The stop comes while the frames are being written into the file.
+    int pumps = 0;
+    host.onDoEvents = [&] {
+        if (++pumps == 5) throw RunStopped();
+    };
+    form.PushButton3_Click();
+    EXPECT_TRUE(form.LastRunStopped());
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(test::ReadBytes(inputs / "old.avi"), (std::vector<std::uint8_t>{9, 9}));
+    for (const auto& e : fs::directory_iterator(inputs.path())) EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
+    EXPECT_FALSE(AnyFrameFileLeft());
+    EXPECT_FALSE(form.IsBusy());
+    EXPECT_EQ(form.Pointer(), MousePointer::Normal);
+    // The next run works as ever.
+    host.onDoEvents = nullptr;
+    host.QueueFile((inputs / "old.avi").string());
+    form.PushButton3_Click();
+    EXPECT_FALSE(form.LastRunStopped());
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Done."}));
 }
 
 class CreateAvi : public Create {

@@ -99,9 +99,17 @@ public:
     // The custom pointer image (HAND-M.CUR); empty when none was loaded.
     const Picture& MouseIcon() const noexcept { return m_mouseIcon; }
     bool IsBusy() const noexcept { return m_isBusy; }
+    // Whether the last create command was stopped by the user (RunStopped)
+    // rather than run to its end.
+    bool LastRunStopped() const noexcept { return m_lastRunStopped; }
     bool Ended() const noexcept { return m_ended; }
     const std::string& ProgramFolderPath() const noexcept { return m_programFolder; }
     const std::string& TempFolderPath() const noexcept { return m_tempFolder; }
+    // The file of the picture loaded on a side (0 start, 1 end) as it was
+    // given; the sample's path after the sample pair; empty when that side
+    // has no picture loaded or was cleared. Other sides raise
+    // Error(SubscriptOutOfRange).
+    const std::string& SourcePath(int side) const;
     // The steps of the handler run that finished last.
     const std::vector<StepRecord>& LastRun() const noexcept { return m_lastRun; }
 
@@ -158,6 +166,8 @@ private:
     std::string TempAviFile() const;
     std::string FramePattern() const;
     std::string FrameFile(std::int32_t index) const;
+    // Removes what a stopped create command left and makes the window usable.
+    void EndStoppedRun();
 
     Host& m_host;
     SettingsStore& m_settings;
@@ -171,6 +181,7 @@ private:
     MousePointer m_pointer = MousePointer::Normal;
     Picture m_mouseIcon;
     bool m_isBusy = false;
+    bool m_lastRunStopped = false;
     bool m_ended = false;
     std::vector<StepRecord> m_lastRun;
 
@@ -205,6 +216,7 @@ private:
     FileDialogState m_commonDialog1;
     FormHost m_formHost;
 
+    std::string m_sourcePaths[2];  // see SourcePath
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
     // Created by the GIF output stage the first time it runs; kept until the

@@ -17,6 +17,7 @@
 #include "platform/Error.h"
 #include "platform/FileRoutines.h"
 #include "platform/Numeric.h"
+#include "platform/RunStopped.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {
@@ -34,6 +35,12 @@ std::string SizeMismatchMessage() {
     return "The two pictures are not of the same size.\r\n\r\nPictures must be the same size to morph. "
            "Please contact " +
            std::string(kSupportAddress) + " if you have any questions.";
+}
+
+// A step of the frame loop: a failure ends the run (at 238) after its report.
+Step EndsRunOnFailure(Step step) {
+    step.onFailure = Flow::GoTo(238);
+    return step;
 }
 
 std::string NoPicturesMessage() {
@@ -155,7 +162,15 @@ void Form1::PushButton3_Click() {
         Do(114, [this] { m_commonDialog1.Filter = kAviFilter; }, Flow::GoTo(120)),
         If(116, [this] { return m_option2.Value(); }, Flow::Next(), Flow::GoTo(120)),
         Do(118, [this] { m_commonDialog1.Filter = kGifFilter; }),
-        Do(120, [this] { m_formHost.ShowOpen(m_commonDialog1); }),
+        // The fade may not replace one of its own pictures: the dialog asks
+        // for another name.
+        Do(120,
+           [this] {
+               m_commonDialog1.Protected.clear();
+               for (int side : {0, 1})
+                   if (!SourcePath(side).empty()) m_commonDialog1.Protected.push_back(SourcePath(side));
+               m_formHost.ShowSave(m_commonDialog1);
+           }),
         If(122, [this] { return m_commonDialog1.FileName.empty(); }, Flow::GoTo(252), Flow::Next()),
         Do(124, [&] { run.OutputPath = m_commonDialog1.FileName; }),
         Do(126, [this] { SetPointer(MousePointer::Hourglass); }),
@@ -170,39 +185,47 @@ void Form1::PushButton3_Click() {
         Do(146, [&] { TransferPixelGrid(m_poriginal1, run.StartPixels, 1); }),
         Do(148, [&] { TransferPixelGrid(m_poriginal2, run.EndPixels, 1); }),
         Do(150, [this] { m_prbDetecting.SetMax(100); }),
-        // The loop over i = 0 .. N - 1. A loop entry that fails goes into the
-        // body, with the last index it had.
-        If(152,
+        // The loop over i = 0 .. N - 1. A count that cannot be read ends the
+        // run here, as a frame that cannot be made does.
+        EndsRunOnFailure(If(152,
             [&] {
                 run.Index = 0;
                 run.LastIndex = CheckedInt16(static_cast<std::int32_t>(imageCount()) - 1);
                 return run.Index <= run.LastIndex;
             },
-            Flow::Next(), Flow::GoTo(186)),
-        Do(154, [&] { m_prbDetecting.SetValue((run.Index + 1.0) / static_cast<double>(imageCount()) * 100.0); }),
-        Do(156,
+            Flow::Next(), Flow::GoTo(186))),
+        // The loop body. A frame that cannot be made ends the run after its
+        // one report (238): the frames after it would fail the same way.
+        Step{154,
+             [&] {
+                 m_host.CheckStop();
+                 m_prbDetecting.SetValue((run.Index + 1.0) / static_cast<double>(imageCount()) * 100.0);
+                 return Flow::Next();
+             },
+             Flow::GoTo(238)},
+        EndsRunOnFailure(Do(156,
            [&] {
                modMorphImage::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
-           }),
-        Do(158, [&] { modMorphImage::PaintTriangleIds(*m_morphT.hDC(), run.FrameList); }),
+           })),
+        EndsRunOnFailure(Do(158, [&] { modMorphImage::PaintTriangleIds(*m_morphT.hDC(), run.FrameList); })),
         // The capture follows the painting: the blend reads from it which
         // triangle covers each pixel.
-        Do(160, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 1); }),
-        Do(162,
+        EndsRunOnFailure(Do(160, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 1); })),
+        EndsRunOnFailure(Do(162,
            [&] {
                run.Warp.WarpBlendFrame(run.StartPixels, run.StartList, run.EndPixels, run.EndList,
                                              run.FramePixels, run.FrameList, weight());
-           }),
-        Do(164, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 2); }),
-        Do(178, [&] { SavePicture(m_morphT.Image(), FrameFile(run.Index)); }),
-        Do(180, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 3); }),
-        Do(182, [this] { m_morphT.Refresh(); }),
-        If(184,
+           })),
+        EndsRunOnFailure(Do(164, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 2); })),
+        EndsRunOnFailure(Do(178, [&] { SavePicture(m_morphT.Image(), FrameFile(run.Index)); })),
+        EndsRunOnFailure(Do(180, [&] { TransferPixelGrid(m_morphT, run.FramePixels, 3); })),
+        EndsRunOnFailure(Do(182, [this] { m_morphT.Refresh(); })),
+        EndsRunOnFailure(If(184,
             [&] {
                 run.Index = CheckedAdd(run.Index, 1);
                 return run.Index <= run.LastIndex;
             },
-            Flow::GoTo(154), Flow::Next()),
+            Flow::GoTo(154), Flow::Next())),
         Do(186, [&] { TransferPixelGrid(m_poriginal1, run.StartPixels, 3); }),
         Do(188, [&] { TransferPixelGrid(m_poriginal2, run.EndPixels, 3); }),
         Do(190, [this] { m_prbDetecting.SetValue(0); }),
@@ -222,7 +245,9 @@ void Form1::PushButton3_Click() {
     for (Step& step : GifOutputSteps(run)) steps.push_back(std::move(step));
     // clang-format off
     const std::vector<Step> ending{
-        Do(236, [&] { DeleteFiles(FramePattern(), pump); }),
+        Do(236, [&] { DeleteFiles(FramePattern(), pump); }, Flow::GoTo(242)),
+        // After a frame that could not be made: its files go, no output is written.
+        Do(238, [&] { DeleteFiles(FramePattern(), pump); }, Flow::GoTo(244)),
         Do(242, [this] { ShowMessage("Done."); }),
         Do(244, [this] { SetPointer(MousePointer::Normal); }),
         Do(246, [this] { m_prbDetecting.SetValue(0); }, Flow::GoTo(252)),
@@ -232,7 +257,25 @@ void Form1::PushButton3_Click() {
     };
     // clang-format on
     steps.insert(steps.end(), ending.begin(), ending.end());
-    Run("PushButton3_Click", steps);
+    m_lastRunStopped = false;
+    try {
+        Run("PushButton3_Click", steps);
+    } catch (const RunStopped&) {
+        EndStoppedRun();
+    }
+}
+
+void Form1::EndStoppedRun() {
+    // The run's own objects (pixel grids, the output's part file) are gone
+    // with the stack; its files in the temporary folder go here. No events
+    // run any more: the stop was asked for.
+    DeleteFiles(FramePattern(), nullptr);
+    DeleteFiles(TempAviFile(), nullptr);
+    if (m_gifDoc) m_gifDoc->Destroy();
+    m_lastRunStopped = true;
+    m_prbDetecting.SetValue(0);
+    SetPointer(MousePointer::Normal);
+    m_isBusy = false;
 }
 
 }  // namespace crossmeld

@@ -5,6 +5,7 @@
 
 #include "app/ErrorReport.h"
 #include "platform/Error.h"
+#include "platform/RunStopped.h"
 
 namespace crossmeld {
 
@@ -58,6 +59,8 @@ std::vector<StepRecord> RunSteps(MessageHost& host, const std::string& handler, 
         bool failed = false;
         try {
             flow = step.run();
+        } catch (const RunStopped&) {
+            throw;  // a stop is no failure: it unwinds the whole handler
         } catch (...) {
             failed = true;
             flow = step.onFailure;

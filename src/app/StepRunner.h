@@ -54,7 +54,8 @@ struct StepRecord {
 
 // Runs the steps from the first. Failures of type Error show their
 // description; other exceptions show a generic one (out of memory for
-// allocation failures). A go to names a line: the first step with that line.
+// allocation failures). RunStopped is not caught: it leaves the runner at
+// once, without a report. A go to names a line: the first step with that line.
 // Running off the end of the table returns. The trace lists every step run.
 std::vector<StepRecord> RunSteps(MessageHost& host, const std::string& handler, std::span<const Step> steps);
 

@@ -1,5 +1,8 @@
 #include "cli/CliHost.h"
 
+#include "cli/StopSignals.h"
+#include "platform/RunStopped.h"
+
 namespace crossmeld::cli {
 
 std::string TerminalText(const std::string& text) {
@@ -16,21 +19,31 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
-CliHost::CliHost(std::FILE* err, bool progress, std::uint32_t codec, std::FILE* out)
-    : m_err(err), m_out(out), m_progress(progress), m_codec(codec) {}
+CliHost::CliHost(std::FILE* err, bool progress, std::uint32_t codec)
+    : m_err(err), m_progress(progress), m_codec(codec) {}
 
 MsgResult CliHost::MessageBox(const std::string& text, MsgIcon icon, MsgButtons, const std::string&) {
     FinishProgress();
     m_messages.push_back({text, icon});
-    std::FILE* stream = text == "Done." ? m_out : m_err;
-    std::fprintf(stream, "%s\n", TerminalText(text).c_str());
-    std::fflush(stream);
+    if (text == "Done.") return MsgResult::OK;
+    std::fprintf(m_err, "%s\n", TerminalText(text).c_str());
+    std::fflush(m_err);
     return MsgResult::OK;
 }
 
 void CliHost::ShowOpen(FileDialogState& state) {
     state.FileName = m_nextFileName;
     m_nextFileName.clear();
+}
+
+void CliHost::Warn(const std::string& text) {
+    FinishProgress();
+    std::fprintf(m_err, "warning: %s\n", text.c_str());
+    std::fflush(m_err);
+}
+
+void CliHost::CheckStop() {
+    if (StopSignals::Received() != 0) throw RunStopped();
 }
 
 bool CliHost::ChooseCodec(vfw::AviCompressOptions& options) {

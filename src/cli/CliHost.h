@@ -1,8 +1,9 @@
 #pragma once
 // The command line's Host: message boxes go to standard error exactly as the
-// window would show them, the file dialog answers with the path given on the
-// command line, the codec dialog with the codec named there, and progress is
-// a line on the terminal.
+// window would show them ("Done." is held back: the job prints it on standard
+// output once it has seen the file written), the file dialog answers with the
+// path given on the command line, the codec dialog with the codec named
+// there, progress is a line on the terminal, and a stop signal stops the run.
 
 #include <cstdio>
 #include <string>
@@ -20,13 +21,17 @@ struct ShownMessage {
 
 class CliHost final : public Host, public vfw::CodecChooser {
 public:
-    // "Done." goes to out, every other message to err.
-    CliHost(std::FILE* err, bool progress, std::uint32_t codec, std::FILE* out);
+    CliHost(std::FILE* err, bool progress, std::uint32_t codec);
 
     MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                          const std::string& caption) override;
     void ShowOpen(FileDialogState& state) override;
-    void DoEvents() override {}
+    // "warning: FILE: message" on its own line of standard error.
+    void Warn(const std::string& text) override;
+    // No events to run; the only thing to look at is a stop signal.
+    void DoEvents() override { CheckStop(); }
+    // Raises RunStopped once an interrupt, termination or hang-up signal came.
+    void CheckStop() override;
     void SetMousePointer(MousePointer) override {}
     void SetFocus(FocusTarget) override {}
     void SetProgressMax(double maximum) override;
@@ -43,7 +48,6 @@ private:
     void DrawProgress();
 
     std::FILE* m_err;
-    std::FILE* m_out;
     bool m_progress;
     std::uint32_t m_codec;
     std::string m_nextFileName;

@@ -9,6 +9,8 @@
 
 #include "app/Form1.h"
 #include "cli/CliHost.h"
+#include "cli/PrivateTempFolder.h"
+#include "cli/StopSignals.h"
 #include "imaging/video/Fourcc.h"
 #include "platform/Folders.h"
 #include "platform/SettingsStore.h"
@@ -18,26 +20,6 @@ namespace crossmeld::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A temporary folder of this run's own, so that parallel runs never share
-// frame files; removed with everything in it when the run ends.
-class PrivateTempFolder {
-public:
-    PrivateTempFolder() {
-        std::string pattern = TempFolder() + "/crossmeld-XXXXXX";
-        if (::mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~PrivateTempFolder() {
-        std::error_code ec;
-        if (!m_path.empty()) fs::remove_all(m_path, ec);
-    }
-    PrivateTempFolder(const PrivateTempFolder&) = delete;
-    PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
-    const std::string& path() const noexcept { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // Identity of the file at a path, to tell whether the run wrote it.
 struct FileStamp {
@@ -49,6 +31,14 @@ struct FileStamp {
                a.modified.tv_nsec == b.modified.tv_nsec;
     }
 };
+
+// Whether two paths name the same file (device and inode, so that ./a.jpg,
+// symbolic links and hard links count).
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
 
 FileStamp Stamp(const std::string& path) {
     struct stat st {};
@@ -66,7 +56,9 @@ bool ShowedFailure(const CliHost& host, std::size_t from) {
 }  // namespace
 
 int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
-    PrivateTempFolder temp;
+    StopSignals signals;
+    RemoveOrphanedTempFolders(TempFolder());
+    PrivateTempFolder temp(TempFolder());
     if (temp.path().empty()) {
         std::fprintf(err, "crossmeld-cli: cannot make a temporary folder in %s\n", TempFolder().c_str());
         return 1;
@@ -74,7 +66,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     ::setenv("TEMP", temp.path().c_str(), 1);
 
     const bool progress = !options.quiet && ::isatty(::fileno(err));
-    CliHost host(err, progress, options.codec, out);
+    CliHost host(err, progress, options.codec);
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
     Form1 form(host, settings, host, ProgramFolder(), temp.path());
 
@@ -97,12 +89,25 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
         form.PushButton4_Click();
     }
     if (ShowedFailure(host, 0)) return 1;
+    if (StopSignals::Received() != 0) return ExitStatusFor(StopSignals::Received());
+    // The fade never replaces one of its own pictures.
+    for (const std::string& input : {form.SourcePath(0), form.SourcePath(1)}) {
+        if (!input.empty() && SameFile(options.output, input)) {
+            std::fprintf(err, "crossmeld-cli: %s is one of the pictures being faded; choose another output file\n",
+                         options.output.c_str());
+            return 1;
+        }
+    }
 
     const FileStamp before = Stamp(options.output);
     const std::size_t shown = host.messages().size();
     host.SetNextFileName(options.output);
     form.PushButton3_Click();
     host.FinishProgress();
+    if (form.LastRunStopped()) {
+        std::fprintf(err, "crossmeld-cli: stopped; %s was not written\n", options.output.c_str());
+        return ExitStatusFor(StopSignals::Received());
+    }
 
     bool done = false;
     bool other = false;
@@ -112,7 +117,11 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     }
     const FileStamp after = Stamp(options.output);
     const bool written = after.exists && !(after == before);
-    if (done && !other && written) return 0;
+    if (done && !other && written) {
+        std::fprintf(out, "Done.\n");
+        std::fflush(out);
+        return 0;
+    }
     if (done && !written && !other)
         std::fprintf(err, "crossmeld-cli: %s was not written\n", options.output.c_str());
     return 1;

@@ -3,13 +3,17 @@
 // the fade as an AVI video or an animated GIF; subcommands offer smaller jobs.
 //
 // Exit status: 0 when the output was written, 1 when the program refused an
-// input or failed (the message goes to standard error), 2 for wrong usage.
+// input or failed (the message goes to standard error), 2 for wrong usage,
+// 128 + the signal's number when an interrupt, termination or hang-up signal
+// stopped the run. No exception leaves main: whatever escapes a job is
+// reported on standard error with status 1.
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <new>
 #include <string>
 
 #include "cli/CreateJob.h"
@@ -37,8 +41,7 @@ int Convert(const std::string& input, const std::string& output) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    crossmeld::TuneAllocatorForFrames();
+static int Main(int argc, char** argv) {
     CLI::App app{
         "Crossmeld: turns two pictures of the same size into a fade animation.\n\n"
         "Without --start and --end the sample pair is used. Exactly one of --avi and --gif names the output.",
@@ -48,7 +51,7 @@ int main(int argc, char** argv) {
 
     CreateOptions create;
     std::string start, end, avi, gif, codec = "raw", palette = "halftone", dither = "ordered";
-    auto* startOpt = app.add_option("--start", start, "starting picture (BMP, DIB, JPEG, PNG, ICO/CUR)");
+    auto* startOpt = app.add_option("--start", start, "starting picture (BMP, DIB, JPEG, PNG, GIF, ICO/CUR, WMF, EMF)");
     auto* endOpt = app.add_option("--end", end, "ending picture, of the same size");
     startOpt->needs(endOpt);
     endOpt->needs(startOpt);
@@ -103,4 +106,24 @@ int main(int argc, char** argv) {
     create.paletteMode = palette == "adaptive" ? 1 : 0;
     create.ditherMethod = dither == "none" ? 0 : dither == "diffusion" ? 2 : 1;
     return crossmeld::cli::RunCreateJob(create, stdout, stderr);
+}
+
+int main(int argc, char** argv) {
+    crossmeld::TuneAllocatorForFrames();
+    try {
+        return Main(argc, argv);
+    } catch (const crossmeld::Error& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "crossmeld-cli: %s (error %d)\n", e.description().c_str(), e.number());
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "crossmeld-cli: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "crossmeld-cli: %s\n", e.what());
+    } catch (...) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "crossmeld-cli: unexpected failure\n");
+    }
+    return 1;
 }

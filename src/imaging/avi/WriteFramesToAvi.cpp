@@ -104,6 +104,9 @@ void WriteFramesToAvi(AviOutputContext& context, const std::string& path, std::i
                                                         reader.SizeImage(), AVIIF_KEYFRAME, nullptr, nullptr);
                                 DeleteFiles(scratch, [&] { context.host.DoEvents(); });
                                 context.host.SetProgressValue(k);
+                                // A frame that cannot be written (a full disk) ends
+                                // the file: the frames after it would fail too.
+                                if (status != AVIERR_OK) break;
                             }
                         }
                     }
