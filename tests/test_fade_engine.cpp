@@ -172,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(HandWorked, BlendVectors,
                                            BlendCase{1, 3, 0, 255, 85},     // 85.0000025
                                            BlendCase{1, 3, 255, 0, 170},    // 169.99998986
                                            BlendCase{1, 3, 10, 20, 13},
+                                           // 1 - 1/6 held in single precision: 2.49999998 -> 2 (3 in double)
+                                           BlendCase{1, 6, 2, 5, 2},
                                            BlendCase{0, 1, 77, 200, 77},
                                            BlendCase{1, 1, 77, 200, 200}));
 

@@ -194,6 +194,34 @@ TEST(Emf, MappingWorldTransformAndSavedStates) {
     EXPECT_EQ(Mask(world, kBlue, 0, 9, 3, 13), "...\n##.\n##.\n...\n");
 }
 
+TEST(Emf, FixedScaleMapModesPutYUp) {
+    // Each mode's units for about 10 mm (37.8 pixels at 96 dpi): LOMETRIC,
+    // HIMETRIC, LOENGLISH, HIENGLISH, TWIPS. Logical y grows upwards, so a
+    // rectangle from y = 0 down to y = -U/2 lies at the top of the picture,
+    // and one from 0 up to +U/2 lies above it, out of sight.
+    const std::pair<std::int32_t, std::int32_t> modes[] = {{2, 100}, {3, 1000}, {4, 39}, {5, 394}, {6, 567}};
+    for (const auto& [mode, units] : modes) {
+        SCOPED_TRACE(mode);
+        const Picture down = Load(EmfBuilder()
+                                      .Record(17, {mode})
+                                      .SolidBrush(1, kBlue)
+                                      .NoPen()
+                                      .Record(43, {0, 0, units, -units / 2})
+                                      .Bytes());
+        EXPECT_EQ(down.bitmap()->GetPixel(5, 5), kBlue);
+        EXPECT_EQ(down.bitmap()->GetPixel(36, 17), kBlue);
+        EXPECT_EQ(down.bitmap()->GetPixel(5, 21), kWhite);
+        EXPECT_EQ(down.bitmap()->GetPixel(39, 5), kWhite);
+        const Picture up = Load(EmfBuilder()
+                                    .Record(17, {mode})
+                                    .SolidBrush(1, kBlue)
+                                    .NoPen()
+                                    .Record(43, {0, 0, units, units / 2})
+                                    .Bytes());
+        EXPECT_EQ(CountColour(up, kBlue), 0);
+    }
+}
+
 TEST(Emf, ClipRectangleAndHatchBrush) {
     // Clip to (2, 2)-(6, 4), then fill everything.
     const Picture clipped = Load(EmfBuilder().SolidBrush(1, kRed).NoPen().Record(30, {2, 2, 6, 4}).Record(43, {0, 0, 96, 48}).Bytes());
