@@ -64,15 +64,24 @@ ErrorKind KindForErrno(int error, const std::string& path) {
     FailWithErrno(error, path);
 }
 
+const char* NotAFileDescription(mode_t mode) {
+    if (S_ISDIR(mode)) return "Path/File access error: a folder, not a picture file";
+    if (S_ISFIFO(mode)) return "Path/File access error: a pipe, not a picture file";
+    if (S_ISSOCK(mode)) return "Path/File access error: a socket, not a picture file";
+    return "Path/File access error: a device, not a picture file";
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: opening a pipe without a writer (or some devices) would
+    // otherwise wait forever; O_NOCTTY: a terminal never becomes ours. Only
+    // a regular file is read, so the flag never matters to the reads.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) FailWithErrno(errno, path);
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) FailWithErrno(errno, path);
-    // Folders, devices and pipes are no picture files (and a pipe could block forever).
-    if (!S_ISREG(info.st_mode)) throw Error(ErrorKind::PathFileAccessError);
+    if (!S_ISREG(info.st_mode)) throw Error(ErrorKind::PathFileAccessError, NotAFileDescription(info.st_mode));
     if (info.st_size > kMaxPictureFileBytes) throw Error(ErrorKind::InvalidPicture, "the picture file is too large");
 
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));

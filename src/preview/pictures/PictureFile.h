@@ -14,8 +14,9 @@ inline constexpr std::int64_t kMaxPictureFileBytes = std::int64_t{512} << 20;
 
 // Raises Error(FileNotFound) for a missing file in an existing folder,
 // Error(PathNotFound) when the folder is missing, Error(PermissionDenied) when
-// it may not be read, Error(PathFileAccessError) for a folder, a device or a
-// read failure, and Error(InvalidPicture) above kMaxPictureFileBytes.
+// it may not be read, Error(PathFileAccessError) for a folder, a device, a
+// pipe or a socket (refused at once: the open never waits) or a read
+// failure, and Error(InvalidPicture) above kMaxPictureFileBytes.
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path);
 
 // Creates or replaces the file with the bytes. Raises Error(PathNotFound),
