@@ -275,4 +275,29 @@ TEST(Cli, ConvertSavesABitmap) {
     EXPECT_EQ(RunCli(dir, "convert nothere.jpg x.bmp").status, 1);
 }
 
+TEST(Cli, DamagedJpegGivesOneWarningLineAndTheSameStatus) {
+    TempDir dir;
+    const auto whole = ReadBytes(SourceDir() / "Samples" / "face1.jpg");
+    WriteBytes(dir / "whole.jpg", whole);
+    WriteBytes(dir / "half.jpg", {whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)});
+    Result intact = RunCli(dir, "--start whole.jpg --end whole.jpg --frames 2 --avi intact.avi --quiet");
+    Result damaged = RunCli(dir, "--start half.jpg --end whole.jpg --frames 2 --avi damaged.avi --quiet");
+    EXPECT_EQ(intact.status, 0) << intact.err;
+    EXPECT_EQ(intact.err, "");
+    EXPECT_EQ(damaged.status, intact.status);
+    EXPECT_EQ(damaged.err, "warning: half.jpg: Premature end of JPEG file\n");
+}
+
+TEST(Cli, PipeAsPictureFailsAtOnce) {
+    TempDir dir;
+    ASSERT_EQ(RunCommand("mkfifo " + Quote(dir / "pipe.jpg")), 0);
+    WritePicture(dir / "b.bmp", 4, 4, 0);
+    // timeout ends a run that would wait for a writer (status 124).
+    const std::string cli = "cd " + Quote(dir.path()) + " && TEMP=" + Quote(dir.path()) + " timeout 20 " + Quote(Cli());
+    EXPECT_EQ(RunCommand(cli + " convert pipe.jpg x.bmp 2>/dev/null"), 1);
+    EXPECT_EQ(RunCommand(cli + " --start pipe.jpg --end b.bmp --avi x.avi --quiet 2>/dev/null"), 1);
+    EXPECT_EQ(RunCommand(cli + " convert /dev/null x.bmp 2>/dev/null"), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));
+}
+
 }  // namespace

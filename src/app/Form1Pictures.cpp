@@ -7,6 +7,7 @@
 #include "app/Form1.h"
 #include "fade/MeshOverlay.h"
 #include "fade/modMorphImage.h"
+#include "platform/Error.h"
 #include "platform/Numeric.h"
 #include "preview/pictures/LoadPicture.h"
 
@@ -35,7 +36,20 @@ std::vector<std::string> SplitAtNul(const std::string& text) {
     return pieces;
 }
 
+// Loads a picture and passes each warning of its decoder to the host as
+// "FILE: warning", FILE as it was given.
+Picture LoadAndWarn(Host& host, const std::string& path) {
+    LoadedPicture loaded = LoadPictureWithWarnings(path);
+    for (const std::string& warning : loaded.warnings) host.Warn(path + ": " + warning);
+    return std::move(loaded.picture);
+}
+
 }  // namespace
+
+const std::string& Form1::SourcePath(int side) const {
+    if (side != 0 && side != 1) throw Error(ErrorKind::SubscriptOutOfRange);
+    return m_sourcePaths[side];
+}
 
 std::vector<Step> Form1::ChoosePictureSteps(PictureBox& shown, PictureBox& original, PictureBox& other,
                                             void (Form1::*layout)()) {
@@ -43,6 +57,7 @@ std::vector<Step> Form1::ChoosePictureSteps(PictureBox& shown, PictureBox& origi
     auto pieces = std::make_shared<std::vector<std::string>>();
     auto name = std::make_shared<std::string>();
     FileDialogState& dialog = m_commonDialog1;
+    std::string& source = m_sourcePaths[&original == &m_poriginal1 ? 0 : 1];
     // clang-format off
     return {
         Do(100, [&dialog] { dialog.FileName.clear(); }),
@@ -53,8 +68,8 @@ std::vector<Step> Form1::ChoosePictureSteps(PictureBox& shown, PictureBox& origi
         Do(110, [&dialog, pieces] { *pieces = SplitAtNul(dialog.FileName); }),
         If(112, [pieces] { return pieces->size() > 1; }, Flow::GoTo(128), Flow::Next()),
         Do(114, [pieces, name] { *name = pieces->at(0); }),
-        Do(116, [&shown, name] { shown.SetPicture(LoadPicture(*name)); }),
-        Do(118, [&original, name] { original.SetPicture(LoadPicture(*name)); }),
+        Do(116, [this, &shown, name] { shown.SetPicture(LoadAndWarn(m_formHost, *name)); }),
+        Do(118, [&original, &source, name] { original.SetPicture(LoadPicture(*name)); source = *name; }),
         Do(120, [&shown] { shown.SetAutoSize(true); }),
         Do(122, [this, layout] { (this->*layout)(); }),
         If(124, [&other] { return !HasPicture(other); }, Flow::Return(), Flow::Next()),
@@ -77,15 +92,15 @@ void Form1::PushButton4_Click() {
     // clang-format off
     const std::vector<Step> steps{
         Do(100, [&] { startPath = m_programFolder + std::string(kSampleStart); }),
-        Do(102, [&] { m_picOrgStart.SetPicture(LoadPicture(startPath)); }),
-        Do(104, [&] { m_poriginal1.SetPicture(LoadPicture(startPath)); }),
+        Do(102, [&] { m_picOrgStart.SetPicture(LoadAndWarn(m_formHost, startPath)); }),
+        Do(104, [&] { m_poriginal1.SetPicture(LoadPicture(startPath)); m_sourcePaths[0] = startPath; }),
         Do(106, [this] { m_picOrgStart.SetAutoSize(true); }),
         Do(108, [this] { LayoutStartPane(); }),
         If(110, [this] { return HasPicture(m_picOrgEnd); }, Flow::Next(), Flow::GoTo(114)),
         Do(112, [this] { ResetControlMeshes(); }),
         Do(114, [&] { endPath = m_programFolder + std::string(kSampleEnd); }),
-        Do(116, [&] { m_picOrgEnd.SetPicture(LoadPicture(endPath)); }),
-        Do(118, [&] { m_poriginal2.SetPicture(LoadPicture(endPath)); }),
+        Do(116, [&] { m_picOrgEnd.SetPicture(LoadAndWarn(m_formHost, endPath)); }),
+        Do(118, [&] { m_poriginal2.SetPicture(LoadPicture(endPath)); m_sourcePaths[1] = endPath; }),
         Do(120, [this] { m_picOrgEnd.SetAutoSize(true); }),
         Do(122, [this] { LayoutEndPane(); }),
         If(124, [this] { return HasPicture(m_picOrgStart); }, Flow::Next(), Flow::GoTo(128)),
@@ -103,11 +118,13 @@ void Form1::PushButton4_Click() {
 
 std::vector<Step> Form1::ClearPreviewSteps(PictureBox& shown) {
     // Only the shown picture changes: the full-size copy, the layout and the
-    // meshes stay, and the blank counts as a picture.
+    // meshes stay, and the blank counts as a picture. The side no longer
+    // shows a file of the user's, so its source path is forgotten.
     auto path = std::make_shared<std::string>();
+    std::string& source = m_sourcePaths[&shown == &m_picOrgStart ? 0 : 1];
     // clang-format off
     return {
-        Do(100, [this, path] { *path = m_programFolder + std::string(kSampleBlank); }),
+        Do(100, [this, path, &source] { source.clear(); *path = m_programFolder + std::string(kSampleBlank); }),
         Do(102, [&shown, path] { shown.SetPicture(LoadPicture(*path)); }),
     };
     // clang-format on

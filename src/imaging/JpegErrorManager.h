@@ -17,6 +17,10 @@ struct JpegErrorManager {
     jpeg_error_mgr pub;  // first, so that cinfo->err can be cast back
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    // Receives each warning (libjpeg's message code and text) when set. It
+    // runs inside libjpeg and must not throw.
+    void (*onWarning)(void* context, int code, const char* text) noexcept;
+    void* warningContext;
 };
 
 [[noreturn]] inline void JpegOnError(j_common_ptr cinfo) {
@@ -25,10 +29,17 @@ struct JpegErrorManager {
     std::longjmp(err->jump, 1);
 }
 
-// Warnings (corrupt data, premature end) are counted, not shown: the decoder
-// has already recovered from them.
+// Warnings (corrupt data, premature end) are counted and passed to the
+// manager's onWarning, if any; the decoder has already recovered from them.
+// Trace messages (level 0 and up) are dropped.
 inline void JpegOnMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) ++cinfo->err->num_warnings;
+    if (level >= 0) return;
+    ++cinfo->err->num_warnings;
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (!err->onWarning) return;
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    err->onWarning(err->warningContext, cinfo->err->msg_code, text);
 }
 
 // Ends the work with a message of our own, from inside a libjpeg callback.

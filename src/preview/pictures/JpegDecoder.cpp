@@ -4,14 +4,17 @@
 #include <cstddef>
 #include <cstdio>
 #include <csetjmp>
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "imaging/JpegErrorManager.h"
 #include "platform/Error.h"
+#include "preview/pictures/JpegOrientation.h"
 #include "preview/pictures/PictureLimits.h"
 
 namespace crossmeld {
@@ -76,10 +79,39 @@ bool DecodeRows(Decompressor& d, JSAMPROW* rows, JSAMPLE* cmykRow) {
     return d.cinfo.output_scanline == height;
 }
 
-}  // namespace
+// At most this many distinct warning texts are kept per file: a hostile file
+// could otherwise produce one text per damaged restart interval.
+constexpr std::size_t kMaxWarnings = 8;
 
-std::shared_ptr<Surface> DecodeJpeg(std::span<const std::uint8_t> file, std::int64_t maxPixels) {
+// The distinct warning texts of one file, in the order libjpeg gave them.
+struct WarningList {
+    std::vector<std::string> texts;
+    // Once the file has ended early, libjpeg reads an end-of-image marker of
+    // its own in place of the missing data, and every later warning ("premature
+    // end of data segment", "found marker 0xd9 instead of RSTn") is that same
+    // damage told again: only the first is kept.
+    bool ended = false;
+};
+
+void KeepWarning(void* context, int code, const char* text) noexcept {
+    auto& list = *static_cast<WarningList*>(context);
+    if (list.ended) return;
+    list.ended = code == JWRN_JPEG_EOF;
+    try {
+        const bool seen = std::find(list.texts.begin(), list.texts.end(), text) != list.texts.end();
+        if (!seen && list.texts.size() < kMaxWarnings) list.texts.emplace_back(text);
+    } catch (...) {
+        // Out of memory for a note: the picture matters more.
+    }
+}
+
+std::shared_ptr<Surface> Decode(std::span<const std::uint8_t> file, std::int64_t maxPixels,
+                                WarningList* warnings) {
     Decompressor d;
+    if (warnings) {
+        d.err.onWarning = KeepWarning;
+        d.err.warningContext = warnings;
+    }
     if (!ReadHeader(d, file)) d.Fail();
     // Checked before jpeg_start_decompress, which allocates the buffers.
     CheckPictureSize(d.cinfo.image_width, d.cinfo.image_height, maxPixels);
@@ -98,6 +130,23 @@ std::shared_ptr<Surface> DecodeJpeg(std::span<const std::uint8_t> file, std::int
         d.Fail();
     }
     return surface;
+}
+
+}  // namespace
+
+std::shared_ptr<Surface> DecodeJpeg(std::span<const std::uint8_t> file, std::int64_t maxPixels) {
+    return Decode(file, maxPixels, nullptr);
+}
+
+JpegPicture DecodeJpegPicture(std::span<const std::uint8_t> file, std::int64_t maxPixels) {
+    JpegPicture picture;
+    WarningList warnings;
+    auto surface = Decode(file, maxPixels, &warnings);
+    picture.warnings = std::move(warnings.texts);
+    picture.orientation = ReadJpegOrientation(file);
+    picture.surface = OrientSurface(std::move(surface), picture.orientation);
+    if (!picture.surface) throw Error(ErrorKind::OutOfMemory, "not enough memory for the picture");
+    return picture;
 }
 
 }  // namespace crossmeld

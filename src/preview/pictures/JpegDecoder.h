@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "platform/BitmapFile.h"
 #include "platform/raster/Surface.h"
@@ -23,5 +25,19 @@ namespace crossmeld {
 // a side above kMaxPictureSide or an area above maxPixels) raises
 // Error(InvalidPicture) with libjpeg's message or ours.
 std::shared_ptr<Surface> DecodeJpeg(std::span<const std::uint8_t> file, std::int64_t maxPixels = kMaxPicturePixels);
+
+// A JPEG file as the picture loader reads it.
+struct JpegPicture {
+    std::shared_ptr<Surface> surface;  // upright
+    // libjpeg's warnings ("Premature end of JPEG file", "Corrupt JPEG data:
+    // ..."), each distinct text once, in order, at most 8; warnings after
+    // "Premature end of JPEG file" only repeat that damage and are dropped.
+    std::vector<std::string> warnings;
+    int orientation = 1;  // the EXIF orientation that was applied (1 to 8)
+};
+
+// DecodeJpeg, keeping the warnings, then turned upright by the file's EXIF
+// orientation (see JpegOrientation.h). Raises as DecodeJpeg does.
+JpegPicture DecodeJpegPicture(std::span<const std::uint8_t> file, std::int64_t maxPixels = kMaxPicturePixels);
 
 }  // namespace crossmeld
