@@ -9,9 +9,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/AppRoutines.h"
 #include "gui/HandCursor.h"
@@ -56,10 +55,7 @@ int Clamp(double value, int low, int high) {
 }  // namespace
 
 MainWindow::MainWindow(Form1& form, QtHost& host, QWidget* parent)
-    : QWidget(parent), m_form(form), m_host(host), m_endProcess([] {
-          std::fflush(nullptr);
-          std::_Exit(0);
-      }) {
+    : QWidget(parent), m_form(form), m_host(host) {
     Build();
     m_host.SetWindow(this);
 }
@@ -69,7 +65,6 @@ MainWindow::~MainWindow() { m_host.SetWindow(nullptr); }
 void MainWindow::Build() {
     setWindowTitle(Text(m_form.Caption()));
     setWindowIcon(QIcon(QStringLiteral(":/crossmeld.png")));
-    setFixedSize(Form1::kClientWidth, Form1::kClientHeight);
     setMouseTracking(true);
 
     const std::array<CommandButton*, 6> buttons{&m_form.PushButton1(), &m_form.PushButton2(), &m_form.PushButton3(),
@@ -137,6 +132,14 @@ void MainWindow::Build() {
     // A mouse move belongs to the control under the pointer alone; it does
     // not reach the window's background behind it.
     for (QWidget* child : findChildren<QWidget*>()) child->setAttribute(Qt::WA_NoMousePropagation);
+
+    // The status line lies below the client area, so that every control
+    // keeps its place. Moves over it reach the window's background.
+    m_status = new QStatusBar(this);
+    m_status->setSizeGripEnabled(false);
+    const int statusHeight = m_status->sizeHint().height();
+    m_status->setGeometry(0, Form1::kClientHeight, Form1::kClientWidth, statusHeight);
+    setFixedSize(Form1::kClientWidth, Form1::kClientHeight + statusHeight);
     ApplyColors();
 }
 
@@ -147,10 +150,69 @@ void MainWindow::Load() {
 }
 
 void MainWindow::Run(const std::function<void()>& handler) {
+    // A command that starts while none is busy is the one a close stops.
+    const bool starts = !m_form.IsBusy();
+    const int outerLevel = m_host.StopLevel();
+    if (starts) m_host.SetStopLevel(m_host.EventDepth());
+    const std::array<Picture, 2> before{m_form.PicOrgStart().Picture(), m_form.PicOrgEnd().Picture()};
+    QStringList outerNotes;
+    outerNotes.swap(m_runNotes);
+
+    ++m_runDepth;
     handler();
+    --m_runDepth;
+
+    if (starts) m_host.SetStopLevel(outerLevel);
+    QStringList raised;
+    raised.swap(m_runNotes);
+    m_runNotes = std::move(outerNotes);
+    SettleNotes(before, raised);
     SyncFromModel();
+    if (m_closePending && !m_form.IsBusy()) {
+        m_closePending = false;
+        m_host.ClearStop();
+        close();
+    }
     if (m_form.Ended() && !m_closed) close();
 }
+
+void MainWindow::ShowNote(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    // Outside a command a note stands alone; inside, it waits for what the
+    // command does with the pictures. A picture loads twice: one note.
+    QStringList& notes = m_runDepth > 0 ? m_runNotes : m_otherNotes;
+    if (m_runDepth == 0) m_otherNotes.clear();
+    if (!notes.contains(line)) notes << line;
+    ShowNotes();
+}
+
+void MainWindow::SettleNotes(const std::array<Picture, 2>& before, const QStringList& raised) {
+    // The copies in before keep the old bitmaps alive, so a new picture
+    // never has an old one's handle.
+    const std::array<bool, 2> replaced{before[0].Handle() != m_form.PicOrgStart().Picture().Handle(),
+                                       before[1].Handle() != m_form.PicOrgEnd().Picture().Handle()};
+    for (std::size_t i = 0; i < replaced.size(); ++i)
+        if (replaced[i]) m_pictureNotes[i].clear();
+    if (replaced[0] || replaced[1]) m_otherNotes.clear();
+    if (!raised.isEmpty()) {
+        if (replaced[0] != replaced[1]) m_pictureNotes[replaced[0] ? 0 : 1] = raised;
+        else m_otherNotes = raised;
+    }
+    ShowNotes();
+}
+
+void MainWindow::ShowNotes() {
+    QStringList notes = m_pictureNotes[0] + m_pictureNotes[1] + m_otherNotes;
+    for (const QString& note : m_runNotes)
+        if (!notes.contains(note)) notes << note;
+    const QString text = notes.join(QStringLiteral("   "));
+    if (text.isEmpty()) m_status->clearMessage();
+    else m_status->showMessage(text);
+    m_status->setToolTip(notes.join(QLatin1Char('\n')));
+}
+
+QString MainWindow::StatusText() const { return m_status->currentMessage(); }
 
 void MainWindow::ApplyColors() {
     const QColor back = ColorFromRef(m_form.BackColor(), palette());
@@ -243,13 +305,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    if (m_form.IsBusy()) {
+        // A command that let events run is still on the stack: it stops at
+        // its next check, removes what it made, and the window closes then.
+        m_closePending = true;
+        m_host.RequestStop();
+        event->ignore();
+        return;
+    }
     m_closed = true;
     m_form.Form_QueryUnload();
     m_form.Form_Unload();
     event->accept();
-    // A command that let events run is still on the stack: the program ends
-    // here, as the window does.
-    if (m_form.IsBusy() && m_endProcess) m_endProcess();
 }
 
 }  // namespace crossmeld::gui

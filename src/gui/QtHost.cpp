@@ -1,6 +1,7 @@
 #include "gui/QtHost.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
@@ -9,6 +10,8 @@
 #include "gui/CodecDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/OpenFileDialog.h"
+#include "gui/SaveFileDialog.h"
+#include "platform/RunStopped.h"
 
 namespace crossmeld::gui {
 
@@ -78,16 +81,24 @@ int QtHost::Exec(QDialog& dialog) {
     ++m_dialogDepth;
     const int result = dialog.exec();
     --m_dialogDepth;
-    // The window takes the keyboard back, also where no window manager
-    // hands it back (a virtual display, the offscreen platform).
-    if (m_window && m_window->isVisible()) m_window->activateWindow();
+    // The window below (the main window, or the file dialog a question came
+    // up over) takes the keyboard back, also where no window manager hands
+    // it back (a virtual display, the offscreen platform).
+    QWidget* below = dialog.parentWidget() ? dialog.parentWidget()->window() : m_window;
+    if (below && below->isVisible()) below->activateWindow();
     return result;
 }
 
 MsgResult QtHost::MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& caption) {
+    return Box(m_window, text, icon, buttons, caption);
+}
+
+MsgResult QtHost::Box(QWidget* parent, const std::string& text, MsgIcon icon, MsgButtons buttons,
+                      const std::string& caption, bool defaultNo) {
     QMessageBox box(BoxIcon(icon), caption.empty() ? FallbackCaption() : QString::fromStdString(caption),
-                    DisplayText(text), BoxButtons(buttons), m_window);
+                    DisplayText(text), BoxButtons(buttons), parent ? parent : m_window);
     box.setTextFormat(Qt::PlainText);
+    if (defaultNo) box.setDefaultButton(QMessageBox::No);
     Exec(box);
     QAbstractButton* clicked = box.clickedButton();
     return Answer(clicked ? box.standardButton(clicked) : QMessageBox::NoButton, buttons);
@@ -105,6 +116,35 @@ void QtHost::ShowOpen(FileDialogState& state) {
     state.FileName = JoinFileNames(files);
 }
 
+void QtHost::ShowSave(FileDialogState& state) {
+    SaveFileDialog* shown = nullptr;
+    // The questions come up over the dialog, with the window's caption.
+    SaveFileDialog::Questions questions{
+        [this, &shown](const std::string& picture) {
+            Box(shown,
+                "The fade cannot replace one of its own pictures:\r\n" + picture +
+                    "\r\n\r\nPlease choose another name.",
+                MsgIcon::Exclamation, MsgButtons::OK, {});
+        },
+        [this, &shown](const QString& existing) {
+            const std::string name = QFile::encodeName(QFileInfo(existing).fileName()).toStdString();
+            return Box(shown, name + " already exists.\r\nDo you want to replace it?", MsgIcon::Exclamation,
+                       MsgButtons::YesNo, {}, true) == MsgResult::Yes;
+        }};
+    SaveFileDialog dialog(m_window, state, m_lastFolder, std::move(questions));
+    shown = &dialog;
+    if (Exec(dialog) != QDialog::Accepted || dialog.ChosenFile().isEmpty()) {
+        state.FileName.clear();
+        return;
+    }
+    m_lastFolder = QFileInfo(dialog.ChosenFile()).absolutePath();
+    state.FileName = QFile::encodeName(dialog.ChosenFile()).toStdString();
+}
+
+void QtHost::Warn(const std::string& text) {
+    if (m_window) m_window->ShowNote(DisplayText(text));
+}
+
 bool QtHost::ChooseCodec(vfw::AviCompressOptions& options) {
     CodecDialog dialog(m_window, options.fccHandler);
     if (Exec(dialog) != QDialog::Accepted) return false;
@@ -116,7 +156,17 @@ bool QtHost::ChooseCodec(vfw::AviCompressOptions& options) {
 void QtHost::DoEvents() {
     // What the model changed since the last look shows before the events run.
     if (m_window) m_window->SyncFromModel();
+    ++m_pumpDepth;
     QCoreApplication::processEvents();
+    --m_pumpDepth;
+    CheckStop();
+}
+
+void QtHost::CheckStop() {
+    // Raised only where the stopping command itself runs: from inside a
+    // handler that runs nested in it, the exception would cross Qt's event
+    // dispatch.
+    if (m_stopRequested && EventDepth() == m_stopLevel) throw RunStopped();
 }
 
 void QtHost::SetMousePointer(MousePointer pointer) {

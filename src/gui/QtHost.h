@@ -1,7 +1,8 @@
 #pragma once
-// The Host on widgets: message boxes, the open-file dialog and the codec
-// dialog as real Qt dialogs, pending events through the Qt event loop, and
-// the pointer, focus and progress bar of the main window.
+// The Host on widgets: message boxes, the open and save file dialogs and the
+// codec dialog as real Qt dialogs, pending events through the Qt event loop,
+// the pointer, focus, progress bar and status line of the main window, and
+// the stop of a run that the window asked for.
 
 #include <QString>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "platform/Host.h"
 
 class QDialog;
+class QWidget;
 
 namespace crossmeld::gui {
 
@@ -37,22 +39,44 @@ public:
     MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                          const std::string& caption) override;
     void ShowOpen(FileDialogState& state) override;
+    void ShowSave(FileDialogState& state) override;
+    void Warn(const std::string& text) override;
+    // Runs pending events, then stops the run if a stop was asked for.
     void DoEvents() override;
+    void CheckStop() override;
     void SetMousePointer(MousePointer pointer) override;
     void SetFocus(FocusTarget target) override;
     void SetProgressMax(double maximum) override;
     void SetProgressValue(double value) override;
     bool ChooseCodec(vfw::AviCompressOptions& options) override;
 
+    // Asks the running command to stop: CheckStop raises RunStopped from
+    // then on, but only at the level the command runs at (see StopLevel),
+    // never inside an event handler that runs nested in it.
+    void RequestStop() noexcept { m_stopRequested = true; }
+    void ClearStop() noexcept { m_stopRequested = false; }
+    // How many event loops the host has entered (DoEvents, dialogs) right
+    // now, and the depth at which the command that a stop ends runs. The
+    // window sets it for each command that starts while none is busy.
+    int EventDepth() const noexcept { return m_pumpDepth + m_dialogDepth; }
+    int StopLevel() const noexcept { return m_stopLevel; }
+    void SetStopLevel(int level) noexcept { m_stopLevel = level; }
+
 private:
     // Runs a modal dialog (through the answerer when one is set).
     int Exec(QDialog& dialog);
+    // A message box over parent (the window when null).
+    MsgResult Box(QWidget* parent, const std::string& text, MsgIcon icon, MsgButtons buttons, const std::string& caption,
+                  bool defaultNo = false);
     QString FallbackCaption() const;
 
     MainWindow* m_window = nullptr;
     DialogAnswerer m_answerer;
     QString m_lastFolder;  // where the next file dialog opens
     int m_dialogDepth = 0;
+    int m_pumpDepth = 0;
+    int m_stopLevel = 0;
+    bool m_stopRequested = false;
 };
 
 // A message text as a Qt message box shows it: carriage return + line feed,

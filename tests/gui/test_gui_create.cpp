@@ -2,7 +2,10 @@
 // files as outside decoders read them, and the window while the run lets
 // events run (pointer, progress bar, repaints, a second press).
 
+#include <unistd.h>
+
 #include <QApplication>
+#include <QImage>
 #include <QPaintEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -251,6 +254,79 @@ TEST_F(GuiCreate, ACancelledOutputDialogEndsTheRunQuietly) {
     EXPECT_EQ(dialogs.Count(Kind::Codec), 1);
     EXPECT_EQ(dialogs.MessageTexts().back(), "Done.");
     EXPECT_FALSE(form->IsBusy());
+}
+
+TEST_F(GuiCreate, TheSaveDialogAsksBeforeReplacingAndRefusesThePicturesUnderAnyName) {
+    Open();
+    crossmeld::test::TempDir work;
+    const auto path = [&](const char* name) { return (work / name).string(); };
+    std::ofstream(path("fade.gif")) << "old";
+    std::ofstream(path("face.gif")) << "picture";
+    ASSERT_EQ(::link(path("face.gif").c_str(), path("hard.gif").c_str()), 0);
+    fs::create_symlink(path("face.gif"), path("soft.gif"));
+    FileDialogState state{"", "Select Image", "Animated GIF Files (*.gif)|*.gif", {path("face.gif")}};
+    dialogs.QueueFile(path("hard.gif"));
+    dialogs.QueueFile(path("soft.gif"));
+    dialogs.QueueFiles({"./face.gif"}, QString::fromStdString(work.path().string()));
+    dialogs.QueueFile(path("fade.gif"));  // the question's default: No
+    dialogs.QueueFile(path("new.gif"));
+    host.ShowSave(state);
+    EXPECT_EQ(state.FileName, path("new.gif"));
+    dialogs.QueueFile(path("fade.gif"));
+    dialogs.QueueReply(QMessageBox::Yes);
+    host.ShowSave(state);
+    EXPECT_EQ(state.FileName, path("fade.gif"));
+
+    const QString refused = QString::fromStdString("The fade cannot replace one of its own pictures:\n" +
+                                                   path("face.gif") + "\n\nPlease choose another name.");
+    const QString replace = "fade.gif already exists.\nDo you want to replace it?";
+    EXPECT_EQ(dialogs.MessageTexts(), (QStringList{refused, refused, refused, replace, replace}));
+    EXPECT_EQ(dialogs.Messages()[0].title, "Crossmeld");
+    EXPECT_EQ(dialogs.shown[0].acceptMode, QFileDialog::AcceptSave);
+}
+
+// Closing the window while the GIF is written stops the run: the frame
+// files, the temporary AVI and the part file go, the old output stays.
+TEST_F(GuiCreate, ClosingTheWindowDuringARunStopsItAndLeavesNothingBehind) {
+    Open();
+    crossmeld::test::TempDir work;
+    for (auto [button, color] : {std::pair{1, Qt::red}, std::pair{2, Qt::blue}}) {
+        QImage image(24, 16, QImage::Format_RGB32);
+        image.fill(color);
+        const std::string file = (work / (std::to_string(button) + ".bmp")).string();
+        ASSERT_TRUE(image.save(QString::fromStdString(file), "BMP"));
+        dialogs.QueueFile(file);
+        QTest::mouseClick(window->PushButton(button), Qt::LeftButton);
+    }
+    QTest::mouseClick(window->Option2(), Qt::LeftButton);
+    const auto output = work / "fade.gif";
+    std::ofstream(output) << "the old fade";
+    dialogs.QueueFile(output.string());
+    dialogs.QueueReply(QMessageBox::Yes);
+    const auto files = [](const fs::path& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+        return names;
+    };
+    bool closeAsked = false;
+    QTimer look;
+    look.setInterval(0);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (closeAsked || host.InDialog() || files(work.path()).size() < 4) return;  // a part file
+        closeAsked = true;
+        EXPECT_TRUE(fs::exists(temp / "Morph_0.bmp"));
+        EXPECT_FALSE(window->close());  // not yet: the run stops first
+    });
+    look.start();
+    QTest::mouseClick(window->PushButton(3), Qt::LeftButton);
+    ASSERT_TRUE(closeAsked);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(form->Ended());
+    EXPECT_TRUE(files(temp.path()).empty());
+    EXPECT_EQ(files(work.path()), (std::set<std::string>{"1.bmp", "2.bmp", "fade.gif"}));
+    std::ifstream in(output);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the old fade");
+    EXPECT_EQ(dialogs.MessageTexts().size(), 1);  // the replace question
 }
 
 }  // namespace

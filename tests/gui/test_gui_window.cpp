@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTest>
 
 #include "gui/PaneView.h"
@@ -34,7 +35,12 @@ class GuiWindow : public WindowTest {};
 TEST_F(GuiWindow, ShowsTheDesignLayout) {
     Open();
     EXPECT_EQ(window->windowTitle(), "Crossmeld");
-    EXPECT_EQ(window->size(), QSize(1064, 521));
+    // The client area of the design, with the status line below it.
+    const QRect client(0, 0, 1064, 521);
+    const int statusHeight = window->StatusLine()->height();
+    EXPECT_GT(statusHeight, 0);
+    EXPECT_EQ(window->size(), QSize(1064, 521 + statusHeight));
+    EXPECT_EQ(Geometry(window->StatusLine()), QRect(0, 521, 1064, statusHeight));
     EXPECT_EQ(Geometry(window->StartPane()), QRect(8, 42, 520, 385));
     EXPECT_EQ(Geometry(window->EndPane()), QRect(536, 42, 520, 385));
     const QStringList captions{"1. Load Starting Image", "2. Load Ending Image", "3. Start Creating Fade File",
@@ -58,7 +64,7 @@ TEST_F(GuiWindow, ShowsTheDesignLayout) {
     for (int i = 1; i <= 6; ++i) controls << window->PushButton(i);
     for (int i = 1; i <= 3; ++i) controls << window->FrameBox(i);
     for (int i = 0; i < controls.size(); ++i) {
-        EXPECT_TRUE(window->rect().contains(controls[i]->geometry())) << i;
+        EXPECT_TRUE(client.contains(controls[i]->geometry())) << i;
         for (int j = i + 1; j < controls.size(); ++j)
             EXPECT_FALSE(controls[i]->geometry().intersects(controls[j]->geometry())) << i << " and " << j;
     }
@@ -224,6 +230,26 @@ TEST_F(GuiWindow, WithoutTheCursorFileTheButtonsShowTheArrow) {
     MoveOver(window->PushButton(3));
     EXPECT_EQ(form->Pointer(), MousePointer::Custom);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(GuiWindow, NotesShowInTheStatusLineAndStayWithTheirPicture) {
+    Open();
+    host.Warn("x.jpg: one\r\nline");
+    EXPECT_EQ(window->StatusText(), "x.jpg: one line");
+    // Raised while the starting picture loads (it loads twice): replaces the
+    // note above and stays while that picture is shown.
+    const QString damaged = "face2.jpg: Premature end of JPEG file";
+    dialogs.duringFileDialog = [&] { for (int i = 0; i < 2; ++i) host.Warn(damaged.toStdString()); };
+    dialogs.QueueFile(Sample("face2.jpg"));
+    QTest::mouseClick(window->PushButton(1), Qt::LeftButton);
+    dialogs.duringFileDialog = nullptr;
+    dialogs.QueueFile(Sample("face1.jpg"));
+    QTest::mouseClick(window->PushButton(2), Qt::LeftButton);
+    QTest::mouseClick(window->PushButton(1), Qt::LeftButton);  // cancelled
+    EXPECT_EQ(window->StatusText(), damaged);
+    EXPECT_EQ(dialogs.Count(Kind::Message), 0);
+    QTest::mouseClick(window->PushButton(5), Qt::LeftButton);  // Clear
+    EXPECT_EQ(window->StatusText(), "");
 }
 
 TEST_F(GuiWindow, ClosingRunsTheCloseHandlers) {

@@ -1,8 +1,8 @@
 #pragma once
 // A fixture that opens the real main window over a fresh model, with the
 // settings in a temporary folder and every dialog answered by a script:
-// message boxes with their default button (recorded), file dialogs with
-// queued names, the codec dialog with a queued codec.
+// message boxes with their default button or a queued reply (recorded),
+// file dialogs with queued names, the codec dialog with a queued codec.
 
 #include <gtest/gtest.h>
 
@@ -34,6 +34,7 @@ struct ShownDialog {
     QMessageBox::StandardButtons buttons;          // message boxes
     QStringList filters;                           // file dialogs
     QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
+    QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
     QStringList codecs;  // the codec dialog's list
 };
 
@@ -41,10 +42,13 @@ class DialogScript {
 public:
     // A file dialog answer: one or more names (absolute, or relative to
     // folder); none cancels. Without a queued answer the dialog is cancelled.
+    // A save dialog that keeps a name back takes the next answer.
     void QueueFiles(QStringList names, QString folder = {}) { m_files.push_back({std::move(names), std::move(folder)}); }
     void QueueFile(const std::string& name) { QueueFiles({QString::fromStdString(name)}); }
     // The codec to choose by its listed name; none cancels.
     void QueueCodec(std::optional<QString> name) { m_codecs.push_back(std::move(name)); }
+    // The button the next message box with a choice is answered with.
+    void QueueReply(QMessageBox::StandardButton button) { m_replies.push_back(button); }
     // Runs while a file dialog is open, before it is answered.
     std::function<void()> duringFileDialog;
 
@@ -62,6 +66,7 @@ private:
     };
     std::deque<FileAnswer> m_files;
     std::deque<std::optional<QString>> m_codecs;
+    std::deque<QMessageBox::StandardButton> m_replies;
 };
 
 class WindowTest : public testing::Test {

@@ -1,0 +1,54 @@
+#include "gui/SaveFileDialog.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "gui/FilterText.h"
+
+namespace crossmeld::gui {
+
+std::optional<std::string> SameFileAsProtected(const QString& file, const std::vector<std::string>& protectedFiles) {
+    struct stat chosen {};
+    if (::stat(QFile::encodeName(file).constData(), &chosen) != 0) return std::nullopt;
+    for (const std::string& candidate : protectedFiles) {
+        struct stat other {};
+        if (::stat(candidate.c_str(), &other) == 0 && other.st_dev == chosen.st_dev && other.st_ino == chosen.st_ino)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+SaveFileDialog::SaveFileDialog(QWidget* parent, const FileDialogState& state, const QString& folder,
+                               Questions questions)
+    : QFileDialog(parent), m_protected(state.Protected), m_questions(std::move(questions)) {
+    // Qt's own dialog everywhere, so that the checks below hold; the replace
+    // question is ours, so that it goes where every other message goes.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    setOption(QFileDialog::DontConfirmOverwrite, true);
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setWindowTitle(QString::fromStdString(state.DialogTitle));
+    const QStringList filters = NameFiltersFromFilterText(state.Filter);
+    if (!filters.isEmpty()) setNameFilters(filters);
+    if (!folder.isEmpty()) setDirectory(folder);
+    if (!state.FileName.empty()) selectFile(QFile::decodeName(state.FileName.c_str()));
+}
+
+void SaveFileDialog::accept() {
+    const QStringList files = selectedFiles();
+    // A folder name opens the folder; Qt's dialog handles that and odd input.
+    if (files.size() == 1 && !QFileInfo(files.front()).isDir()) {
+        const QString& file = files.front();
+        if (const auto picture = SameFileAsProtected(file, m_protected)) {
+            if (m_questions.refuse) m_questions.refuse(*picture);
+            return;
+        }
+        if (QFileInfo::exists(file) && m_questions.confirmReplace && !m_questions.confirmReplace(file)) return;
+    }
+    QFileDialog::accept();
+    if (result() == QDialog::Accepted && !selectedFiles().isEmpty()) m_chosen = selectedFiles().front();
+}
+
+}  // namespace crossmeld::gui
