@@ -288,16 +288,4 @@ TEST(Cli, DamagedJpegGivesOneWarningLineAndTheSameStatus) {
     EXPECT_EQ(damaged.err, "warning: half.jpg: Premature end of JPEG file\n");
 }
 
-TEST(Cli, PipeAsPictureFailsAtOnce) {
-    TempDir dir;
-    ASSERT_EQ(RunCommand("mkfifo " + Quote(dir / "pipe.jpg")), 0);
-    WritePicture(dir / "b.bmp", 4, 4, 0);
-    // timeout ends a run that would wait for a writer (status 124).
-    const std::string cli = "cd " + Quote(dir.path()) + " && TEMP=" + Quote(dir.path()) + " timeout 20 " + Quote(Cli());
-    EXPECT_EQ(RunCommand(cli + " convert pipe.jpg x.bmp 2>/dev/null"), 1);
-    EXPECT_EQ(RunCommand(cli + " --start pipe.jpg --end b.bmp --avi x.avi --quiet 2>/dev/null"), 1);
-    EXPECT_EQ(RunCommand(cli + " convert /dev/null x.bmp 2>/dev/null"), 1);
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.bmp"));
-}
-
 }  // namespace

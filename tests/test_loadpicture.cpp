@@ -1,13 +1,10 @@
 // The picture services: format recognition by content, file-system errors,
 // refused formats, and SavePicture output read back by ImageMagick and PIL.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include <string>
 #include <vector>
@@ -133,66 +130,26 @@ TEST(LoadPicture, UnreadableFileIsPermissionDenied) {
     EXPECT_EQ(KindOfLoad(path), ErrorKind::PermissionDenied);
 }
 
-// Description of the refusal, or "" when the load did not fail.
 std::string RefusalOf(const fs::path& path) {
     try {
         LoadPicture(path.string());
     } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::PathFileAccessError);
-        return e.description();
+        return std::to_string(e.number()) + " " + e.description();
     }
-    return {};
+    return "loaded";
 }
 
 TEST(LoadPicture, PipesDevicesAndFoldersAreRefusedAtOnce) {
     test::TempDir tmp;
-    EXPECT_EQ(RefusalOf(tmp.path()), "Path/File access error: a folder, not a picture file");
-    EXPECT_EQ(RefusalOf("/dev/null"), "Path/File access error: a device, not a picture file");
+    EXPECT_EQ(RefusalOf(tmp.path()), "75 Path/File access error: a folder, not a picture file");
+    EXPECT_EQ(RefusalOf("/dev/null"), "75 Path/File access error: a device, not a picture file");
     const fs::path fifo = tmp / "pipe.jpg";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Should the open wait for a writer, a writer comes after 5 s, so that
-    // the test fails instead of hanging.
-    std::atomic<bool> finished{false};
-    std::thread rescue([&] {
-        for (int i = 0; i < 500 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (!finished) {
-            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) ::close(fd);
-        }
-    });
+    alarm(10);  // an open that waits for a writer ends the test program instead of hanging
     const auto start = std::chrono::steady_clock::now();
-    const std::string refusal = RefusalOf(fifo);
-    finished = true;
-    rescue.join();
+    EXPECT_EQ(RefusalOf(fifo), "75 Path/File access error: a pipe, not a picture file");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(refusal, "Path/File access error: a pipe, not a picture file");
-}
-
-TEST(LoadPicture, JpegsComeUprightAndWithTheirWarnings) {
-    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/convert");
-    test::TempDir tmp;
-    const fs::path whole = tmp / "whole.jpg";
-    ASSERT_EQ(test::Run("/usr/bin/convert -size 64x40 gradient:red-blue -quality 95 " + Quote(whole)), 0);
-    const auto bytes = test::ReadBytes(whole);
-    const LoadedPicture plain = LoadPictureWithWarnings(whole.string());
-    EXPECT_TRUE(plain.warnings.empty());
-
-    // An EXIF block saying "rotate 90 degrees clockwise", right after SOI.
-    const std::vector<std::uint8_t> app1 = {0xFF, 0xE1, 0, 34, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8,
-                                            0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0};
-    std::vector<std::uint8_t> tagged(bytes.begin(), bytes.begin() + 2);
-    tagged.insert(tagged.end(), app1.begin(), app1.end());
-    tagged.insert(tagged.end(), bytes.begin() + 2, bytes.end());
-    const Picture upright = LoadPictureFromMemory(tagged);
-    ASSERT_EQ(upright.Width(), 40);
-    ASSERT_EQ(upright.Height(), 64);
-    // Its top-left pixel is the bottom-left one of the picture as stored.
-    EXPECT_EQ(upright.bitmap()->GetPixel(0, 0), plain.picture.bitmap()->GetPixel(0, 39));
-
-    std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() * 3 / 4));
-    const LoadedPicture damaged = LoadPictureWithWarningsFromMemory(cut);
-    EXPECT_TRUE(damaged.picture);
-    EXPECT_EQ(damaged.warnings, std::vector<std::string>{"Premature end of JPEG file"});
+    alarm(0);
 }
 
 TEST(LoadPicture, EmptyPathGivesTheEmptyPicture) {
