@@ -1,6 +1,7 @@
 // The LZW decoder: hand-packed code streams (width growth, the repeated-pixel
-// case, clears, the full dictionary), interlaced row order, truncated and
-// broken data, and round trips through the encoder for random frames.
+// case, clears, streams without a leading clear, the full dictionary),
+// interlaced row order, truncated and broken data, and round trips through
+// the encoder for random frames.
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,26 @@ TEST(LzwDecoder, ClearRestartsTheWidthAndTheDictionary) {
     cDIB dib = Surface8(8, 1);
     mGIFLZWDec::DecodeFrame(dib, false, 2, data);
     EXPECT_EQ(Pixels(dib), (Bytes{0, 0, 2, 2, 2, 2, 0xEE, 0xEE}));
+}
+
+TEST(LzwDecoder, TheFirstCodeMayBeAPixelInsteadOfAClear) {
+    // 3, then 0 (entry 6 = 3 0), then 6 (entry 7 = 0 3; the next free code 8
+    // passes 7, so the end code takes 4 bits): 3 0 3 0.
+    cDIB dib = Surface8(5, 1);
+    mGIFLZWDec::DecodeFrame(dib, false, 2, PackCodes({{3, 3}, {0, 3}, {6, 3}, {5, 4}}));
+    EXPECT_EQ(Pixels(dib), (Bytes{3, 0, 3, 0, 0xEE}));
+
+    // Minimum code size 3 in one byte: pixel 1, then the end code 9.
+    cDIB one = Surface8(1, 1);
+    mGIFLZWDec::DecodeFrame(one, false, 3, Bytes{0x91});
+    EXPECT_EQ(Pixels(one), Bytes{1});
+
+    // A first end code ends at once; a first string code stands for nothing.
+    for (int first : {5, 6}) {
+        cDIB none = Surface8(2, 1);
+        mGIFLZWDec::DecodeFrame(none, false, 2, PackCodes({{first, 3}, {1, 3}, {5, 3}}));
+        EXPECT_EQ(Pixels(none), (Bytes{0xEE, 0xEE})) << "first code " << first;
+    }
 }
 
 TEST(LzwDecoder, TruncatedAndBrokenDataKeepThePixelsSoFar) {

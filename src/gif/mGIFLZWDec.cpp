@@ -143,8 +143,10 @@ void DecodeCodes(CodeReader& input, PixelWriter& output, std::int32_t minimumCod
     std::uint8_t first = 0;
     bool firstCode = true;
 
+    // Encoders usually start with a clear code, but the format does not
+    // require one: the first code may already be a pixel. The state above is
+    // the state after a clear, so a leading clear changes nothing.
     std::int32_t code;
-    if (!input.Read(width, code)) return;  // the leading clear code
     for (;;) {
         if (!input.Read(width, code) || code == end) return;
         if (code == clear) {

@@ -3,13 +3,14 @@
 // palette indices written straight into an 8-bit surface, row by row, in
 // plain or interlaced row order.
 //
+// The data may start with a clear code or straight with a pixel code.
 // Decoding ends at the end-of-information code or when the data run out,
 // with the pixels written so far. Invalid data (a code beyond the next free
-// one, a string code right after a clear, more pixels than four passes over
-// the surface) also end it quietly; the remaining pixels keep their values.
-// A full dictionary takes no new entries until the next clear code, and
-// decoding goes on. Nothing outside the data or the surface is ever read or
-// written.
+// one, a string code first or right after a clear, more pixels than four
+// passes over the surface) also end it quietly; the remaining pixels keep
+// their values. A full dictionary takes no new entries until the next clear
+// code, and decoding goes on. Nothing outside the data or the surface is
+// ever read or written.
 
 #include <cstdint>
 #include <span>
