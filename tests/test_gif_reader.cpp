@@ -1,8 +1,9 @@
 // The GIF reader: hand-built byte streams for the block walk (colour tables,
-// graphic control and application extensions, skipped and stray bytes, bad
-// headers, truncation, refused frames), round trips of random documents
-// through our writer, files written by ImageMagick, ffmpeg and PIL checked
-// against PIL's own decoder, and damaged files that must load without harm.
+// graphic control and application extensions, skipped and stray bytes, empty
+// sub-block chains, bad headers, truncation, refused frames), round trips of
+// random documents through our writer, files written by ImageMagick, ffmpeg
+// and PIL checked against PIL's own decoder, unusual streams checked against
+// giflib and PIL, and damaged files that must load without harm.
 
 #include <gtest/gtest.h>
 
@@ -186,6 +187,31 @@ std::optional<PilFile> ReadWithPil(const fs::path& file) {
             std::getline(in, line);
             line.erase(0, line.find_first_not_of(' '));
             (word == "palette" ? result.list.back().palette : result.list.back().pixels) = FromHex(line);
+        }
+    }
+    return result;
+}
+
+// The frames giflib's DGifSlurp reads (rectangle and pixels in PilFrame's
+// fields); nothing when giflib refuses the file.
+std::optional<PilFile> ReadWithGiflib(const fs::path& file) {
+    std::string out;
+    if (RunCommand("/usr/bin/python3 " + Quote(CorpusDir() / "giflib_frames.py") + " " + Quote(file) + " 2>/dev/null",
+                   &out) != 0)
+        return std::nullopt;
+    std::istringstream in(out);
+    PilFile result;
+    std::string word;
+    in >> word >> result.width >> result.height >> word >> result.frames;
+    while (in >> word) {
+        if (word == "frame") {
+            PilFrame f;
+            int n;
+            in >> n >> f.left >> f.top >> f.width >> f.height >> f.interlaced;
+            result.list.push_back(f);
+        } else if (word == "pixels") {
+            in >> word;
+            result.list.back().pixels = FromHex(word);
         }
     }
     return result;
@@ -463,6 +489,43 @@ TEST(GifReader, StrayBytesBetweenBlocksArePassedOver) {
     EXPECT_EQ(gif.FrameDelay(2), 3);
     EXPECT_EQ(gif.FrameTransparentColorIndex(2), 1);
     EXPECT_EQ(Indices(gif.FrameDIBXOR(2)), Bytes{0});
+}
+
+TEST(GifReader, AChainWhoseFirstSizeByteIsZeroHoldsNothing) {
+    // Extensions without data (21 label [header] 00), each before the images.
+    const std::vector<std::pair<std::string, Bytes>> empties{
+        {"ICC profile", Stream("").Raw({0x21, 0xFF, 11}).Text("ICCRGBG1012").Raw({0}).bytes()},
+        {"XMP", Stream("").Raw({0x21, 0xFF, 11}).Text("XMP DataXMP").Raw({0}).bytes()},
+        {"looping", Stream("").Raw({0x21, 0xFF, 11}).Text("NETSCAPE2.0").Raw({0}).bytes()},
+        {"comment", {0x21, 0xFE, 0}},
+        {"plain text", {0x21, 0x01, 0}},
+        {"unknown label", {0x21, 0x99, 0}},
+    };
+    for (const auto& [name, extension] : empties) {
+        Stream s;
+        s.Screen(2, 2, 0x81).Table(4, Grey4).Raw(extension);
+        s.Descriptor(0, 0, 2, 2, 0).ImageData(2, kFourPixels);
+        s.Raw(extension);
+        s.Descriptor(1, 1, 1, 1, 0).ImageData(2, kOnePixel).Trailer();
+        cGIF gif;
+        ASSERT_TRUE(Load(gif, s.bytes())) << name;
+        ASSERT_EQ(gif.FramesCount(), 2) << name;
+        EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3})) << name;
+        EXPECT_EQ(gif.FrameLeft(2), 1) << name;
+        EXPECT_EQ(Indices(gif.FrameDIBXOR(2)), Bytes{0}) << name;
+        EXPECT_FALSE(gif.LoopExtensionRead()) << name;
+    }
+
+    // Image data without sub-blocks: the frame stays blank, the next is read.
+    Stream s;
+    s.Screen(2, 2, 0x81).Table(4, Grey4);
+    s.Descriptor(0, 0, 2, 2, 0).Raw({2, 0});
+    s.Descriptor(1, 1, 1, 1, 0).ImageData(2, PackCodes({{4, 3}, {3, 3}, {5, 3}})).Trailer();
+    cGIF gif;
+    ASSERT_TRUE(Load(gif, s.bytes()));
+    ASSERT_EQ(gif.FramesCount(), 2);
+    EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(Indices(gif.FrameDIBXOR(2)), Bytes{3});
 }
 
 // ---- headers and files ---------------------------------------------------------------
@@ -1001,6 +1064,48 @@ TEST(GifReaderInterop, TheFirstFrameDrawnLooksAsPilShowsIt) {
         ASSERT_TRUE(expected.has_value());
         const Difference d = Compare(RgbFromSurface(*screen.hDIB()), *expected);
         EXPECT_EQ(d.over, 0u) << "max delta " << d.maxDelta;
+    }
+}
+
+// Image data that start with a pixel code instead of a clear code, and
+// application extensions without data: by hand and from the public GIF
+// suite. (giflib 5.2 itself takes the byte after an empty comment for a
+// size byte, so the file by hand has no empty comment.)
+TEST(GifReaderInterop, StreamsWithoutALeadingClearAndEmptyExtensionsReadAsGiflibAndPilReadThem) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    TempDir dir;
+    Stream s;
+    s.Screen(4, 2, 0x81).Table(4, Grey4);
+    s.Raw({0x21, 0xFF, 11}).Text("ICCRGBG1012").Raw({0});
+    s.Descriptor(0, 0, 4, 1, 0).ImageData(2, PackCodes({{3, 3}, {0, 3}, {6, 3}, {5, 4}}));
+    s.Raw({0x21, 0xFF, 11}).Text("XMP DataXMP").Raw({0});
+    s.Descriptor(1, 1, 2, 1, 0).ImageData(2, PackCodes({{2, 3}, {1, 3}, {5, 3}}));
+    s.Descriptor(0, 1, 1, 1, 0).ImageData(2, kOnePixel).Trailer();
+    WriteBytes(dir / "by-hand.gif", s.bytes());
+    std::vector<fs::path> files{dir / "by-hand.gif"};
+    if (HaveTestData())
+        for (const char* name : {"no-clear", "no-clear-and-eoi", "icc-color-profile-empty", "xmp-data-empty",
+                                 "nul-comment", "nul-application-extension"})
+            files.push_back(TestDataDir() / "gif" / "pygif-suite" / (std::string(name) + ".gif"));
+
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const auto theirs = ReadWithGiflib(file);
+        const auto pil = ReadWithPil(file);
+        ASSERT_TRUE(theirs.has_value()) << "giflib could not read the file";
+        ASSERT_TRUE(pil.has_value()) << "PIL could not read the file";
+        cGIF gif;
+        ASSERT_TRUE(gif.LoadFromFile(file.string()));
+        ASSERT_EQ(gif.FramesCount(), theirs->frames);
+        ASSERT_EQ(gif.FramesCount(), pil->frames);
+        for (std::int32_t n = 1; n <= gif.FramesCount(); ++n) {
+            const PilFrame& g = theirs->list[static_cast<std::size_t>(n) - 1];
+            const PilFrame& p = pil->list[static_cast<std::size_t>(n) - 1];
+            EXPECT_EQ(gif.FrameLeft(n), g.left) << n;
+            EXPECT_EQ(gif.FrameTop(n), g.top) << n;
+            EXPECT_EQ(Indices(gif.FrameDIBXOR(n)), g.pixels) << "frame " << n << " against giflib";
+            EXPECT_EQ(Indices(gif.FrameDIBXOR(n)), p.pixels) << "frame " << n << " against PIL";
+        }
     }
 }
 

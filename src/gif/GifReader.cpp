@@ -43,26 +43,30 @@ void Step(F&& step) {
 }
 
 // Appends the contents of a chain of sub-blocks, the position starting on
-// the first size byte and left on the terminating zero.
+// the first size byte and left on the terminating zero. A chain may be
+// empty: a first size byte of 0 is already the terminator.
 void ReadSubBlocks(const ByteReader& in, std::size_t& position, std::vector<std::uint8_t>& data) {
     data.clear();
     for (;;) {
         const std::size_t n = in.peek(position);
+        if (n == 0) return;
         const std::size_t available = std::min(n, in.size() - std::min(in.size(), position + 1));
         const auto block = in.data().subspan(position + 1, available);
         data.insert(data.end(), block.begin(), block.end());
         position += n + 1;
-        if (position >= in.size() || in.peek(position) == 0) return;
+        if (position >= in.size()) return;
     }
 }
 
 // Passes over a chain of sub-blocks, the position starting on the label byte
-// before it and left on the last data byte.
+// before it and left on the byte before the terminating zero: the last data
+// byte, or the label itself when the chain is empty.
 void SkipSubBlocks(const ByteReader& in, std::size_t& position) {
     for (;;) {
         const std::size_t n = in.peek(position + 1);
+        if (n == 0) return;
         position += n + 1;
-        if (position + 1 >= in.size() || in.peek(position + 1) == 0) return;
+        if (position + 1 >= in.size()) return;
     }
 }
 

@@ -1,0 +1,59 @@
+"""Prints what giflib (libgif.so.7, through ctypes) reads from a GIF file
+with DGifSlurp: the screen size and the image count, then for every image
+its rectangle, interlace flag and its pixel indices (hex, rows top to
+bottom). With --count only the first line is printed. Exits with 1 when
+giflib cannot open or read the file."""
+import ctypes
+import sys
+
+
+class ColorMapObject(ctypes.Structure):
+    _fields_ = [("ColorCount", ctypes.c_int), ("BitsPerPixel", ctypes.c_int),
+                ("SortFlag", ctypes.c_bool), ("Colors", ctypes.c_void_p)]
+
+
+class GifImageDesc(ctypes.Structure):
+    _fields_ = [("Left", ctypes.c_int), ("Top", ctypes.c_int), ("Width", ctypes.c_int),
+                ("Height", ctypes.c_int), ("Interlace", ctypes.c_bool),
+                ("ColorMap", ctypes.POINTER(ColorMapObject))]
+
+
+class SavedImage(ctypes.Structure):
+    _fields_ = [("ImageDesc", GifImageDesc), ("RasterBits", ctypes.POINTER(ctypes.c_ubyte)),
+                ("ExtensionBlockCount", ctypes.c_int), ("ExtensionBlocks", ctypes.c_void_p)]
+
+
+class GifFileType(ctypes.Structure):
+    _fields_ = [("SWidth", ctypes.c_int), ("SHeight", ctypes.c_int),
+                ("SColorResolution", ctypes.c_int), ("SBackGroundColor", ctypes.c_int),
+                ("AspectByte", ctypes.c_ubyte), ("SColorMap", ctypes.POINTER(ColorMapObject)),
+                ("ImageCount", ctypes.c_int), ("Image", GifImageDesc),
+                ("SavedImages", ctypes.POINTER(SavedImage)), ("ExtensionBlockCount", ctypes.c_int),
+                ("ExtensionBlocks", ctypes.c_void_p), ("Error", ctypes.c_int),
+                ("UserData", ctypes.c_void_p), ("Private", ctypes.c_void_p)]
+
+
+lib = ctypes.CDLL("libgif.so.7")
+lib.DGifOpenFileName.restype = ctypes.POINTER(GifFileType)
+lib.DGifOpenFileName.argtypes = [ctypes.c_char_p, ctypes.POINTER(ctypes.c_int)]
+lib.DGifSlurp.argtypes = [ctypes.POINTER(GifFileType)]
+lib.DGifCloseFile.argtypes = [ctypes.POINTER(GifFileType), ctypes.POINTER(ctypes.c_int)]
+
+count_only = "--count" in sys.argv[1:]
+path = [a for a in sys.argv[1:] if a != "--count"][0]
+error = ctypes.c_int(0)
+gif = lib.DGifOpenFileName(path.encode(), ctypes.byref(error))
+if not gif:
+    sys.exit(1)
+if lib.DGifSlurp(gif) != 1:
+    lib.DGifCloseFile(gif, ctypes.byref(error))
+    sys.exit(1)
+g = gif.contents
+print("screen", g.SWidth, g.SHeight, "frames", g.ImageCount)
+if not count_only:
+    for n in range(g.ImageCount):
+        image = g.SavedImages[n]
+        d = image.ImageDesc
+        print("frame", n + 1, d.Left, d.Top, d.Width, d.Height, int(d.Interlace))
+        print("pixels", ctypes.string_at(image.RasterBits, d.Width * d.Height).hex())
+lib.DGifCloseFile(gif, ctypes.byref(error))
