@@ -145,8 +145,8 @@ BENCHMARK(BM_GiflibPutLine)->Unit(benchmark::kMillisecond);
 
 class NoProgress final : public GifProgress {
 public:
-    void SetTotal(std::int16_t) override {}
-    void SetValue(std::int16_t) override {}
+    void SetTotal(std::int32_t) override {}
+    void SetValue(std::int32_t) override {}
 };
 
 // A whole document of full-HD frames saved to a file, as the GIF stage does

@@ -36,8 +36,8 @@ constexpr int kFrames = 30;
 
 class NoProgress final : public GifProgress {
 public:
-    void SetTotal(std::int16_t) override {}
-    void SetValue(std::int16_t) override {}
+    void SetTotal(std::int32_t) override {}
+    void SetValue(std::int32_t) override {}
 };
 
 std::uint8_t Clamp(double v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }

@@ -19,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return dib;
     }();
     if (!gif.LoadFromStream(std::span<const std::uint8_t>(data, size))) return 0;
-    const std::int16_t frames = std::min<std::int16_t>(gif.FramesCount(), 16);
-    for (std::int16_t n = 1; n <= frames; ++n) {
+    const std::int32_t frames = std::min<std::int32_t>(gif.FramesCount(), 16);
+    for (std::int32_t n = 1; n <= frames; ++n) {
         target.Cls(0x0000FF);
         gif.FrameDraw(*target.hDC(), n, 0, 0, 1.0f, false);
         gif.FrameDraw(*target.hDC(), n, 3, -2, 0.5f, true);

@@ -474,22 +474,24 @@ TEST_F(AviImport, AFirstFrameThatCannotBeFetchedLeavesNoPalette) {
     EXPECT_EQ(progress.calls, ProgressOf(2, 0));
 }
 
-// GIF frame numbers are 16-bit: frame 32768 cannot be inserted. The error
-// reaches the caller with the library and the file released.
-TEST_F(AviImport, MoreThan32767FramesRaiseOverflow) {
+// Frame numbers go past 16 bits: every frame is imported, the last one
+// included, and the progress counts to the end.
+TEST_F(AviImport, FramesPast32767AreImported) {
     Clip clip;
-    clip.width = 1, clip.height = 1, clip.frames = 32768, clip.fps = 30;
-    clip.colour = [](int, int, int) { return Bgr{10, 20, 30}; };
+    clip.width = 1, clip.height = 1, clip.frames = 32769, clip.fps = 30;
+    clip.colour = [](int, int, int k) { return k == 32768 ? Bgr{200, 100, 50} : Bgr{10, 20, 30}; };
     WriteClip(dir / "long.avi", clip);
-    try {
-        ImportAviToGif((dir / "long.avi").string(), doc, progress);
-        FAIL() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::Overflow);
-    }
-    EXPECT_EQ(doc.FramesCount(), 32767);
-    EXPECT_EQ(doc.FrameDelay(32767), 3);
-    EXPECT_FALSE(doc.GlobalPaletteExists()) << "the import stopped before the screen settings";
+    ASSERT_TRUE(ImportAviToGif((dir / "long.avi").string(), doc, progress));
+    ASSERT_EQ(doc.FramesCount(), 32769);
+    EXPECT_EQ(doc.FrameDelay(32769), 3);
+    EXPECT_EQ(doc.FrameDisposalMethod(32769), FrameDisposal::RestorePrevious);
+    EXPECT_EQ(Indices(doc.FrameDIBXOR(32768)), ExpectedIndices(clip, 32767, 1, 1));
+    EXPECT_EQ(Indices(doc.FrameDIBXOR(32769)), ExpectedIndices(clip, 32768, 1, 1));
+    EXPECT_NE(ExpectedIndices(clip, 32768, 1, 1), ExpectedIndices(clip, 32767, 1, 1));
+    EXPECT_TRUE(doc.GlobalPaletteExists());
+    ASSERT_GE(progress.calls.size(), 3u);
+    EXPECT_EQ(progress.calls.front(), "max 32769");
+    EXPECT_EQ(progress.calls[progress.calls.size() - 3], "value 32769");
 }
 
 // ---- files written by ffmpeg ------------------------------------------------

@@ -157,12 +157,33 @@ TEST(GifDocument, InsertBelowOneFailsAfterTheCountGrew) {
     EXPECT_EQ(gif.FramesCount(), 4);
 }
 
-TEST(GifDocument, InsertBeyond32767FramesOverflows) {
+// Frame numbers past 16 bits neither wrap nor fail.
+TEST(GifDocument, FramesPast32767AreNumberedOn) {
     cGIF gif;
-    for (int k = 1; k <= 32767; ++k) gif.FrameInsert(static_cast<std::int16_t>(k), 1, 1);
-    EXPECT_EQ(gif.FramesCount(), 32767);
-    EXPECT_EQ(KindOf([&] { gif.FrameInsert(1, 1, 1); }), ErrorKind::Overflow);
-    EXPECT_EQ(gif.FramesCount(), 32767);
+    for (std::int32_t k = 1; k <= 40000; ++k) {
+        gif.FrameInsert(k, 1, 1);
+        gif.FrameDelay(k, static_cast<std::int16_t>(k % 1000));
+    }
+    EXPECT_EQ(gif.FramesCount(), 40000);
+    EXPECT_EQ(gif.FrameDelay(32768), 768);
+    EXPECT_EQ(gif.FrameDelay(40000), 0);
+    EXPECT_EQ(KindOf([&] { gif.FrameDelay(40001); }), ErrorKind::SubscriptOutOfRange);
+    EXPECT_EQ(KindOf([&] { gif.FrameDelay(-32768); }), ErrorKind::SubscriptOutOfRange);
+
+    gif.FrameMoveDown(32767);  // 32767 <-> 32768
+    gif.FrameMoveUp(40000);    // 39999 <-> 40000
+    EXPECT_EQ(gif.FrameDelay(32767), 768);
+    EXPECT_EQ(gif.FrameDelay(32768), 767);
+    EXPECT_EQ(gif.FrameDelay(39999), 0);
+    gif.FrameInsert(32768, 3, 3);
+    EXPECT_EQ(gif.FramesCount(), 40001);
+    EXPECT_EQ(gif.FrameDIBXOR(32768).Width(), 3);
+    EXPECT_EQ(gif.FrameDelay(32769), 767);
+    gif.FrameRemove(32768);
+    gif.FrameRemove(40000);
+    EXPECT_EQ(gif.FramesCount(), 39999);
+    EXPECT_EQ(gif.FrameDelay(32768), 767);
+    EXPECT_EQ(gif.FrameDelay(39999), 0);
 }
 
 TEST(GifDocument, RemoveClosesTheGap) {

@@ -727,8 +727,8 @@ TEST(GifReader, LongStringsAndAFullDictionaryWithoutAClearAreDecoded) {
 
 class NullProgress final : public GifProgress {
 public:
-    void SetTotal(std::int16_t) override {}
-    void SetValue(std::int16_t) override {}
+    void SetTotal(std::int32_t) override {}
+    void SetValue(std::int32_t) override {}
 };
 
 Bytes WriteToBytes(cGIF& gif) {

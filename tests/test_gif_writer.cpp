@@ -26,8 +26,8 @@ using Bytes = std::vector<std::uint8_t>;
 class RecordingProgress final : public GifProgress {
 public:
     explicit RecordingProgress(std::vector<std::string>* log = nullptr) : m_log(log) {}
-    void SetTotal(std::int16_t frames) override { Note("total " + std::to_string(frames)); }
-    void SetValue(std::int16_t frame) override { Note("value " + std::to_string(frame)); }
+    void SetTotal(std::int32_t frames) override { Note("total " + std::to_string(frames)); }
+    void SetValue(std::int32_t frame) override { Note("value " + std::to_string(frame)); }
 
 private:
     void Note(const std::string& s) {
@@ -348,8 +348,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(GifWriter, FailingProgressEndsTheSave) {
     class Throwing final : public GifProgress {
     public:
-        void SetTotal(std::int16_t) override {}
-        void SetValue(std::int16_t) override { throw std::runtime_error("progress bar gone"); }
+        void SetTotal(std::int32_t) override {}
+        void SetValue(std::int32_t) override { throw std::runtime_error("progress bar gone"); }
     } progress;
     cGIF gif = OneFrame();
     TempDir dir;
@@ -408,6 +408,28 @@ TEST(GifWriter, ProgressGetsTheTotalThenEachFrameWithEventsBetween) {
     ASSERT_TRUE(gif.Save((dir / "out.gif").string(), progress, [&] { log.push_back("events"); }));
     EXPECT_EQ(log, (std::vector<std::string>{"events", "total 3", "value 1", "events", "value 2", "events", "value 3",
                                              "events"}));
+}
+
+// 32768 frames: the frame loop and the progress numbers go past 16 bits, and
+// giflib finds every image.
+TEST(GifWriter, FramesPast32767AreAllWritten) {
+    cGIF gif = OneFrame();
+    for (std::int32_t k = 2; k <= 32768; ++k) gif.FrameInsert(k, 1, 1);
+    SetPixels(gif.FrameDIBXOR(32768), {1});
+    std::vector<std::string> log;
+    RecordingProgress progress(&log);
+    TempDir dir;
+    ASSERT_TRUE(gif.Save((dir / "many.gif").string(), progress));
+    ASSERT_EQ(log.size(), 32769u);
+    EXPECT_EQ(log.front(), "total 32768");
+    EXPECT_EQ(log.back(), "value 32768");
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    std::string out;
+    ASSERT_EQ(RunCommand("/usr/bin/python3 " + Quote(SourceDir() / "tests" / "data" / "gif" / "giflib_frames.py") +
+                             " " + Quote(dir / "many.gif") + " | tail -n 2",
+                         &out),
+              0);
+    EXPECT_EQ(out, "frame 32768 0 0 1 1 0\npixels 01\n");
 }
 
 TEST(GifWriter, SaveReplacesAnExistingFile) {

@@ -60,7 +60,7 @@ int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
             (doc.GlobalPaletteExists() ? PaletteJson(doc.lpGlobalPalette(), doc.GlobalPaletteEntries()) : "null") +
             ",\n";
     json += "  \"frames\": [";
-    for (std::int16_t k = 1; k <= doc.FramesCount(); ++k) {
+    for (std::int32_t k = 1; k <= doc.FramesCount(); ++k) {
         const cDIB& pixels = doc.FrameDIBXOR(k);
         json += k > 1 ? ",\n    {" : "\n    {";
         json += "\"left\": " + std::to_string(static_cast<std::uint16_t>(doc.FrameLeft(k)));
@@ -89,7 +89,7 @@ int ExtractGifFrames(const std::string& path, const std::string& folder, std::FI
     std::int32_t width = static_cast<std::uint16_t>(doc.ScreenWidth());
     std::int32_t height = static_cast<std::uint16_t>(doc.ScreenHeight());
     if (width < 1 || height < 1) {
-        for (std::int16_t k = 1; k <= doc.FramesCount(); ++k) {
+        for (std::int32_t k = 1; k <= doc.FramesCount(); ++k) {
             width = std::max(width, doc.FrameLeft(k) + doc.FrameDIBXOR(k).Width());
             height = std::max(height, doc.FrameTop(k) + doc.FrameDIBXOR(k).Height());
         }
@@ -101,7 +101,7 @@ int ExtractGifFrames(const std::string& path, const std::string& folder, std::FI
         return 1;
     }
     try {
-        for (std::int16_t k = 1; k <= doc.FramesCount(); ++k) {
+        for (std::int32_t k = 1; k <= doc.FramesCount(); ++k) {
             auto surface = Surface::Create(std::max(width, 1), std::max(height, 1), 24);
             if (!surface) throw Error(ErrorKind::OutOfMemory);
             DeviceContext dc(surface);  // a new surface is black

@@ -9,7 +9,7 @@
 
 namespace crossmeld {
 
-void cGIF::FrameMask(std::int16_t nFrame, std::uint8_t TransparentColorIndex) {
+void cGIF::FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex) {
     FrameRecord& frame = Record(nFrame);
     std::array<std::uint8_t, kPaletteBytes> own = frame.palette;
     const std::size_t entry = 4 * static_cast<std::size_t>(TransparentColorIndex);
@@ -28,7 +28,7 @@ void cGIF::FrameMask(std::int16_t nFrame, std::uint8_t TransparentColorIndex) {
     }
 }
 
-void cGIF::FrameDraw(DeviceContext& hDC, std::int16_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
+void cGIF::FrameDraw(DeviceContext& hDC, std::int32_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
                      bool ScreenCrop) {
     FrameRecord& frame = Record(nFrame);
     std::int32_t w = frame.xorSurface->Width();

@@ -120,7 +120,7 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
     return LoadFromStream(bytes);
 }
 
-bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t maxImages) {
+bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t maxImages) {
     Destroy();
     m_loopExtensionRead = false;
     m_readNotes.clear();
@@ -150,7 +150,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t max
         ReadColourTable(in, position, m_globalPaletteEntries, m_globalPalette);
     }
 
-    std::int16_t images = 0;
+    std::int32_t images = 0;
     std::int64_t documentPixels = 0;
     const std::int64_t documentBudget =
         std::min(kMaxDocumentPixels, (std::int64_t{1} << 26) + 4096 * static_cast<std::int64_t>(Stream.size()));
@@ -202,7 +202,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t max
             }
         } else if (block == kImageSeparator) {
             ++position;
-            if (images == std::numeric_limits<std::int16_t>::max()) break;  // no room for more frames
+            if (images == std::numeric_limits<std::int32_t>::max()) break;  // no number for more frames
             ++images;
             grow(static_cast<std::size_t>(images));
             FrameRecord& frame = m_frames[static_cast<std::size_t>(images) - 1];
@@ -263,7 +263,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t max
     return true;
 }
 
-void cGIF::BuildFrameImage(std::int16_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
+void cGIF::BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
     FrameRecord& frame = Record(nFrame);
     std::array<std::uint8_t, kPaletteBytes> palette = frame.palette;
     if (frame.useTransparentColor) {

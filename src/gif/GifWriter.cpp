@@ -126,7 +126,7 @@ void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<
     Check(out);
 
     oProgress.SetTotal(m_framesCount);
-    for (std::int16_t k = 1; k <= m_framesCount; ++k) {
+    for (std::int32_t k = 1; k <= m_framesCount; ++k) {
         oProgress.SetValue(k);
         if (pumpEvents) pumpEvents();
         const FrameRecord& frame = Record(k);

@@ -12,11 +12,11 @@ namespace crossmeld {
 
 using gif::kMaskTable;
 
-cGIF::FrameRecord& cGIF::Record(std::int16_t nFrame) {
+cGIF::FrameRecord& cGIF::Record(std::int32_t nFrame) {
     return const_cast<FrameRecord&>(std::as_const(*this).Record(nFrame));
 }
 
-const cGIF::FrameRecord& cGIF::Record(std::int16_t nFrame) const {
+const cGIF::FrameRecord& cGIF::Record(std::int32_t nFrame) const {
     if (nFrame < 1 || static_cast<std::size_t>(nFrame) > m_frames.size())
         throw Error(ErrorKind::SubscriptOutOfRange, "Frame " + std::to_string(nFrame) + " does not exist");
     return m_frames[static_cast<std::size_t>(nFrame) - 1];
@@ -44,10 +44,10 @@ void cGIF::Destroy() {
     m_framesCount = 0;
 }
 
-void cGIF::FrameInsert(std::int16_t nFrame, std::int16_t Width, std::int16_t Height) {
-    if (m_framesCount == std::numeric_limits<std::int16_t>::max())
-        throw Error(ErrorKind::Overflow, "A GIF document holds at most 32767 frames");
-    const std::int16_t previous = m_framesCount;
+void cGIF::FrameInsert(std::int32_t nFrame, std::int16_t Width, std::int16_t Height) {
+    if (m_framesCount == std::numeric_limits<std::int32_t>::max())
+        throw Error(ErrorKind::Overflow, "A GIF document holds at most 2147483647 frames");
+    const std::int32_t previous = m_framesCount;
     ++m_framesCount;
     // The storage becomes the new count of records, the last one blank: a
     // record already there (left by Destroy, or past the last frame read
@@ -55,10 +55,10 @@ void cGIF::FrameInsert(std::int16_t nFrame, std::int16_t Width, std::int16_t Hei
     m_frames.resize(static_cast<std::size_t>(m_framesCount));
     m_frames.back() = FrameRecord{};
 
-    std::int16_t at = m_framesCount;
+    std::int32_t at = m_framesCount;
     if (previous != 0 && previous >= nFrame) {
         // Carry the new last record down to nFrame, one exchange at a time.
-        for (std::int16_t k = static_cast<std::int16_t>(m_framesCount - 1); k >= nFrame; --k) FrameMoveDown(k);
+        for (std::int32_t k = m_framesCount - 1; k >= nFrame; --k) FrameMoveDown(k);
         at = nFrame;
     }
 
@@ -74,14 +74,14 @@ void cGIF::FrameInsert(std::int16_t nFrame, std::int16_t Width, std::int16_t Hei
     }
 }
 
-void cGIF::FrameRemove(std::int16_t nFrame) {
+void cGIF::FrameRemove(std::int32_t nFrame) {
     FrameRecord& frame = Record(nFrame);
     if (m_framesCount == 0) throw Error(ErrorKind::SubscriptOutOfRange, "The GIF document has no frames to remove");
     frame.xorSurface->Destroy();
     frame.andSurface->Destroy();
-    const std::int16_t previous = m_framesCount;
+    const std::int32_t previous = m_framesCount;
     if (nFrame < previous) m_frames.erase(m_frames.begin() + (nFrame - 1));
-    m_framesCount = static_cast<std::int16_t>(previous - 1);
+    m_framesCount = previous - 1;
     if (previous < 2) {
         m_frames.clear();
         m_frames.emplace_back();
@@ -90,17 +90,17 @@ void cGIF::FrameRemove(std::int16_t nFrame) {
     }
 }
 
-void cGIF::FrameMoveUp(std::int16_t nFrame) {
+void cGIF::FrameMoveUp(std::int32_t nFrame) {
     FrameRecord& lower = Record(nFrame);
-    FrameRecord& upper = Record(static_cast<std::int16_t>(nFrame - 1));
+    FrameRecord& upper = Record(nFrame - 1);
     std::swap(upper, lower);
 }
 
-void cGIF::FrameMoveDown(std::int16_t nFrame) {
+void cGIF::FrameMoveDown(std::int32_t nFrame) {
     FrameRecord& upper = Record(nFrame);
-    if (nFrame == std::numeric_limits<std::int16_t>::max())
-        throw Error(ErrorKind::SubscriptOutOfRange, "Frame 32768 does not exist");
-    FrameRecord& lower = Record(static_cast<std::int16_t>(nFrame + 1));
+    if (nFrame == std::numeric_limits<std::int32_t>::max())
+        throw Error(ErrorKind::SubscriptOutOfRange, "Frame 2147483648 does not exist");
+    FrameRecord& lower = Record(nFrame + 1);
     std::swap(upper, lower);
 }
 
@@ -116,11 +116,11 @@ std::int32_t cGIF::GlobalPaletteRGBEntry(std::uint8_t nEntry) const noexcept {
     return m_globalPaletteExists ? RgbEntry(m_globalPalette, nEntry) : 0;
 }
 
-FrameDisposal cGIF::FrameDisposalMethod(std::int16_t nFrame) const {
+FrameDisposal cGIF::FrameDisposalMethod(std::int32_t nFrame) const {
     return static_cast<FrameDisposal>(Record(nFrame).disposal);
 }
 
-void cGIF::FrameDisposalMethod(std::int16_t nFrame, FrameDisposal New_DisposalMethod) {
+void cGIF::FrameDisposalMethod(std::int32_t nFrame, FrameDisposal New_DisposalMethod) {
     FrameRecord& frame = Record(nFrame);
     const auto value = static_cast<std::int32_t>(New_DisposalMethod);
     if (value < 0 || value > 255)
@@ -128,11 +128,11 @@ void cGIF::FrameDisposalMethod(std::int16_t nFrame, FrameDisposal New_DisposalMe
     frame.disposal = static_cast<std::uint8_t>(value);
 }
 
-void cGIF::FrameTransparentColorIndex(std::int16_t nFrame, std::int32_t New_TransparentColorIndex) {
+void cGIF::FrameTransparentColorIndex(std::int32_t nFrame, std::int32_t New_TransparentColorIndex) {
     Record(nFrame).transparentIndex = static_cast<std::uint8_t>(New_TransparentColorIndex & 0xFF);
 }
 
-std::int32_t cGIF::LocalPaletteRGBEntry(std::int16_t nFrame, std::uint8_t nEntry) const {
+std::int32_t cGIF::LocalPaletteRGBEntry(std::int32_t nFrame, std::uint8_t nEntry) const {
     return RgbEntry(Record(nFrame).palette, nEntry);
 }
 

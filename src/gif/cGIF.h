@@ -16,13 +16,15 @@
 // Destroy, or once the last frame is removed, the storage holds one blank
 // record and FramesCount is 0. A frame number outside the storage (below 1
 // or above its last record) raises Error(SubscriptOutOfRange) and leaves
-// the document unchanged.
+// the document unchanged. Frame numbers and the count are 32-bit: a
+// document holds as many frames as memory allows.
 //
 // Palettes are 256 entries of four bytes: blue, green, red, reserved.
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -63,17 +65,17 @@ public:
     // Inserts a frame of Width x Height at nFrame, or at the end when nFrame
     // is past the last frame, with a black 8-bit XOR surface and a black
     // 1-bit AND surface (a size that cannot be made leaves them empty). The
-    // first frame also sets the screen size. Error(Overflow) beyond 32767
-    // frames, before anything changes. An nFrame below 1 with frames present
-    // fails after the count has grown.
-    void FrameInsert(std::int16_t nFrame, std::int16_t Width, std::int16_t Height);
+    // first frame also sets the screen size. Error(Overflow) when the count
+    // would pass the largest 32-bit number, before anything changes. An
+    // nFrame below 1 with frames present fails after the count has grown.
+    void FrameInsert(std::int32_t nFrame, std::int16_t Width, std::int16_t Height);
     // Removes the frame and closes the gap. Error(SubscriptOutOfRange) when
     // the document has no frames.
-    void FrameRemove(std::int16_t nFrame);
+    void FrameRemove(std::int32_t nFrame);
     // Exchange the records nFrame - 1 and nFrame, or nFrame and nFrame + 1;
     // both must lie in the storage.
-    void FrameMoveUp(std::int16_t nFrame);
-    void FrameMoveDown(std::int16_t nFrame);
+    void FrameMoveUp(std::int32_t nFrame);
+    void FrameMoveDown(std::int32_t nFrame);
 
     // Writes the document as a GIF file (see GifWriter.cpp). True when the
     // whole file was written; false on any failure, leaving an existing file
@@ -93,7 +95,8 @@ public:
     bool LoadFromFile(const std::string& Filename);
     // maxImages stops the walk after that many images (a caller that shows
     // only the first frame need not decode the others).
-    bool LoadFromStream(std::span<const std::uint8_t> Stream, std::int16_t maxImages = 32767);
+    bool LoadFromStream(std::span<const std::uint8_t> Stream,
+                        std::int32_t maxImages = std::numeric_limits<std::int32_t>::max());
     // What the last read left out: frames refused for their size (their
     // surfaces stay empty). Empty after a read that took everything.
     const std::vector<std::string>& ReadNotes() const noexcept { return m_readNotes; }
@@ -108,12 +111,12 @@ public:
     // pixel holds the transparent index (when the frame uses one), black
     // elsewhere; the XOR surface's colour table becomes the frame's palette
     // with that entry black. See FrameRender.cpp.
-    void FrameMask(std::int16_t nFrame, std::uint8_t TransparentColorIndex);
+    void FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex);
     // Draws the frame by itself at (Left, Top) + ScaleFactor x its position,
     // ScaleFactor x its size, keeping the target under transparent pixels.
     // With ScreenCrop the parts right of and below the logical screen are
     // left out.
-    void FrameDraw(DeviceContext& hDC, std::int16_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
+    void FrameDraw(DeviceContext& hDC, std::int32_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
                    bool ScreenCrop);
 
     // ---- document properties -------------------------------------------
@@ -146,48 +149,48 @@ public:
     void GlobalPaletteEntries(std::int16_t New_GlobalPaletteEntries) noexcept {
         m_globalPaletteEntries = New_GlobalPaletteEntries;
     }
-    std::int16_t FramesCount() const noexcept { return m_framesCount; }
+    std::int32_t FramesCount() const noexcept { return m_framesCount; }
 
     // ---- frame properties (Error(SubscriptOutOfRange) outside the storage)
-    cDIB& FrameDIBXOR(std::int16_t nFrame) { return *Record(nFrame).xorSurface; }
-    cDIB& FrameDIBAND(std::int16_t nFrame) { return *Record(nFrame).andSurface; }
-    std::int16_t FrameDelay(std::int16_t nFrame) const { return Record(nFrame).delay; }
-    void FrameDelay(std::int16_t nFrame, std::int16_t New_Delay) { Record(nFrame).delay = New_Delay; }
-    bool FrameInterlaced(std::int16_t nFrame) const { return Record(nFrame).interlaced; }
-    void FrameInterlaced(std::int16_t nFrame, bool New_Interlaced) { Record(nFrame).interlaced = New_Interlaced; }
-    std::int16_t FrameLeft(std::int16_t nFrame) const { return Record(nFrame).left; }
-    void FrameLeft(std::int16_t nFrame, std::int16_t New_FrameLeft) { Record(nFrame).left = New_FrameLeft; }
-    std::int16_t FrameTop(std::int16_t nFrame) const { return Record(nFrame).top; }
-    void FrameTop(std::int16_t nFrame, std::int16_t New_FrameTop) { Record(nFrame).top = New_FrameTop; }
+    cDIB& FrameDIBXOR(std::int32_t nFrame) { return *Record(nFrame).xorSurface; }
+    cDIB& FrameDIBAND(std::int32_t nFrame) { return *Record(nFrame).andSurface; }
+    std::int16_t FrameDelay(std::int32_t nFrame) const { return Record(nFrame).delay; }
+    void FrameDelay(std::int32_t nFrame, std::int16_t New_Delay) { Record(nFrame).delay = New_Delay; }
+    bool FrameInterlaced(std::int32_t nFrame) const { return Record(nFrame).interlaced; }
+    void FrameInterlaced(std::int32_t nFrame, bool New_Interlaced) { Record(nFrame).interlaced = New_Interlaced; }
+    std::int16_t FrameLeft(std::int32_t nFrame) const { return Record(nFrame).left; }
+    void FrameLeft(std::int32_t nFrame, std::int16_t New_FrameLeft) { Record(nFrame).left = New_FrameLeft; }
+    std::int16_t FrameTop(std::int32_t nFrame) const { return Record(nFrame).top; }
+    void FrameTop(std::int32_t nFrame, std::int16_t New_FrameTop) { Record(nFrame).top = New_FrameTop; }
     // Stored in 8 bits: outside 0 .. 255 raises Error(Overflow), unchanged.
-    FrameDisposal FrameDisposalMethod(std::int16_t nFrame) const;
-    void FrameDisposalMethod(std::int16_t nFrame, FrameDisposal New_DisposalMethod);
-    bool FrameUseTransparentColor(std::int16_t nFrame) const { return Record(nFrame).useTransparentColor; }
-    void FrameUseTransparentColor(std::int16_t nFrame, bool New_UseTransparentColor) {
+    FrameDisposal FrameDisposalMethod(std::int32_t nFrame) const;
+    void FrameDisposalMethod(std::int32_t nFrame, FrameDisposal New_DisposalMethod);
+    bool FrameUseTransparentColor(std::int32_t nFrame) const { return Record(nFrame).useTransparentColor; }
+    void FrameUseTransparentColor(std::int32_t nFrame, bool New_UseTransparentColor) {
         Record(nFrame).useTransparentColor = New_UseTransparentColor;
     }
     // Setting keeps the low 8 bits of the value.
-    std::uint8_t FrameTransparentColorIndex(std::int16_t nFrame) const { return Record(nFrame).transparentIndex; }
-    void FrameTransparentColorIndex(std::int16_t nFrame, std::int32_t New_TransparentColorIndex);
-    bool FrameUserInput(std::int16_t nFrame) const { return Record(nFrame).userInput; }
-    void FrameUserInput(std::int16_t nFrame, bool New_FrameUserInput) { Record(nFrame).userInput = New_FrameUserInput; }
+    std::uint8_t FrameTransparentColorIndex(std::int32_t nFrame) const { return Record(nFrame).transparentIndex; }
+    void FrameTransparentColorIndex(std::int32_t nFrame, std::int32_t New_TransparentColorIndex);
+    bool FrameUserInput(std::int32_t nFrame) const { return Record(nFrame).userInput; }
+    void FrameUserInput(std::int32_t nFrame, bool New_FrameUserInput) { Record(nFrame).userInput = New_FrameUserInput; }
 
     // The frame's 1024-byte palette: its own table in the file when
     // LocalPaletteUsed, and in any case the palette its indices refer to.
-    PaletteBytes lpLocalPalette(std::int16_t nFrame) { return Record(nFrame).palette; }
+    PaletteBytes lpLocalPalette(std::int32_t nFrame) { return Record(nFrame).palette; }
     // red + green x 256 + blue x 65536 of the frame's entry, whatever
     // LocalPaletteUsed says.
-    std::int32_t LocalPaletteRGBEntry(std::int16_t nFrame, std::uint8_t nEntry) const;
-    bool LocalPaletteUsed(std::int16_t nFrame) const { return Record(nFrame).localPaletteUsed; }
-    void LocalPaletteUsed(std::int16_t nFrame, bool New_LocalPaletteUsed) {
+    std::int32_t LocalPaletteRGBEntry(std::int32_t nFrame, std::uint8_t nEntry) const;
+    bool LocalPaletteUsed(std::int32_t nFrame) const { return Record(nFrame).localPaletteUsed; }
+    void LocalPaletteUsed(std::int32_t nFrame, bool New_LocalPaletteUsed) {
         Record(nFrame).localPaletteUsed = New_LocalPaletteUsed;
     }
-    bool LocalPaletteSorted(std::int16_t nFrame) const { return Record(nFrame).localPaletteSorted; }
-    void LocalPaletteSorted(std::int16_t nFrame, bool New_LocalPaletteSorted) {
+    bool LocalPaletteSorted(std::int32_t nFrame) const { return Record(nFrame).localPaletteSorted; }
+    void LocalPaletteSorted(std::int32_t nFrame, bool New_LocalPaletteSorted) {
         Record(nFrame).localPaletteSorted = New_LocalPaletteSorted;
     }
-    std::int16_t LocalPaletteEntries(std::int16_t nFrame) const { return Record(nFrame).localPaletteEntries; }
-    void LocalPaletteEntries(std::int16_t nFrame, std::int16_t New_LocalPaletteEntries) {
+    std::int16_t LocalPaletteEntries(std::int32_t nFrame) const { return Record(nFrame).localPaletteEntries; }
+    void LocalPaletteEntries(std::int32_t nFrame, std::int16_t New_LocalPaletteEntries) {
         Record(nFrame).localPaletteEntries = New_LocalPaletteEntries;
     }
 
@@ -211,10 +214,10 @@ private:
     };
 
     // Gives a frame just read its colour tables, its pixels and its mask.
-    void BuildFrameImage(std::int16_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data);
+    void BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data);
 
-    FrameRecord& Record(std::int16_t nFrame);
-    const FrameRecord& Record(std::int16_t nFrame) const;
+    FrameRecord& Record(std::int32_t nFrame);
+    const FrameRecord& Record(std::int32_t nFrame) const;
     static std::int32_t RgbEntry(std::span<const std::uint8_t, kPaletteBytes> palette, std::uint8_t nEntry) noexcept;
 
     // Header of the last stream read ("GIF", "87a" / "89a"); blank otherwise.
@@ -237,7 +240,7 @@ private:
 
     // Records 1 .. n at indices 0 .. n - 1; empty until first created.
     std::vector<FrameRecord> m_frames;
-    std::int16_t m_framesCount = 0;
+    std::int32_t m_framesCount = 0;
 };
 
 }  // namespace crossmeld

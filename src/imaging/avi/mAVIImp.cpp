@@ -90,22 +90,21 @@ bool ImportAviToGif(const std::string& fileName, cGIF& doc, ImportProgress& prog
     cPal8bpp palette;
 
     bool failed = false;
-    for (std::int32_t i = 1; i <= frameCount; ++i) {
-        const std::int16_t frame = CheckedInt16(i);
+    for (std::int32_t frame = 1; frame <= frameCount; ++frame) {
         doc.FrameInsert(frame, CheckedInt16(width), CheckedInt16(height));
-        const auto dib = vfw::AVIStreamGetFrame(h.frames, i - 1);
+        const auto dib = vfw::AVIStreamGetFrame(h.frames, frame - 1);
         if (dib.empty()) {
             failed = true;  // the frame just inserted stays, unfilled
             break;
         }
-        progress.SetValue(i);
+        progress.SetValue(frame);
         progress.DoEvents();
         // A work surface that could not be made has no context: nothing is
         // drawn, and the reduction below refuses the empty surface.
         if (DeviceContext* dc = work.hDC())
             vfw::DrawDibDraw(h.drawing, *dc, 0, 0, work.Width(), work.Height(), dib, {}, 0, 0, -1, -1, 0);
         // The first frame builds the palette; every later one is reduced to it.
-        mDither8bpp::ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, i > 1);
+        mDither8bpp::ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
         CopyPaletteEntries(palette, doc.lpLocalPalette(frame));
         doc.FrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
         doc.FrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));

@@ -31,10 +31,10 @@ public:
 // fetched, the document then holding the frames before it, one inserted but
 // unfilled frame, and the screen and palette settings of a full import.
 // Errors of the operations it calls reach the caller: Error(DivisionByZero)
-// for a stream without frames, Error(Overflow) past 32767 frames or for a
-// frame size or delay that does not fit 16 bits, and those of cGIF and
-// mDither8bpp. The video library, stream and frame reader are released on
-// every path, errors included. mDither8bpp::InitDitherTables must have run.
+// for a stream without frames, Error(Overflow) for a frame size or delay
+// that does not fit 16 bits, and those of cGIF and mDither8bpp. The video
+// library, stream and frame reader are released on every path, errors
+// included. mDither8bpp::InitDitherTables must have run.
 bool ImportAviToGif(const std::string& fileName, cGIF& doc, ImportProgress& progress);
 
 // The time in milliseconds at the end of the stream: the time of sample
