@@ -1,4 +1,5 @@
-// Fuzz target for the JPEG decoder: any input decodes or raises Error.
+// Fuzz target for the JPEG decoder with its EXIF orientation: any input
+// decodes or raises Error.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // paths are the same.
     constexpr std::int64_t kFuzzMaxPixels = std::int64_t{1} << 22;
     try {
-        crossmeld::DecodeJpeg(std::span<const std::uint8_t>(data, size), kFuzzMaxPixels);
+        crossmeld::DecodeJpegPicture(std::span<const std::uint8_t>(data, size), kFuzzMaxPixels);
     } catch (const crossmeld::Error&) {
     }
     return 0;

@@ -29,7 +29,10 @@ using crossmeld::cli::CreateOptions;
 
 int Convert(const std::string& input, const std::string& output) {
     try {
-        crossmeld::Picture picture = crossmeld::LoadPicture(input);
+        const crossmeld::LoadedPicture loaded = crossmeld::LoadPictureWithWarnings(input);
+        for (const std::string& warning : loaded.warnings)
+            std::fprintf(stderr, "warning: %s: %s\n", input.c_str(), warning.c_str());
+        const crossmeld::Picture& picture = loaded.picture;
         crossmeld::SavePicture(picture, output);
         std::cout << output << ": " << picture.Width() << " x " << picture.Height() << " pixels\n";
         return 0;
