@@ -230,6 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, ImportDelays,
                                            DelayCase{8, 8, 12},    // 125 ms: 12.5 to even
                                            DelayCase{8, 3, 12},    // 375 / 3 = 125 ms
                                            DelayCase{4, 2, 25},    // 250 ms
+                                           DelayCase{15, 15, 7},   // 66.7 ms: nearest, not 6
                                            DelayCase{1, 1, 100}),  // 1000 ms
                          [](const auto& info) {
                              return std::to_string(info.param.fps) + "fps_" + std::to_string(info.param.frames);
