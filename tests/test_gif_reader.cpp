@@ -6,6 +6,8 @@
 // giflib and PIL, and damaged files that must load without harm.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -573,6 +575,12 @@ TEST(GifReader, LoadFromFile) {
     EXPECT_EQ(gif.FramesCount(), 0);
     EXPECT_FALSE(gif.LoadFromFile(dir.path().string()));  // a folder
     EXPECT_EQ(gif.FramesCount(), 0);
+    EXPECT_FALSE(gif.LoadFromFile("/dev/null"));  // a device
+    // A pipe with no writer is refused at once instead of waiting for one.
+    ASSERT_EQ(::mkfifo((dir / "pipe.gif").c_str(), 0600), 0);
+    alarm(10);  // a wait ends the test program instead of hanging it
+    EXPECT_FALSE(gif.LoadFromFile((dir / "pipe.gif").string()));
+    alarm(0);
 }
 
 // ---- truncation ----------------------------------------------------------------------

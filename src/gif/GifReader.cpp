@@ -3,9 +3,13 @@
 // runs past the end of the data is skipped and reading goes on, so a
 // truncated file keeps every frame read before the cut.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <limits>
 
 #include "gif/GifFormat.h"
@@ -32,6 +36,9 @@ constexpr std::int64_t kMaxFileBytes = std::int64_t{1} << 31;
 constexpr std::int64_t kMaxFramePixels = std::int64_t{1} << 28;
 constexpr std::int64_t kMaxDocumentPixels = std::int64_t{1} << 31;
 constexpr std::int64_t kSmallFrame = 16384;
+// What a frame's record (its palette copy and surface headers, about 3 KB)
+// counts against the document's budget before any pixel.
+constexpr std::int64_t kFrameRecordPixels = 4096;
 
 // Runs one step of the walk; a step that reads past the end is skipped.
 template <typename F>
@@ -100,23 +107,32 @@ std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize)
 }  // namespace
 
 bool cGIF::LoadFromFile(const std::string& Filename) {
-    std::ifstream file(Filename, std::ios::binary | std::ios::ate);
-    if (!file) {
+    // Opened without waiting (a pipe with no writer would block for ever)
+    // and read only when it is a regular file of a size we take.
+    const int fd = ::open(Filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    std::vector<std::uint8_t> bytes;
+    bool read = false;
+    if (fd >= 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes) {
+            bytes.resize(static_cast<std::size_t>(st.st_size));
+            std::size_t done = 0;
+            while (done < bytes.size()) {
+                const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            // A file that shrank while it was read keeps what was there.
+            bytes.resize(done);
+            read = done > 0;
+        }
+        ::close(fd);
+    }
+    if (!read) {
         Destroy();
         return false;
     }
-    const std::streamoff length = file.tellg();
-    if (length <= 0 || length > kMaxFileBytes) {
-        Destroy();
-        return false;
-    }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    file.seekg(0);
-    if (!file.read(reinterpret_cast<char*>(bytes.data()), length)) {
-        Destroy();
-        return false;
-    }
-    file.close();
     return LoadFromStream(bytes);
 }
 
@@ -203,6 +219,14 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t max
         } else if (block == kImageSeparator) {
             ++position;
             if (images == std::numeric_limits<std::int32_t>::max()) break;  // no number for more frames
+            // A frame's record costs memory whatever its size: a file of
+            // many tiny frames ends where its document budget does.
+            if (documentPixels + kFrameRecordPixels > documentBudget) {
+                m_readNotes.push_back("frames from " + std::to_string(images + 1) +
+                                      " on are not read: the document would be larger than a document may be");
+                break;
+            }
+            documentPixels += kFrameRecordPixels;
             ++images;
             grow(static_cast<std::size_t>(images));
             FrameRecord& frame = m_frames[static_cast<std::size_t>(images) - 1];
