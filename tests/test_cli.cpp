@@ -47,6 +47,7 @@ TEST(Cli, HelpAndVersionAndWrongUsage) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--avi"), std::string::npos);
     EXPECT_NE(help.out.find("--gif"), std::string::npos);
+    EXPECT_NE(help.out.find("BMP, DIB, JPEG, PNG, GIF, ICO/CUR, WMF, EMF"), std::string::npos) << help.out;
     Result version = RunCli(dir, "--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_NE(version.out.find("crossmeld-cli"), std::string::npos);
