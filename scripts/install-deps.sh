@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   # build
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config ccache
   libjpeg62-turbo-dev libpng-dev libcli11-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core

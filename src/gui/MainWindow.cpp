@@ -69,16 +69,19 @@ void MainWindow::Build() {
 
     const std::array<CommandButton*, 6> buttons{&m_form.PushButton1(), &m_form.PushButton2(), &m_form.PushButton3(),
                                                 &m_form.PushButton4(), &m_form.PushButton5(), &m_form.PushButton6()};
-    const std::array<void (Form1::*)(), 6> clicks{&Form1::PushButton1_Click, &Form1::PushButton2_Click,
-                                                  &Form1::PushButton3_Click, &Form1::PushButton4_Click,
-                                                  &Form1::PushButton5_Click, &Form1::PushButton6_Click};
+    // Plain closures rather than member pointers: GCC's sanitizer build reads
+    // past the window when a member pointer is called inside a nested lambda.
+    const std::array<std::function<void()>, 6> clicks{
+        [this] { m_form.PushButton1_Click(); }, [this] { m_form.PushButton2_Click(); },
+        [this] { m_form.PushButton3_Click(); }, [this] { m_form.PushButton4_Click(); },
+        [this] { m_form.PushButton5_Click(); }, [this] { m_form.PushButton6_Click(); }};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         auto* button = new QPushButton(Text(buttons[i]->Caption()), this);
         Place(*button, *buttons[i]);
         button->setAutoDefault(false);
         button->setMouseTracking(true);
         button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, [this, click = clicks[i]] { Run([this, click] { (m_form.*click)(); }); });
+        connect(button, &QPushButton::clicked, this, [this, click = clicks[i]] { Run(click); });
         m_buttons[i] = button;
     }
 
