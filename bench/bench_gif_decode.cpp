@@ -15,12 +15,12 @@
 #include <random>
 #include <vector>
 
+#include "base/ByteWriter.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
 #include "gif/GifProgress.h"
 #include "gif/cGIF.h"
-#include "imaging/cDIB.h"
-#include "platform/ByteWriter.h"
+#include "raster/cDIB.h"
 
 #ifdef CROSSMELD_HAVE_GIFLIB
 #include <gif_lib.h>

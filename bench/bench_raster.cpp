@@ -5,8 +5,8 @@
 #include <array>
 #include <vector>
 
-#include "platform/Numeric.h"
-#include "platform/raster/DeviceContext.h"
+#include "base/Numeric.h"
+#include "raster/DeviceContext.h"
 
 using namespace crossmeld;
 

@@ -13,7 +13,7 @@
 #include "imaging/video/AviGetFrame.h"
 #include "imaging/video/AviStreamRead.h"
 #include "imaging/video/DrawDib.h"
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 namespace {
 volatile std::uint32_t g_sink;

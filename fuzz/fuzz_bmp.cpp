@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/BitmapFile.h"
-#include "platform/Error.h"
+#include "base/Error.h"
+#include "formats/bmp/BitmapFile.h"
 
 namespace {
 volatile std::uint32_t g_sink;

@@ -6,9 +6,9 @@
 #include <span>
 #include <string>
 
-#include "imaging/cDIBAVI.h"
-#include "platform/Error.h"
-#include "platform/MessageHost.h"
+#include "base/Error.h"
+#include "base/MessageHost.h"
+#include "formats/bmp/cDIBAVI.h"
 
 namespace {
 

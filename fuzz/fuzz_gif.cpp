@@ -9,7 +9,7 @@
 #include <span>
 
 #include "gif/cGIF.h"
-#include "imaging/cDIB.h"
+#include "raster/cDIB.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static crossmeld::cGIF gif;

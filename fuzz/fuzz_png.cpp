@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/PngDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

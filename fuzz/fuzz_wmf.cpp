@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/MetafilePicture.h"
 
 namespace {

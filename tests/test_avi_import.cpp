@@ -17,14 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
 #include "gif/cGIF.h"
 #include "imaging/avi/mAVIImp.h"
-#include "imaging/cDIB.h"
 #include "imaging/video/AviFile.h"
 #include "imaging/video/AviStreamRead.h"
-#include "platform/Error.h"
+#include "raster/cDIB.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 

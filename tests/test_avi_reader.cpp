@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "imaging/video/AviFile.h"
 #include "imaging/video/AviGetFrame.h"
 #include "imaging/video/AviLayout.h"
 #include "imaging/video/AviStreamRead.h"
 #include "imaging/video/DrawDib.h"
-#include "platform/ByteReader.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteReader.h"
 #include "imaging/video/AviFile.h"
 #include "imaging/video/AviLayout.h"
-#include "platform/ByteReader.h"
-#include "support/TestSupport.h"
 #include "support/AviFrames.h"
+#include "support/TestSupport.h"
 
 namespace crossmeld::test {
 namespace {

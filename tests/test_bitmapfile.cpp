@@ -11,8 +11,8 @@
 #include <map>
 #include <sstream>
 
-#include "platform/BitmapFile.h"
-#include "platform/Error.h"
+#include "base/Error.h"
+#include "formats/bmp/BitmapFile.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

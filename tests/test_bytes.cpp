@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "platform/ByteReader.h"
-#include "platform/ByteWriter.h"
-#include "platform/Error.h"
+#include "base/ByteReader.h"
+#include "base/ByteWriter.h"
+#include "base/Error.h"
 
 using namespace crossmeld;
 

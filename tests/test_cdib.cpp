@@ -1,19 +1,14 @@
 // cDIB: strides and sizes, the overflow rules, colour tables, best fit,
-// resizing, clearing, copies in and out, and loading bitmap files.
+// resizing, clearing, copies in and out.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
-#include "support/TestSupport.h"
+#include "base/Error.h"
+#include "raster/cDIB.h"
 
 using namespace crossmeld;
-using crossmeld::test::ReadBytes;
-using crossmeld::test::TempDir;
-using crossmeld::test::WriteBytes;
 
 namespace {
 
@@ -410,78 +405,6 @@ TEST(cDIBMove, MovingLeavesTheSourceEmpty) {
     assigned = std::move(moved);
     EXPECT_EQ(assigned.BytesPerScanline(), 12);
     ExpectEmpty(moved);
-}
-
-// A bottom-up 2 x 2 24-bit bitmap file, spelled out field by field.
-Bytes TwoByTwoFile() {
-    return Bytes{
-        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header: size 70, pixels at 54
-        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,              // biSize 40, width 2, height 2 (bottom-up)
-        1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,             // planes 1, 24 bits, BI_RGB, 16 pixel bytes
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used / important
-        1, 2, 3, 4, 5, 6, 0, 0,                           // stored first: the bottom row, padded
-        7, 8, 9, 10, 11, 12, 0, 0,                        // then the top row
-    };
-}
-
-TEST(cDIBFile, BitmapFileKeepsItsDepthAndRowOrder) {
-    TempDir dir;
-    WriteBytes(dir / "a.bmp", TwoByTwoFile());
-    cDIB dib;
-    EXPECT_EQ(dib.CreateFromBitmapFile((dir / "a.bmp").string()), 24);
-    EXPECT_EQ(dib.Width(), 2);
-    EXPECT_EQ(dib.Height(), 2);
-    EXPECT_EQ(dib.BytesPerScanline(), 8);
-    EXPECT_EQ(dib.Size(), 16);
-    const Bytes file = TwoByTwoFile();
-    EXPECT_EQ(Bytes(dib.lpBits(), dib.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
-    // The clone copies raw memory, so it holds the same stored order.
-    cDIB clone;
-    dib.CloneTo(clone);
-    EXPECT_EQ(Bytes(clone.lpBits(), clone.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
-}
-
-TEST(cDIBFile, MissingZeroLengthAndUndecodableFiles) {
-    TempDir dir;
-    cDIB dib;
-    ASSERT_TRUE(dib.Create(4, 4, 8));
-    try {
-        dib.CreateFromBitmapFile((dir / "missing.bmp").string());
-        ADD_FAILURE() << "no error for a missing file";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::FileNotFound);
-    }
-
-    WriteBytes(dir / "zero.bmp", {});
-    EXPECT_EQ(dib.CreateFromBitmapFile((dir / "zero.bmp").string()), 0);
-    EXPECT_EQ(dib.Width(), 4) << "a zero-length file leaves the surface as it was";
-    EXPECT_NE(dib.hDIB(), nullptr);
-
-    WriteBytes(dir / "junk.bmp", {'B', 'M', 1, 2, 3});
-    EXPECT_EQ(dib.CreateFromBitmapFile((dir / "junk.bmp").string()), 0);
-    ExpectEmpty(dib);
-}
-
-TEST(cDIBFile, SuiteFilesLoadWithTheirStoredPixelBytes) {
-    CROSSMELD_REQUIRE_TESTDATA();
-    // Uncompressed files of 127 x 64 pixels; offsets read with Python's struct module.
-    struct Case {
-        const char* name;
-        int bpp;
-        std::size_t offBits;
-        int stride;
-    };
-    for (const Case& c : {Case{"pal8.bmp", 8, 1062, 128}, Case{"rgb24.bmp", 24, 54, 384}, Case{"pal1.bmp", 1, 62, 16},
-                          Case{"pal4.bmp", 4, 102, 64}}) {
-        const auto path = crossmeld::test::TestDataDir() / "bmp" / "good" / c.name;
-        cDIB dib;
-        EXPECT_EQ(dib.CreateFromBitmapFile(path.string()), c.bpp) << c.name;
-        EXPECT_EQ(dib.BytesPerScanline(), c.stride) << c.name;
-        ASSERT_EQ(dib.Size(), c.stride * 64) << c.name;
-        const Bytes file = ReadBytes(path);
-        EXPECT_EQ(0, std::memcmp(dib.lpBits(), file.data() + c.offBits, static_cast<std::size_t>(dib.Size())))
-            << c.name;
-    }
 }
 
 }  // namespace

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/cDIBAVI.h"
-#include "platform/Error.h"
+#include "base/Error.h"
+#include "formats/bmp/cDIBAVI.h"
 #include "support/RecordingMessageHost.h"
 #include "support/TestSupport.h"
 

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "platform/raster/Surface.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/Surface.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

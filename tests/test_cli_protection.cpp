@@ -13,8 +13,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/raster/Surface.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/Surface.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

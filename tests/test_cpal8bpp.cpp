@@ -14,9 +14,9 @@
 #include <tuple>
 #include <vector>
 
+#include "base/Error.h"
 #include "colour/cPal8bpp.h"
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
+#include "raster/cDIB.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
+#include "raster/cDIB.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

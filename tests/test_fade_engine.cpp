@@ -5,9 +5,9 @@
 #include <random>
 #include <vector>
 
+#include "base/Error.h"
 #include "fade/modMorphImage.h"
-#include "platform/Error.h"
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 using namespace crossmeld;
 using namespace crossmeld::modMorphImage;

@@ -7,9 +7,9 @@
 #include <map>
 
 #include "app/Form1.h"
+#include "base/FileRoutines.h"
+#include "base/RunStopped.h"
 #include "imaging/video/AviFile.h"
-#include "platform/FileRoutines.h"
-#include "platform/RunStopped.h"
 #include "preview/pictures/LoadPicture.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"

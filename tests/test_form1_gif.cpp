@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "app/Form1.h"
+#include "base/FileRoutines.h"
 #include "colour/mDither8bpp.h"
 #include "imaging/video/AviFile.h"
-#include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"

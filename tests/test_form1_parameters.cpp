@@ -5,7 +5,7 @@
 
 #include "app/Form1.h"
 #include "app/NumericText.h"
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 

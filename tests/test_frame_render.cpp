@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "gif/cGIF.h"
-#include "platform/Error.h"
 
 namespace crossmeld {
 namespace {

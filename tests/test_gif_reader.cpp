@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteWriter.h"
+#include "base/Error.h"
 #include "gif/cGIF.h"
-#include "platform/ByteWriter.h"
-#include "platform/Error.h"
 #include "support/LzwCodes.h"
 #include "support/TestSupport.h"
 

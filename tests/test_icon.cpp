@@ -2,7 +2,7 @@
 // ImageMagick, and broken directories.
 #include <gtest/gtest.h>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/LoadPicture.h"
 #include "support/TestSupport.h"

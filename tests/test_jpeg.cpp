@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/JpegDecoder.h"
-#include "preview/pictures/LoadPicture.h"
 #include "preview/pictures/JpegOrientation.h"
+#include "preview/pictures/LoadPicture.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

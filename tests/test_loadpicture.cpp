@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/LoadPicture.h"
 #include "preview/pictures/PictureFormat.h"
 #include "support/TestSupport.h"

@@ -8,10 +8,10 @@
 #include <random>
 #include <vector>
 
+#include "base/ByteWriter.h"
 #include "gif/mGIFLZWDec.h"
 #include "gif/mGIFLZWEnc.h"
-#include "imaging/cDIB.h"
-#include "platform/ByteWriter.h"
+#include "raster/cDIB.h"
 #include "support/LzwCodes.h"
 
 namespace crossmeld {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteWriter.h"
+#include "base/Error.h"
 #include "gif/mGIFLZWEnc.h"
-#include "imaging/cDIB.h"
-#include "platform/ByteWriter.h"
-#include "platform/Error.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld::test {
 namespace {

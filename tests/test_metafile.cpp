@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
-#include "platform/raster/Surface.h"
+#include "base/Error.h"
 #include "preview/pictures/LoadPicture.h"
 #include "preview/pictures/MetafilePicture.h"
 #include "preview/pictures/MetafileText.h"
+#include "raster/Surface.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/MetafilePicture.h"
 #include "support/TestSupport.h"
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "base/Error.h"
+#include "base/Numeric.h"
 
 using namespace crossmeld;
 

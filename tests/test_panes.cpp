@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/Panes.h"
 
 namespace crossmeld {

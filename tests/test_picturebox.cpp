@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "platform/Error.h"
-#include "platform/PictureBox.h"
+#include "base/Error.h"
+#include "raster/PictureBox.h"
 
 using namespace crossmeld;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/PngDecoder.h"
 #include "support/TestSupport.h"
 

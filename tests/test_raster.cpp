@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Numeric.h"
-#include "platform/raster/DeviceContext.h"
+#include "base/Numeric.h"
+#include "raster/DeviceContext.h"
 
 using namespace crossmeld;
 

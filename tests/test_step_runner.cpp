@@ -7,7 +7,7 @@
 
 #include "app/ErrorReport.h"
 #include "app/StepRunner.h"
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "support/ScriptedHost.h"
 
 namespace crossmeld {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/raster/Surface.h"
+#include "raster/Surface.h"
 
 using namespace crossmeld;
 

@@ -4,10 +4,10 @@
 
 #include <random>
 
+#include "base/Error.h"
 #include "fade/WarpBlendCache.h"
 #include "fade/modMorphImage.h"
-#include "platform/Error.h"
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 using namespace crossmeld;
 using namespace crossmeld::modMorphImage;

@@ -7,11 +7,11 @@
 #include <fstream>
 #include <optional>
 
+#include "base/Error.h"
 #include "imaging/avi/WriteFramesToAvi.h"
 #include "imaging/video/AviFile.h"
-#include "platform/Error.h"
-#include "platform/raster/Surface.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/Surface.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

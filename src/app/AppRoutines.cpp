@@ -1,7 +1,7 @@
 #include "app/AppRoutines.h"
 
 #include "app/Form1.h"
-#include "platform/FileRoutines.h"
+#include "base/FileRoutines.h"
 
 namespace crossmeld {
 

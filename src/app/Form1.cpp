@@ -2,9 +2,9 @@
 
 #include "app/AppRoutines.h"
 #include "app/NumericText.h"
+#include "base/Error.h"
+#include "base/FileRoutines.h"
 #include "colour/mDither8bpp.h"
-#include "platform/Error.h"
-#include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {

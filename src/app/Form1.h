@@ -21,16 +21,16 @@
 #include "app/ProgressBar.h"
 #include "app/StepRunner.h"
 #include "app/TextField.h"
+#include "base/Folders.h"
+#include "base/Host.h"
+#include "base/SettingsStore.h"
 #include "fade/ControlMesh.h"
 #include "imaging/video/CodecChooser.h"
-#include "platform/Folders.h"
-#include "platform/Host.h"
-#include "platform/Picture.h"
-#include "platform/PictureBox.h"
-#include "platform/SettingsStore.h"
 #include "preview/Frame.h"
 #include "preview/Panes.h"
 #include "preview/ScrollBar.h"
+#include "raster/Picture.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld {
 

@@ -5,10 +5,10 @@
 
 #include "app/AppRoutines.h"
 #include "app/Form1.h"
+#include "base/Error.h"
+#include "base/Numeric.h"
 #include "fade/MeshOverlay.h"
 #include "fade/modMorphImage.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {

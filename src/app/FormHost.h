@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/ProgressBar.h"
-#include "platform/Host.h"
+#include "base/Host.h"
 
 namespace crossmeld {
 

@@ -2,8 +2,8 @@
 // The AVI import's progress on the window: the progress bar through the
 // Host, and its pending events.
 
+#include "base/Host.h"
 #include "imaging/avi/mAVIImp.h"
-#include "platform/Host.h"
 
 namespace crossmeld {
 

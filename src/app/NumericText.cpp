@@ -5,8 +5,8 @@
 #include <string>
 #include <system_error>
 
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "base/Error.h"
+#include "base/Numeric.h"
 
 namespace crossmeld {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/raster/Surface.h"
 #include "preview/ControlBounds.h"
+#include "raster/Surface.h"
 
 namespace crossmeld {
 

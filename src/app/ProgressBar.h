@@ -2,7 +2,7 @@
 // The progress bar: the program sets only its maximum and its value. The
 // model keeps both and passes each change on to the Host, which shows it.
 
-#include "platform/Host.h"
+#include "base/Host.h"
 #include "preview/ControlBounds.h"
 
 namespace crossmeld {

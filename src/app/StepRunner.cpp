@@ -4,8 +4,8 @@
 #include <stdexcept>
 
 #include "app/ErrorReport.h"
-#include "platform/Error.h"
-#include "platform/RunStopped.h"
+#include "base/Error.h"
+#include "base/RunStopped.h"
 
 namespace crossmeld {
 

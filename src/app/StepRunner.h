@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageHost.h"
+#include "base/MessageHost.h"
 
 namespace crossmeld {
 

@@ -1,7 +1,7 @@
 #include "cli/CliHost.h"
 
+#include "base/RunStopped.h"
 #include "cli/StopSignals.h"
-#include "platform/RunStopped.h"
 
 namespace crossmeld::cli {
 

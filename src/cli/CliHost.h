@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Host.h"
 #include "imaging/video/CodecChooser.h"
-#include "platform/Host.h"
 
 namespace crossmeld::cli {
 

@@ -8,12 +8,12 @@
 #include <string>
 
 #include "app/Form1.h"
+#include "base/Folders.h"
+#include "base/SettingsStore.h"
 #include "cli/CliHost.h"
 #include "cli/PrivateTempFolder.h"
 #include "cli/StopSignals.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/Folders.h"
-#include "platform/SettingsStore.h"
 
 namespace crossmeld::cli {
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/Error.h"
 #include "gif/cGIF.h"
-#include "platform/Error.h"
-#include "platform/raster/DeviceContext.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld::cli {
 

@@ -16,11 +16,11 @@
 #include <new>
 #include <string>
 
+#include "base/Allocator.h"
+#include "base/Error.h"
 #include "cli/CreateJob.h"
 #include "cli/GifTools.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/Allocator.h"
-#include "platform/Error.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include <cstddef>
 
-#include "imaging/MapPixelsAsArray.h"
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "base/Error.h"
+#include "base/Numeric.h"
+#include "raster/MapPixelsAsArray.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld {
 

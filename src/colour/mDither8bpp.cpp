@@ -8,11 +8,11 @@
 #include <span>
 #include <utility>
 
+#include "base/Error.h"
+#include "base/Numeric.h"
 #include "colour/cPal8bpp.h"
-#include "imaging/MapPixelsAsArray.h"
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "raster/MapPixelsAsArray.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld::mDither8bpp {
 

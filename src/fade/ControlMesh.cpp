@@ -1,6 +1,6 @@
 #include "fade/ControlMesh.h"
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld {
 

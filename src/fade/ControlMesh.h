@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld {
 

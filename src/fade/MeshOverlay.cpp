@@ -1,6 +1,6 @@
 #include "fade/MeshOverlay.h"
 
-#include "platform/Numeric.h"
+#include "base/Numeric.h"
 
 namespace crossmeld::modMorphImage {
 

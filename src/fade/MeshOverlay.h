@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "fade/ControlMesh.h"
-#include "platform/PictureBox.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld::modMorphImage {
 

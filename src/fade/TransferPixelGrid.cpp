@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld {
 

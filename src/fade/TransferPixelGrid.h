@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fade/PixelGrid.h"
-#include "platform/PictureBox.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld::modMorphImage {
 

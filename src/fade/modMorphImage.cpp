@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "base/Error.h"
+#include "base/Numeric.h"
 
 namespace crossmeld::modMorphImage {
 

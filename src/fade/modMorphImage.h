@@ -13,7 +13,7 @@
 
 #include "fade/ControlMesh.h"
 #include "fade/PixelGrid.h"
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld::modMorphImage {
 

@@ -4,8 +4,8 @@
 // elsewhere, then the XOR surface, whose transparent entry is black, ORs the
 // frame's colours in.
 
+#include "base/Numeric.h"
 #include "gif/cGIF.h"
-#include "platform/Numeric.h"
 
 namespace crossmeld {
 

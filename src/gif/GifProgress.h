@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/Host.h"
+#include "base/Host.h"
 
 namespace crossmeld {
 

@@ -12,11 +12,11 @@
 #include <cstring>
 #include <limits>
 
+#include "base/ByteReader.h"
+#include "base/Error.h"
 #include "gif/GifFormat.h"
 #include "gif/cGIF.h"
 #include "gif/mGIFLZWDec.h"
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
 
 namespace crossmeld {
 

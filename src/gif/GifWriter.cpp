@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "gif/BufferedSink.h"
+#include "base/BufferedSink.h"
+#include "base/Error.h"
+#include "base/FileSink.h"
+#include "base/Numeric.h"
+#include "base/ReplacingFile.h"
 #include "gif/GifFormat.h"
 #include "gif/cGIF.h"
 #include "gif/mGIFLZWEnc.h"
-#include "imaging/video/FileSink.h"
-#include "imaging/video/ReplacingFile.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
 
 namespace crossmeld {
 namespace {

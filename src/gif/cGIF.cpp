@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
+#include "base/Error.h"
+#include "base/Numeric.h"
 #include "gif/GifFormat.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
 
 namespace crossmeld {
 

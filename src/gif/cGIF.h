@@ -30,9 +30,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteWriter.h"
 #include "gif/GifProgress.h"
-#include "imaging/cDIB.h"
-#include "platform/ByteWriter.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld {
 

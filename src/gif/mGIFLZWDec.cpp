@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "imaging/cDIB.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld::mGIFLZWDec {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "gif/LzwCodeSpace.h"
-#include "imaging/MapSurfaceRows.h"
-#include "imaging/cDIB.h"
-#include "platform/Error.h"
+#include "raster/MapSurfaceRows.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld::mGIFLZWEnc {
 namespace {

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "platform/ByteWriter.h"
+#include "base/ByteWriter.h"
 
 namespace crossmeld {
 

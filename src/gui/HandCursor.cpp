@@ -2,8 +2,8 @@
 
 #include <QPixmap>
 
+#include "base/Error.h"
 #include "gui/SurfaceImage.h"
-#include "platform/Error.h"
 #include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/PictureFile.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Picture.h"
+#include "raster/Picture.h"
 
 namespace crossmeld::gui {
 

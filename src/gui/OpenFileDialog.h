@@ -6,7 +6,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
-#include "platform/Host.h"
+#include "base/Host.h"
 
 namespace crossmeld::gui {
 

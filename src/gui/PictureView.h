@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "platform/PictureBox.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld::gui {
 

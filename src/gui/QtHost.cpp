@@ -7,11 +7,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "base/RunStopped.h"
 #include "gui/CodecDialog.h"
 #include "gui/MainWindow.h"
 #include "gui/OpenFileDialog.h"
 #include "gui/SaveFileDialog.h"
-#include "platform/RunStopped.h"
 
 namespace crossmeld::gui {
 

@@ -7,8 +7,8 @@
 #include <QString>
 #include <functional>
 
+#include "base/Host.h"
 #include "imaging/video/CodecChooser.h"
-#include "platform/Host.h"
 
 class QDialog;
 class QWidget;

@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <QStringList>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld::gui {
 

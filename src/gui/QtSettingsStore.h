@@ -3,7 +3,7 @@
 // folder: one file per application name (Kestrovan.conf), a group per
 // section, text values. Every write is flushed at once.
 
-#include "platform/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace crossmeld::gui {
 

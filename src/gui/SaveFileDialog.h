@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Host.h"
+#include "base/Host.h"
 
 namespace crossmeld::gui {
 

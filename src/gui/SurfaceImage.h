@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QPalette>
 
-#include "platform/raster/Surface.h"
+#include "raster/Surface.h"
 
 namespace crossmeld::gui {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld {
 

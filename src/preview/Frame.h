@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/raster/Surface.h"
 #include "preview/ControlBounds.h"
+#include "raster/Surface.h"
 
 namespace crossmeld {
 

@@ -1,6 +1,6 @@
 #include "preview/Panes.h"
 
-#include "platform/Numeric.h"
+#include "base/Numeric.h"
 
 namespace crossmeld {
 

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "platform/PictureBox.h"
 #include "preview/Frame.h"
 #include "preview/ScrollBar.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld {
 

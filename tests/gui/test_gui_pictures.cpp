@@ -10,8 +10,8 @@
 #include "gui/PaneView.h"
 #include "gui/PictureView.h"
 #include "gui/support/WindowTest.h"
-#include "platform/raster/Surface.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/Surface.h"
 
 namespace crossmeld::gui::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/StepRunner.h"
-#include "platform/raster/Surface.h"
 #include "preview/pictures/LoadPicture.h"
+#include "raster/Surface.h"
 
 namespace crossmeld::test {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageHost.h"
+#include "base/MessageHost.h"
 
 namespace crossmeld::test {
 

@@ -12,9 +12,9 @@
 #include <tuple>
 #include <vector>
 
+#include "base/Host.h"
+#include "base/SettingsStore.h"
 #include "imaging/video/CodecChooser.h"
-#include "platform/Host.h"
-#include "platform/SettingsStore.h"
 
 namespace crossmeld::test {
 

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "platform/raster/Surface.h"
+#include "raster/Surface.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

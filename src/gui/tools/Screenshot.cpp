@@ -13,9 +13,9 @@
 #include <cstdio>
 
 #include "app/Form1.h"
+#include "base/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/QtHost.h"
-#include "platform/SettingsStore.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "imaging/avi/WriteFramesToAvi.h"
 
-#include "imaging/cDIBAVI.h"
+#include "base/FileRoutines.h"
+#include "formats/bmp/cDIBAVI.h"
 #include "imaging/video/AviFile.h"
-#include "platform/FileRoutines.h"
 #include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "platform/Host.h"
-#include "platform/PictureBox.h"
+#include "base/Host.h"
+#include "raster/PictureBox.h"
 
 namespace crossmeld {
 

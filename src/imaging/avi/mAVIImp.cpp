@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "base/Error.h"
+#include "base/Numeric.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
-#include "imaging/cDIB.h"
 #include "imaging/video/AviGetFrame.h"
 #include "imaging/video/AviStreamRead.h"
 #include "imaging/video/DrawDib.h"
-#include "platform/Error.h"
-#include "platform/Numeric.h"
+#include "raster/cDIB.h"
 
 namespace crossmeld {
 namespace {

@@ -6,12 +6,12 @@
 #include <optional>
 #include <vector>
 
+#include "base/Error.h"
+#include "formats/bmp/DibFormat.h"
+#include "formats/bmp/DibLayout.h"
 #include "imaging/video/AviReadAccess.h"
-#include "imaging/video/DibLayout.h"
-#include "imaging/video/DibFormat.h"
 #include "imaging/video/Fourcc.h"
 #include "imaging/video/MjpegDecoder.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteWriter.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/ByteWriter.h"
 
 namespace crossmeld::vfw {
 namespace {

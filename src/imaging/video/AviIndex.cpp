@@ -4,9 +4,9 @@
 #include <array>
 #include <string>
 
+#include "base/ByteReader.h"
+#include "base/Error.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 namespace {

@@ -10,9 +10,9 @@
 #include <span>
 #include <vector>
 
+#include "base/ByteWriter.h"
+#include "base/FileSink.h"
 #include "imaging/video/AviHeaders.h"
-#include "imaging/video/FileSink.h"
-#include "platform/ByteWriter.h"
 
 namespace crossmeld::vfw {
 

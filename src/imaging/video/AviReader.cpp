@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
+#include "base/ByteReader.h"
+#include "base/Error.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 namespace {

@@ -11,9 +11,9 @@
 #include <span>
 #include <vector>
 
+#include "formats/bmp/DibFormat.h"
 #include "imaging/video/AviStatus.h"
 #include "imaging/video/AviWriter.h"
-#include "imaging/video/DibFormat.h"
 #include "imaging/video/FrameCodec.h"
 
 namespace crossmeld::vfw {

@@ -6,8 +6,8 @@
 #include <new>
 #include <type_traits>
 
+#include "base/Error.h"
 #include "imaging/video/AviReadAccess.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 

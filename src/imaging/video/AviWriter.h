@@ -11,12 +11,12 @@
 #include <optional>
 #include <span>
 
+#include "base/FileSink.h"
+#include "base/ReplacingFile.h"
 #include "imaging/video/AviLayout.h"
 #include "imaging/video/AviStatus.h"
 #include "imaging/video/AviTypes.h"
-#include "imaging/video/FileSink.h"
 #include "imaging/video/FrameCodec.h"
-#include "imaging/video/ReplacingFile.h"
 
 namespace crossmeld::vfw {
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "imaging/video/DibFormat.h"
-#include "imaging/video/DibLayout.h"
-#include "platform/Error.h"
+#include "base/Error.h"
+#include "formats/bmp/DibFormat.h"
+#include "formats/bmp/DibLayout.h"
 
 namespace crossmeld::vfw {
 

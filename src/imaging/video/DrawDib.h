@@ -15,7 +15,7 @@
 #include <memory>
 #include <span>
 
-#include "platform/raster/DeviceContext.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld::vfw {
 

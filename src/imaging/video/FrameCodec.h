@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "imaging/video/DibFormat.h"
+#include "formats/bmp/DibFormat.h"
 
 namespace crossmeld::vfw {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Error.h"
 #include "imaging/JpegErrorManager.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/Error.h"
 #include "imaging/JpegErrorManager.h"
 #include "imaging/video/Fourcc.h"
-#include "platform/Error.h"
 
 namespace crossmeld::vfw {
 namespace {

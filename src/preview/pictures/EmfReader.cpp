@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
+#include "base/ByteReader.h"
+#include "base/Error.h"
 #include "preview/pictures/MetafileBitmap.h"
 #include "preview/pictures/MetafilePicture.h"
 #include "preview/pictures/MetafilePlayer.h"

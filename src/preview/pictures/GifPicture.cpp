@@ -1,9 +1,9 @@
 #include "preview/pictures/GifPicture.h"
 
+#include "base/Error.h"
+#include "base/PictureLimits.h"
 #include "gif/cGIF.h"
-#include "platform/Error.h"
-#include "platform/raster/DeviceContext.h"
-#include "preview/pictures/PictureLimits.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/BitmapFile.h"
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
+#include "base/ByteReader.h"
+#include "base/Error.h"
+#include "base/PictureLimits.h"
+#include "formats/bmp/BitmapFile.h"
 #include "preview/pictures/PictureFormat.h"
-#include "preview/pictures/PictureLimits.h"
 #include "preview/pictures/PngDecoder.h"
 
 namespace crossmeld {

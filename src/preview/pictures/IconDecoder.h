@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-#include "platform/raster/Surface.h"
+#include "raster/Surface.h"
 
 namespace crossmeld {
 

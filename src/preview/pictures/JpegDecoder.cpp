@@ -12,10 +12,10 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "base/Error.h"
+#include "base/PictureLimits.h"
 #include "imaging/JpegErrorManager.h"
-#include "platform/Error.h"
 #include "preview/pictures/JpegOrientation.h"
-#include "preview/pictures/PictureLimits.h"
 
 namespace crossmeld {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/BitmapFile.h"
-#include "platform/raster/Surface.h"
+#include "base/PictureLimits.h"
+#include "raster/Surface.h"
 
 namespace crossmeld {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
+#include "base/ByteReader.h"
+#include "base/Error.h"
 
 namespace crossmeld {
 namespace {

@@ -1,7 +1,7 @@
 #include "preview/pictures/LoadPicture.h"
 
-#include "platform/BitmapFile.h"
-#include "platform/Error.h"
+#include "base/Error.h"
+#include "formats/bmp/BitmapFile.h"
 #include "preview/pictures/GifPicture.h"
 #include "preview/pictures/IconDecoder.h"
 #include "preview/pictures/JpegDecoder.h"

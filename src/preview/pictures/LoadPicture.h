@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Picture.h"
+#include "raster/Picture.h"
 
 namespace crossmeld {
 

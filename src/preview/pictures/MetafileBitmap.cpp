@@ -2,13 +2,13 @@
 
 #include <vector>
 
-#include "platform/BitmapFile.h"
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
-#include "platform/raster/DeviceContext.h"
+#include "base/ByteReader.h"
+#include "base/Error.h"
+#include "base/PictureLimits.h"
+#include "formats/bmp/BitmapFile.h"
 #include "preview/pictures/JpegDecoder.h"
-#include "preview/pictures/PictureLimits.h"
 #include "preview/pictures/PngDecoder.h"
+#include "raster/DeviceContext.h"
 
 namespace crossmeld::metafile {
 namespace {

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/Error.h"
-#include "platform/raster/Span.h"
+#include "base/Error.h"
+#include "raster/Span.h"
 
 namespace crossmeld::metafile {
 namespace {

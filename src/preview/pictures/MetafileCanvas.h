@@ -33,9 +33,9 @@
 #include <span>
 #include <vector>
 
-#include "platform/raster/DeviceContext.h"
-#include "platform/raster/Surface.h"
 #include "preview/pictures/MetafileGeometry.h"
+#include "raster/DeviceContext.h"
+#include "raster/Surface.h"
 
 namespace crossmeld::metafile {
 

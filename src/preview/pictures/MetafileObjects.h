@@ -9,8 +9,8 @@
 #include <string>
 #include <variant>
 
-#include "platform/raster/Surface.h"
 #include "preview/pictures/MetafileCanvas.h"
+#include "raster/Surface.h"
 
 namespace crossmeld::metafile {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "preview/pictures/MetafileText.h"
 
 namespace crossmeld::metafile {

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 namespace crossmeld {
 namespace {

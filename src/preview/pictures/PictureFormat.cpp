@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/ByteReader.h"
+#include "base/ByteReader.h"
 
 namespace crossmeld {
 namespace {

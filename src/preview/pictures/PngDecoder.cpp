@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteReader.h"
-#include "platform/Error.h"
-#include "preview/pictures/PictureLimits.h"
+#include "base/ByteReader.h"
+#include "base/Error.h"
+#include "base/PictureLimits.h"
 
 namespace crossmeld {
 namespace {

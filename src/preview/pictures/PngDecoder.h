@@ -5,8 +5,8 @@
 #include <memory>
 #include <span>
 
-#include "platform/BitmapFile.h"
-#include "platform/raster/Surface.h"
+#include "base/PictureLimits.h"
+#include "raster/Surface.h"
 
 namespace crossmeld {
 
