@@ -18,8 +18,8 @@
 #include "base/ByteWriter.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
-#include "gif/GifProgress.h"
-#include "gif/cGIF.h"
+#include "formats/gif/GifProgress.h"
+#include "formats/gif/cGIF.h"
 #include "raster/cDIB.h"
 
 #ifdef CROSSMELD_HAVE_GIFLIB

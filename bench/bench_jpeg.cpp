@@ -17,8 +17,8 @@
 
 #include <jpeglib.h>
 
-#include "preview/pictures/JpegDecoder.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
+#include "formats/jpeg/JpegDecoder.h"
 
 namespace fs = std::filesystem;
 

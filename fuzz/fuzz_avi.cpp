@@ -10,9 +10,9 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/video/AviGetFrame.h"
-#include "imaging/video/AviStreamRead.h"
-#include "imaging/video/DrawDib.h"
+#include "formats/avi/AviGetFrame.h"
+#include "formats/avi/AviStreamRead.h"
+#include "formats/avi/DrawDib.h"
 #include "raster/DeviceContext.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "base/Error.h"
-#include "preview/pictures/MetafilePicture.h"
+#include "formats/metafile/MetafilePicture.h"
 
 namespace {
 volatile std::uint32_t g_sink;

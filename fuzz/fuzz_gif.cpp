@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "gif/cGIF.h"
+#include "formats/gif/cGIF.h"
 #include "raster/cDIB.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "base/Error.h"
-#include "preview/pictures/IconDecoder.h"
+#include "formats/ico/IconDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "base/Error.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

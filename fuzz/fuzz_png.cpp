@@ -4,7 +4,7 @@
 #include <span>
 
 #include "base/Error.h"
-#include "preview/pictures/PngDecoder.h"
+#include "formats/png/PngDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // A lower pixel limit than the loader's keeps each run fast; the decoding

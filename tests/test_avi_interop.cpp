@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "imaging/video/AviFile.h"
-#include "imaging/video/AviLayout.h"
-#include "support/TestSupport.h"
+#include "formats/avi/AviFile.h"
+#include "formats/avi/AviLayout.h"
 #include "support/AviFrames.h"
+#include "support/TestSupport.h"
 
 namespace crossmeld::test {
 namespace {

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "base/ByteReader.h"
-#include "imaging/video/AviFile.h"
-#include "imaging/video/AviGetFrame.h"
-#include "imaging/video/AviLayout.h"
-#include "imaging/video/AviStreamRead.h"
-#include "imaging/video/DrawDib.h"
+#include "formats/avi/AviFile.h"
+#include "formats/avi/AviGetFrame.h"
+#include "formats/avi/AviLayout.h"
+#include "formats/avi/AviStreamRead.h"
+#include "formats/avi/DrawDib.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 

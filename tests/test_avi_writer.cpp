@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/ByteReader.h"
-#include "imaging/video/AviFile.h"
-#include "imaging/video/AviLayout.h"
+#include "formats/avi/AviFile.h"
+#include "formats/avi/AviLayout.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 

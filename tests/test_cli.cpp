@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 #include "raster/Surface.h"
 #include "support/TestSupport.h"
 

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 #include "raster/Surface.h"
 #include "support/TestSupport.h"
 

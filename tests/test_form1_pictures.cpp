@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/Form1.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"

@@ -7,7 +7,7 @@
 #include "app/Form1.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 #include "raster/cDIB.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "gif/cGIF.h"
+#include "formats/gif/cGIF.h"
 
 namespace crossmeld {
 namespace {

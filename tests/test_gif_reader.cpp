@@ -20,7 +20,7 @@
 
 #include "base/ByteWriter.h"
 #include "base/Error.h"
-#include "gif/cGIF.h"
+#include "formats/gif/cGIF.h"
 #include "support/LzwCodes.h"
 #include "support/TestSupport.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "gif/cGIF.h"
+#include "formats/gif/cGIF.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/Error.h"
-#include "preview/pictures/IconDecoder.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
+#include "formats/ico/IconDecoder.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "preview/pictures/JpegDecoder.h"
-#include "preview/pictures/JpegOrientation.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
+#include "formats/jpeg/JpegDecoder.h"
+#include "formats/jpeg/JpegOrientation.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "preview/pictures/LoadPicture.h"
-#include "preview/pictures/PictureFormat.h"
+#include "formats/LoadPicture.h"
+#include "formats/PictureFormat.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

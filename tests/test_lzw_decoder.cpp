@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/ByteWriter.h"
-#include "gif/mGIFLZWDec.h"
-#include "gif/mGIFLZWEnc.h"
+#include "formats/gif/mGIFLZWDec.h"
+#include "formats/gif/mGIFLZWEnc.h"
 #include "raster/cDIB.h"
 #include "support/LzwCodes.h"
 

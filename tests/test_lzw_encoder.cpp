@@ -14,7 +14,7 @@
 
 #include "base/ByteWriter.h"
 #include "base/Error.h"
-#include "gif/mGIFLZWEnc.h"
+#include "formats/gif/mGIFLZWEnc.h"
 #include "raster/cDIB.h"
 
 namespace crossmeld::test {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "preview/pictures/LoadPicture.h"
-#include "preview/pictures/MetafilePicture.h"
-#include "preview/pictures/MetafileText.h"
+#include "formats/LoadPicture.h"
+#include "formats/metafile/MetafilePicture.h"
+#include "formats/metafile/MetafileText.h"
 #include "raster/Surface.h"
 #include "support/TestSupport.h"
 

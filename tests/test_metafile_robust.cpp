@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "preview/pictures/MetafilePicture.h"
+#include "formats/metafile/MetafilePicture.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

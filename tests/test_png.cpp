@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "preview/pictures/PngDecoder.h"
+#include "formats/png/PngDecoder.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "base/Error.h"
+#include "formats/LoadPicture.h"
+#include "formats/avi/AviFile.h"
 #include "imaging/avi/WriteFramesToAvi.h"
-#include "imaging/video/AviFile.h"
-#include "preview/pictures/LoadPicture.h"
 #include "raster/Surface.h"
 #include "support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 #include "base/Error.h"
 #include "base/FileRoutines.h"
 #include "colour/mDither8bpp.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 
 namespace crossmeld {
 

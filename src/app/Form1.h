@@ -25,7 +25,7 @@
 #include "base/Host.h"
 #include "base/SettingsStore.h"
 #include "fade/ControlMesh.h"
-#include "imaging/video/CodecChooser.h"
+#include "formats/avi/CodecChooser.h"
 #include "preview/Frame.h"
 #include "preview/Panes.h"
 #include "preview/ScrollBar.h"

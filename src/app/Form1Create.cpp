@@ -13,12 +13,12 @@
 #include "colour/mDither8bpp.h"
 #include "fade/TransferPixelGrid.h"
 #include "fade/modMorphImage.h"
-#include "gif/GifProgress.h"
-#include "gif/cGIF.h"
+#include "formats/LoadPicture.h"
+#include "formats/avi/AviFile.h"
+#include "formats/gif/GifProgress.h"
+#include "formats/gif/cGIF.h"
 #include "imaging/avi/WriteFramesToAvi.h"
 #include "imaging/avi/mAVIImp.h"
-#include "imaging/video/AviFile.h"
-#include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {
 

@@ -9,7 +9,7 @@
 #include "base/Numeric.h"
 #include "fade/MeshOverlay.h"
 #include "fade/modMorphImage.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 
 namespace crossmeld {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/Host.h"
-#include "imaging/video/CodecChooser.h"
+#include "formats/avi/CodecChooser.h"
 
 namespace crossmeld::cli {
 

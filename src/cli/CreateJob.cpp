@@ -13,7 +13,7 @@
 #include "cli/CliHost.h"
 #include "cli/PrivateTempFolder.h"
 #include "cli/StopSignals.h"
-#include "imaging/video/Fourcc.h"
+#include "formats/avi/Fourcc.h"
 
 namespace crossmeld::cli {
 

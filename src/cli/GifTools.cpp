@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/Error.h"
-#include "gif/cGIF.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
+#include "formats/gif/cGIF.h"
 #include "raster/DeviceContext.h"
 
 namespace crossmeld::cli {

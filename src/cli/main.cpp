@@ -20,8 +20,8 @@
 #include "base/Error.h"
 #include "cli/CreateJob.h"
 #include "cli/GifTools.h"
-#include "imaging/video/Fourcc.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
+#include "formats/avi/Fourcc.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-#include "imaging/video/CodecChooser.h"
+#include "formats/avi/CodecChooser.h"
 
 namespace crossmeld::gui {
 

@@ -3,9 +3,9 @@
 #include <QPixmap>
 
 #include "base/Error.h"
+#include "formats/PictureFile.h"
+#include "formats/ico/IconDecoder.h"
 #include "gui/SurfaceImage.h"
-#include "preview/pictures/IconDecoder.h"
-#include "preview/pictures/PictureFile.h"
 
 namespace crossmeld::gui {
 

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "base/Host.h"
-#include "imaging/video/CodecChooser.h"
+#include "formats/avi/CodecChooser.h"
 
 class QDialog;
 class QWidget;

@@ -7,10 +7,10 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "formats/LoadPicture.h"
 #include "gui/PaneView.h"
 #include "gui/PictureView.h"
 #include "gui/support/WindowTest.h"
-#include "preview/pictures/LoadPicture.h"
 #include "raster/Surface.h"
 
 namespace crossmeld::gui::test {

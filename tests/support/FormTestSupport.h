@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/StepRunner.h"
-#include "preview/pictures/LoadPicture.h"
+#include "formats/LoadPicture.h"
 #include "raster/Surface.h"
 
 namespace crossmeld::test {

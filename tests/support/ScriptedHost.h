@@ -14,7 +14,7 @@
 
 #include "base/Host.h"
 #include "base/SettingsStore.h"
-#include "imaging/video/CodecChooser.h"
+#include "formats/avi/CodecChooser.h"
 
 namespace crossmeld::test {
 

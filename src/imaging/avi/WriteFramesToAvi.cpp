@@ -1,9 +1,9 @@
 #include "imaging/avi/WriteFramesToAvi.h"
 
 #include "base/FileRoutines.h"
+#include "formats/LoadPicture.h"
+#include "formats/avi/AviFile.h"
 #include "formats/bmp/cDIBAVI.h"
-#include "imaging/video/AviFile.h"
-#include "preview/pictures/LoadPicture.h"
 
 namespace crossmeld {
 

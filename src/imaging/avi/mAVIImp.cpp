@@ -6,9 +6,9 @@
 #include "base/Numeric.h"
 #include "colour/cPal8bpp.h"
 #include "colour/mDither8bpp.h"
-#include "imaging/video/AviGetFrame.h"
-#include "imaging/video/AviStreamRead.h"
-#include "imaging/video/DrawDib.h"
+#include "formats/avi/AviGetFrame.h"
+#include "formats/avi/AviStreamRead.h"
+#include "formats/avi/DrawDib.h"
 #include "raster/cDIB.h"
 
 namespace crossmeld {

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "gif/cGIF.h"
-#include "imaging/video/AviFile.h"
+#include "formats/avi/AviFile.h"
+#include "formats/gif/cGIF.h"
 
 namespace crossmeld {
 
