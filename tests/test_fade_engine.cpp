@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "fade/modMorphImage.h"
+#include "morph/modMorphImage.h"
 #include "raster/DeviceContext.h"
 
 using namespace crossmeld;

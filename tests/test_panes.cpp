@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/controls/Panes.h"
 #include "base/Error.h"
-#include "preview/Panes.h"
 
 namespace crossmeld {
 namespace {

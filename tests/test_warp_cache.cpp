@@ -5,8 +5,8 @@
 #include <random>
 
 #include "base/Error.h"
-#include "fade/WarpBlendCache.h"
-#include "fade/modMorphImage.h"
+#include "morph/WarpBlendCache.h"
+#include "morph/modMorphImage.h"
 #include "raster/DeviceContext.h"
 
 using namespace crossmeld;

@@ -8,9 +8,9 @@
 #include <optional>
 
 #include "base/Error.h"
+#include "export/WriteFramesToAvi.h"
 #include "formats/LoadPicture.h"
 #include "formats/avi/AviFile.h"
-#include "imaging/avi/WriteFramesToAvi.h"
 #include "raster/Surface.h"
 #include "support/TestSupport.h"
 

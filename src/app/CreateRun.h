@@ -6,9 +6,9 @@
 #include <string>
 
 #include "app/Form1.h"
-#include "fade/ControlMesh.h"
-#include "fade/PixelGrid.h"
-#include "fade/WarpBlendCache.h"
+#include "morph/ControlMesh.h"
+#include "morph/PixelGrid.h"
+#include "morph/WarpBlendCache.h"
 
 namespace crossmeld {
 

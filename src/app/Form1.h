@@ -15,20 +15,20 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandButton.h"
 #include "app/FormHost.h"
-#include "app/OptionButton.h"
-#include "app/ProgressBar.h"
 #include "app/StepRunner.h"
-#include "app/TextField.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Frame.h"
+#include "app/controls/OptionButton.h"
+#include "app/controls/Panes.h"
+#include "app/controls/ProgressBar.h"
+#include "app/controls/ScrollBar.h"
+#include "app/controls/TextField.h"
 #include "base/Folders.h"
 #include "base/Host.h"
 #include "base/SettingsStore.h"
-#include "fade/ControlMesh.h"
 #include "formats/avi/CodecChooser.h"
-#include "preview/Frame.h"
-#include "preview/Panes.h"
-#include "preview/ScrollBar.h"
+#include "morph/ControlMesh.h"
 #include "raster/Picture.h"
 #include "raster/PictureBox.h"
 

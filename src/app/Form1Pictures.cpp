@@ -7,9 +7,9 @@
 #include "app/Form1.h"
 #include "base/Error.h"
 #include "base/Numeric.h"
-#include "fade/MeshOverlay.h"
-#include "fade/modMorphImage.h"
 #include "formats/LoadPicture.h"
+#include "morph/MeshOverlay.h"
+#include "morph/modMorphImage.h"
 
 namespace crossmeld {
 

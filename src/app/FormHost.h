@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/ProgressBar.h"
+#include "app/controls/ProgressBar.h"
 #include "base/Host.h"
 
 namespace crossmeld {

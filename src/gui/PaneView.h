@@ -5,7 +5,7 @@
 
 #include <QWidget>
 
-#include "preview/Panes.h"
+#include "app/controls/Panes.h"
 
 class QScrollBar;
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "preview/ControlBounds.h"
+#include "app/controls/ControlBounds.h"
 
 namespace crossmeld {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "preview/ControlBounds.h"
+#include "app/controls/ControlBounds.h"
 
 namespace crossmeld {
 

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "fade/ControlMesh.h"
-#include "fade/PixelGrid.h"
-#include "fade/modMorphImage.h"
+#include "morph/ControlMesh.h"
+#include "morph/PixelGrid.h"
+#include "morph/modMorphImage.h"
 
 namespace crossmeld::modMorphImage {
 

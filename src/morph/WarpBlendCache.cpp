@@ -1,4 +1,4 @@
-#include "fade/WarpBlendCache.h"
+#include "morph/WarpBlendCache.h"
 
 #include <cstring>
 #include <limits>

@@ -2,8 +2,8 @@
 // The progress bar: the program sets only its maximum and its value. The
 // model keeps both and passes each change on to the Host, which shows it.
 
+#include "app/controls/ControlBounds.h"
 #include "base/Host.h"
-#include "preview/ControlBounds.h"
 
 namespace crossmeld {
 

@@ -1,4 +1,4 @@
-#include "fade/TransferPixelGrid.h"
+#include "morph/TransferPixelGrid.h"
 
 #include <algorithm>
 

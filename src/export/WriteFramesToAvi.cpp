@@ -1,4 +1,4 @@
-#include "imaging/avi/WriteFramesToAvi.h"
+#include "export/WriteFramesToAvi.h"
 
 #include "base/FileRoutines.h"
 #include "formats/LoadPicture.h"

@@ -1,4 +1,4 @@
-#include "fade/modMorphImage.h"
+#include "morph/modMorphImage.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 // Host, and its pending events.
 
 #include "base/Host.h"
-#include "imaging/avi/mAVIImp.h"
+#include "export/mAVIImp.h"
 
 namespace crossmeld {
 

@@ -1,4 +1,4 @@
-#include "fade/ControlMesh.h"
+#include "morph/ControlMesh.h"
 
 #include "base/Error.h"
 

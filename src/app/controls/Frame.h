@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "preview/ControlBounds.h"
+#include "app/controls/ControlBounds.h"
 #include "raster/Surface.h"
 
 namespace crossmeld {

@@ -1,4 +1,4 @@
-#include "imaging/avi/mAVIImp.h"
+#include "export/mAVIImp.h"
 
 #include <algorithm>
 

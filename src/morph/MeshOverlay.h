@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "fade/ControlMesh.h"
+#include "morph/ControlMesh.h"
 #include "raster/PictureBox.h"
 
 namespace crossmeld::modMorphImage {

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "preview/Frame.h"
-#include "preview/ScrollBar.h"
+#include "app/controls/Frame.h"
+#include "app/controls/ScrollBar.h"
 #include "raster/PictureBox.h"
 
 namespace crossmeld {

@@ -1,4 +1,4 @@
-#include "preview/Panes.h"
+#include "app/controls/Panes.h"
 
 #include "base/Numeric.h"
 

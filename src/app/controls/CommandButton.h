@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "preview/ControlBounds.h"
+#include "app/controls/ControlBounds.h"
 
 namespace crossmeld {
 

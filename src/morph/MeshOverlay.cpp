@@ -1,4 +1,4 @@
-#include "fade/MeshOverlay.h"
+#include "morph/MeshOverlay.h"
 
 #include "base/Numeric.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "fade/PixelGrid.h"
+#include "morph/PixelGrid.h"
 #include "raster/PictureBox.h"
 
 namespace crossmeld {

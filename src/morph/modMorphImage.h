@@ -11,8 +11,8 @@
 #include <array>
 #include <cstdint>
 
-#include "fade/ControlMesh.h"
-#include "fade/PixelGrid.h"
+#include "morph/ControlMesh.h"
+#include "morph/PixelGrid.h"
 #include "raster/DeviceContext.h"
 
 namespace crossmeld::modMorphImage {

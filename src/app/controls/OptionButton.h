@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "preview/ControlBounds.h"
+#include "app/controls/ControlBounds.h"
 #include "raster/Surface.h"
 
 namespace crossmeld {
