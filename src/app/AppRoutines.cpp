@@ -1,6 +1,6 @@
 #include "app/AppRoutines.h"
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "base/FileRoutines.h"
 
 namespace crossmeld {
@@ -16,22 +16,22 @@ std::string AppTitleFromDisplayName(std::string_view name) {
     return title;
 }
 
-void Form1::SetAppTitle() {
+void MainWindowModel::SetAppTitle() {
     m_appTitle = AppTitleFromDisplayName(kDisplayName);
 }
 
-void Form1::ApplySkin() {
+void MainWindowModel::ApplySkin() {
     if (!FileExists(m_programFolder + std::string(kSkinFile))) return;
     // No skin engine exists here: the window takes the button-face colour,
     // and so do its option buttons and frames (it has no check boxes or
     // labels).
     m_backColor = kButtonFaceColor;
-    m_option1.SetBackColor(kButtonFaceColor);
-    m_option2.SetBackColor(kButtonFaceColor);
-    for (Frame* frame : {&m_frame1, &m_frame2, &m_frame3, &m_frame4, &m_frame5}) frame->SetBackColor(kButtonFaceColor);
+    m_aviOption.SetBackColor(kButtonFaceColor);
+    m_gifOption.SetBackColor(kButtonFaceColor);
+    for (Frame* frame : {&m_outputFrame, &m_frameCountFrame, &m_fpsFrame, &m_startPaneCorner, &m_endPaneCorner}) frame->SetBackColor(kButtonFaceColor);
 }
 
-void Form1::ReleaseGifDoc() {
+void MainWindowModel::ReleaseGifDoc() {
     // Dropping the last reference empties and frees the document.
     m_gifDoc.reset();
 }

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "morph/ControlMesh.h"
 #include "morph/PixelGrid.h"
 #include "morph/WarpBlendCache.h"
 
 namespace crossmeld {
 
-struct Form1::CreateRun {
+struct MainWindowModel::CreateRun {
     std::string OutputPath;
     TriangleList StartList;
     TriangleList EndList;
@@ -22,7 +22,7 @@ struct Form1::CreateRun {
     PixelGrid FramePixels;
     // Source positions found for one frame serve the next while the
     // triangles do not change; the frames are the same to the byte.
-    modMorphImage::WarpBlendCache Warp;
+    MeshWarp::WarpBlendCache Warp;
     std::int32_t Index = 0;      // i, the frame being made
     std::int16_t LastIndex = 0;  // N - 1, fixed when the loop starts
 };

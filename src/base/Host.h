@@ -29,7 +29,7 @@ struct FileDialogState {
 enum class MousePointer : int { Normal = 0, Hourglass = 11, Custom = 99 };
 
 // The main window's controls that can take the keyboard focus.
-enum class FocusTarget { Text1, TxtFps };
+enum class FocusTarget { FrameCountField, FpsField };
 
 class Host : public MessageHost {
 public:

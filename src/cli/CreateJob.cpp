@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "base/Folders.h"
 #include "base/SettingsStore.h"
 #include "cli/CliHost.h"
@@ -68,25 +68,25 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     const bool progress = !options.quiet && ::isatty(::fileno(err));
     CliHost host(err, progress, options.codec);
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
-    Form1 form(host, settings, host, ProgramFolder(), temp.path());
+    MainWindowModel form(host, settings, host, ProgramFolder(), temp.path());
 
-    form.Form_Load();
-    form.Text1().SetText(std::to_string(options.frames));
-    form.txtFPS().SetText(std::to_string(options.fps));
+    form.Load();
+    form.FrameCountField().SetText(std::to_string(options.frames));
+    form.FpsField().SetText(std::to_string(options.fps));
     if (options.gif) {
         form.SetGifReduction(options.paletteMode, options.ditherMethod);
-        form.Option2().SetValue(true);
+        form.GifOption().SetValue(true);
     } else {
-        form.Option1().SetValue(true);
+        form.AviOption().SetValue(true);
     }
 
     if (options.start && options.end) {
         host.SetNextFileName(*options.start);
-        form.PushButton1_Click();
+        form.ChooseStartPicture();
         host.SetNextFileName(*options.end);
-        form.PushButton2_Click();
+        form.ChooseEndPicture();
     } else {
-        form.PushButton4_Click();
+        form.LoadSamplePair();
     }
     if (ShowedFailure(host, 0)) return 1;
     if (StopSignals::Received() != 0) return ExitStatusFor(StopSignals::Received());
@@ -102,7 +102,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     const FileStamp before = Stamp(options.output);
     const std::size_t shown = host.messages().size();
     host.SetNextFileName(options.output);
-    form.PushButton3_Click();
+    form.CreateFade();
     host.FinishProgress();
     if (form.LastRunStopped()) {
         std::fprintf(err, "crossmeld-cli: stopped; %s was not written\n", options.output.c_str());

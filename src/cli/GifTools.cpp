@@ -7,7 +7,7 @@
 
 #include "base/Error.h"
 #include "formats/LoadPicture.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 #include "raster/DeviceContext.h"
 
 namespace crossmeld::cli {
@@ -15,7 +15,7 @@ namespace crossmeld::cli {
 namespace {
 
 // Reads the file into the document; on failure says why on err.
-bool Load(const std::string& path, cGIF& doc, std::FILE* err) {
+bool Load(const std::string& path, GifDocument& doc, std::FILE* err) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         std::fprintf(err, "crossmeld-cli: %s: no such file\n", path.c_str());
@@ -47,7 +47,7 @@ const char* Bool(bool value) { return value ? "true" : "false"; }
 }  // namespace
 
 int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
-    cGIF doc;
+    GifDocument doc;
     if (!Load(path, doc, err)) return 1;
     std::string json = "{\n";
     json += "  \"version\": \"" + doc.Version() + "\",\n";
@@ -61,7 +61,7 @@ int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
             ",\n";
     json += "  \"frames\": [";
     for (std::int32_t k = 1; k <= doc.FramesCount(); ++k) {
-        const cDIB& pixels = doc.FrameDIBXOR(k);
+        const DibSurface& pixels = doc.FrameDIBXOR(k);
         json += k > 1 ? ",\n    {" : "\n    {";
         json += "\"left\": " + std::to_string(static_cast<std::uint16_t>(doc.FrameLeft(k)));
         json += ", \"top\": " + std::to_string(static_cast<std::uint16_t>(doc.FrameTop(k)));
@@ -83,7 +83,7 @@ int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
 }
 
 int ExtractGifFrames(const std::string& path, const std::string& folder, std::FILE* out, std::FILE* err) {
-    cGIF doc;
+    GifDocument doc;
     if (!Load(path, doc, err)) return 1;
     // A screen of no size (some writers leave it 0) takes the frames' extent.
     std::int32_t width = static_cast<std::uint16_t>(doc.ScreenWidth());

@@ -10,9 +10,9 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
-#include "colour/cPal8bpp.h"
+#include "colour/Palette256.h"
 #include "raster/MapPixelsAsArray.h"
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 
 namespace crossmeld::mDither8bpp {
 
@@ -96,7 +96,7 @@ void RequireTables(const ModuleState& s) {
 
 // A 32-bit copy of the source in its storage order (the fourth byte of a
 // widened 24-bit pixel is 0).
-void CopyAs32(const cDIB& source, cDIB& copy) {
+void CopyAs32(const DibSurface& source, DibSurface& copy) {
     if (source.BPP() == 32) {
         source.CloneTo(copy);
         return;
@@ -115,8 +115,8 @@ void CopyAs32(const cDIB& source, cDIB& copy) {
     }
 }
 
-void BuildAdaptivePalette(const cDIB& source, cPal8bpp& palette) {
-    cDIB thumbnail;
+void BuildAdaptivePalette(const DibSurface& source, Palette256& palette) {
+    DibSurface thumbnail;
     source.CloneTo(thumbnail);
     std::int32_t x = 0, y = 0, width = 0, height = 0;
     thumbnail.GetBestFitInfo(50, 50, x, y, width, height, false);
@@ -125,7 +125,7 @@ void BuildAdaptivePalette(const cDIB& source, cPal8bpp& palette) {
     BuildColorLookup(palette);
 }
 
-std::uint8_t* TargetRow(const cDIB& target, std::int32_t y) {
+std::uint8_t* TargetRow(const DibSurface& target, std::int32_t y) {
     return target.lpBits() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.BytesPerScanline());
 }
 
@@ -134,7 +134,7 @@ std::uint8_t* TargetRow(const cDIB& target, std::int32_t y) {
 // repeats every four columns, so a row runs four columns at a time with the
 // four phases' share tables at hand.
 template <typename Share, std::size_t N>
-void MapLoop(const MapPixelsAsArray& pixels, const cDIB& target, bool ordered,
+void MapLoop(const MapPixelsAsArray& pixels, const DibSurface& target, bool ordered,
              const std::array<std::array<std::array<Share, 256>, 3>, 17>& shares,
              const std::array<std::uint8_t, N>& table) {
     using Phase = std::array<std::array<Share, 256>, 3>;
@@ -172,7 +172,7 @@ std::uint8_t AddClamped(std::uint8_t value, std::int32_t delta) {
 // mapping of the pixel's current bytes; the difference to the chosen entry
 // goes to four neighbours unless it is tiny (channel errors summing below 4).
 template <typename Share, std::size_t N>
-void DiffusionLoop(const ModuleState& s, const MapPixelsAsArray& pixels, const cDIB& target,
+void DiffusionLoop(const ModuleState& s, const MapPixelsAsArray& pixels, const DibSurface& target,
                    const std::array<std::array<std::array<Share, 256>, 3>, 17>& shares,
                    const std::array<std::uint8_t, N>& table) {
     const std::int32_t lastX = pixels.Columns() - 1;
@@ -226,7 +226,7 @@ void SetPaletteMode(std::int32_t mode) { State().paletteMode = mode; }
 
 void SetDitherMethod(std::int32_t method) { State().ditherMethod = method; }
 
-void BuildColorLookup(const cPal8bpp& palette) {
+void BuildColorLookup(const Palette256& palette) {
     ModuleState& s = State();
     for (int b = 0; b < 16; ++b)
         for (int g = 0; g < 16; ++g)
@@ -236,7 +236,7 @@ void BuildColorLookup(const cPal8bpp& palette) {
                                          static_cast<std::uint8_t>(17 * b));
 }
 
-void ConvertTo8bpp(const cDIB& source, cDIB& target, cPal8bpp& palette, bool keepPalette) {
+void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& palette, bool keepPalette) {
     ModuleState& s = State();
     RequireTables(s);
     if (source.BPP() != 32 && source.BPP() != 24)
@@ -246,10 +246,10 @@ void ConvertTo8bpp(const cDIB& source, cDIB& target, cPal8bpp& palette, bool kee
     // for diffusion (which writes into its pixels, never into the caller's
     // source) and when the target is the source itself.
     const bool diffusion = s.ditherMethod == 2;
-    cDIB working;
+    DibSurface working;
     const bool copied = source.BPP() != 32 || diffusion || &source == &target;
     if (copied) CopyAs32(source, working);
-    const cDIB& pixelsOf = copied ? working : source;
+    const DibSurface& pixelsOf = copied ? working : source;
 
     if (!keepPalette) {
         if (s.paletteMode == 0)
@@ -258,7 +258,7 @@ void ConvertTo8bpp(const cDIB& source, cDIB& target, cPal8bpp& palette, bool kee
             BuildAdaptivePalette(pixelsOf, palette);
     }
     // All 256 entries, whatever Entries says: the unused ones are black.
-    const std::span<const std::uint8_t, 1024> table = std::as_const(palette).lpPalette();
+    const std::span<const std::uint8_t, 1024> table = std::as_const(palette).Bytes();
     std::copy(table.begin(), table.end(), s.paletteCopy.begin());
 
     if (!target.Create(pixelsOf.Width(), pixelsOf.Height(), 8))

@@ -1,9 +1,9 @@
 #pragma once
-// mDither8bpp: reduction of a true-colour cDIB to an 8-bit cDIB with a
+// mDither8bpp: reduction of a true-colour DibSurface to an 8-bit DibSurface with a
 // colour table, for the animated GIF output.
 //
 // Two module settings choose the work. The palette mode picks the colour
-// table: 0 = the 216-colour cube (cPal8bpp::CreateHalftone(4)), 1 = an
+// table: 0 = the 216-colour cube (Palette256::CreateHalftone(4)), 1 = an
 // adaptive octree palette computed on a copy of the picture scaled down to
 // fit 50 x 50 pixels. The dither method picks how pixels map onto it:
 // 0 = nearest level, 1 = 4 x 4 ordered dither, 2 = error diffusion
@@ -19,8 +19,8 @@
 
 namespace crossmeld {
 
-class cDIB;
-class cPal8bpp;
+class DibSurface;
+class Palette256;
 
 namespace mDither8bpp {
 
@@ -39,10 +39,10 @@ void SetDitherMethod(std::int32_t method);
 // the colour lookup, must still hold what an earlier call built.
 // Error(SubscriptOutOfRange) before InitDitherTables or when the palette
 // has no table.
-void ConvertTo8bpp(const cDIB& source, cDIB& target, cPal8bpp& palette, bool keepPalette);
+void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& palette, bool keepPalette);
 
 // Colour lookup entry b * 256 + g * 16 + r = palette.ClosestIndex(17r, 17g, 17b).
-void BuildColorLookup(const cPal8bpp& palette);
+void BuildColorLookup(const Palette256& palette);
 
 }  // namespace mDither8bpp
 

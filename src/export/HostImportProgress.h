@@ -3,7 +3,7 @@
 // Host, and its pending events.
 
 #include "base/Host.h"
-#include "export/mAVIImp.h"
+#include "export/GifExport.h"
 
 namespace crossmeld {
 

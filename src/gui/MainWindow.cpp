@@ -54,7 +54,7 @@ int Clamp(double value, int low, int high) {
 
 }  // namespace
 
-MainWindow::MainWindow(Form1& form, QtHost& host, QWidget* parent)
+MainWindow::MainWindow(MainWindowModel& form, QtHost& host, QWidget* parent)
     : QWidget(parent), m_form(form), m_host(host) {
     Build();
     m_host.SetWindow(this);
@@ -67,14 +67,14 @@ void MainWindow::Build() {
     setWindowIcon(QIcon(QStringLiteral(":/crossmeld.png")));
     setMouseTracking(true);
 
-    const std::array<CommandButton*, 6> buttons{&m_form.PushButton1(), &m_form.PushButton2(), &m_form.PushButton3(),
-                                                &m_form.PushButton4(), &m_form.PushButton5(), &m_form.PushButton6()};
+    const std::array<CommandButton*, 6> buttons{&m_form.StartPictureButton(), &m_form.EndPictureButton(), &m_form.CreateFadeButton(),
+                                                &m_form.SamplePairButton(), &m_form.ClearStartButton(), &m_form.ClearEndButton()};
     // Plain closures rather than member pointers: GCC's sanitizer build reads
     // past the window when a member pointer is called inside a nested lambda.
     const std::array<std::function<void()>, 6> clicks{
-        [this] { m_form.PushButton1_Click(); }, [this] { m_form.PushButton2_Click(); },
-        [this] { m_form.PushButton3_Click(); }, [this] { m_form.PushButton4_Click(); },
-        [this] { m_form.PushButton5_Click(); }, [this] { m_form.PushButton6_Click(); }};
+        [this] { m_form.ChooseStartPicture(); }, [this] { m_form.ChooseEndPicture(); },
+        [this] { m_form.CreateFade(); }, [this] { m_form.LoadSamplePair(); },
+        [this] { m_form.ClearStartPicture(); }, [this] { m_form.ClearEndPicture(); }};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         auto* button = new QPushButton(Text(buttons[i]->Caption()), this);
         Place(*button, *buttons[i]);
@@ -85,7 +85,7 @@ void MainWindow::Build() {
         m_buttons[i] = button;
     }
 
-    const std::array<Frame*, 3> frames{&m_form.Frame1(), &m_form.Frame2(), &m_form.Frame3()};
+    const std::array<Frame*, 3> frames{&m_form.OutputFrame(), &m_form.FrameCountFrame(), &m_form.FpsFrame()};
     for (std::size_t i = 0; i < frames.size(); ++i) {
         auto* box = new QGroupBox(Text(frames[i]->Caption()), this);
         Place(*box, *frames[i]);
@@ -105,8 +105,8 @@ void MainWindow::Build() {
         });
         return edit;
     };
-    m_text1 = makeField(m_form.Text1(), m_frames[1]);
-    m_txtFps = makeField(m_form.txtFPS(), m_frames[2]);
+    m_frameCountField = makeField(m_form.FrameCountField(), m_frames[1]);
+    m_fpsField = makeField(m_form.FpsField(), m_frames[2]);
 
     auto makeOption = [this](OptionButton& model) {
         auto* radio = new OptionRadio(Text(model.Caption()), m_frames[0]);
@@ -116,22 +116,22 @@ void MainWindow::Build() {
         });
         return radio;
     };
-    m_option1 = makeOption(m_form.Option1());
-    m_option2 = makeOption(m_form.Option2());
+    m_aviOption = makeOption(m_form.AviOption());
+    m_gifOption = makeOption(m_form.GifOption());
 
-    m_startPane = new PaneView(PreviewPane{m_form.PicScrollStart(), m_form.PicOrgStart(), m_form.HscrPicStart(),
-                                           m_form.VscrPicStart(), m_form.Frame4()},
+    m_startPane = new PaneView(PreviewPane{m_form.StartScrollArea(), m_form.StartPreview(), m_form.StartHorizontalScroll(),
+                                           m_form.StartVerticalScroll(), m_form.StartPaneCorner()},
                                this);
-    m_endPane = new PaneView(PreviewPane{m_form.PicScrollEnd(), m_form.PicOrgEnd(), m_form.HscrPicEnd(),
-                                         m_form.VscrPicEnd(), m_form.Frame5()},
+    m_endPane = new PaneView(PreviewPane{m_form.EndScrollArea(), m_form.EndPreview(), m_form.EndHorizontalScroll(),
+                                         m_form.EndVerticalScroll(), m_form.EndPaneCorner()},
                              this);
     for (PaneView* pane : {m_startPane, m_endPane}) pane->Corner()->installEventFilter(this);
 
     m_progress = new QProgressBar(this);
-    Place(*m_progress, m_form.prbDetecting());
+    Place(*m_progress, m_form.Progress());
     m_progress->setTextVisible(false);
 
-    setTabOrder(m_text1, m_txtFps);
+    setTabOrder(m_frameCountField, m_fpsField);
     // A mouse move belongs to the control under the pointer alone; it does
     // not reach the window's background behind it.
     for (QWidget* child : findChildren<QWidget*>()) child->setAttribute(Qt::WA_NoMousePropagation);
@@ -141,13 +141,13 @@ void MainWindow::Build() {
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
     const int statusHeight = m_status->sizeHint().height();
-    m_status->setGeometry(0, Form1::kClientHeight, Form1::kClientWidth, statusHeight);
-    setFixedSize(Form1::kClientWidth, Form1::kClientHeight + statusHeight);
+    m_status->setGeometry(0, MainWindowModel::kClientHeight, MainWindowModel::kClientWidth, statusHeight);
+    setFixedSize(MainWindowModel::kClientWidth, MainWindowModel::kClientHeight + statusHeight);
     ApplyColors();
 }
 
 void MainWindow::Load() {
-    Run([this] { m_form.Form_Load(); });
+    Run([this] { m_form.Load(); });
     m_hand = MakeHandCursor(m_form.ProgramFolderPath() + std::string(kCursorFile), m_form.MouseIcon());
     ShowPointer(m_form.Pointer());
 }
@@ -157,7 +157,7 @@ void MainWindow::Run(const std::function<void()>& handler) {
     const bool starts = !m_form.IsBusy();
     const int outerLevel = m_host.StopLevel();
     if (starts) m_host.SetStopLevel(m_host.EventDepth());
-    const std::array<Picture, 2> before{m_form.PicOrgStart().Picture(), m_form.PicOrgEnd().Picture()};
+    const std::array<Picture, 2> before{m_form.StartPreview().Picture(), m_form.EndPreview().Picture()};
     QStringList outerNotes;
     outerNotes.swap(m_runNotes);
 
@@ -193,8 +193,8 @@ void MainWindow::ShowNote(const QString& text) {
 void MainWindow::SettleNotes(const std::array<Picture, 2>& before, const QStringList& raised) {
     // The copies in before keep the old bitmaps alive, so a new picture
     // never has an old one's handle.
-    const std::array<bool, 2> replaced{before[0].Handle() != m_form.PicOrgStart().Picture().Handle(),
-                                       before[1].Handle() != m_form.PicOrgEnd().Picture().Handle()};
+    const std::array<bool, 2> replaced{before[0].Handle() != m_form.StartPreview().Picture().Handle(),
+                                       before[1].Handle() != m_form.EndPreview().Picture().Handle()};
     for (std::size_t i = 0; i < replaced.size(); ++i)
         if (replaced[i]) m_pictureNotes[i].clear();
     if (replaced[0] || replaced[1]) m_otherNotes.clear();
@@ -220,28 +220,28 @@ QString MainWindow::StatusText() const { return m_status->currentMessage(); }
 void MainWindow::ApplyColors() {
     const QColor back = ColorFromRef(m_form.BackColor(), palette());
     SetBackground(*this, back);
-    const std::array<Frame*, 3> frames{&m_form.Frame1(), &m_form.Frame2(), &m_form.Frame3()};
+    const std::array<Frame*, 3> frames{&m_form.OutputFrame(), &m_form.FrameCountFrame(), &m_form.FpsFrame()};
     for (std::size_t i = 0; i < frames.size(); ++i)
         SetBackground(*m_frames[i], ColorFromRef(frames[i]->BackColor(), palette()));
-    SetBackground(*m_option1, ColorFromRef(m_form.Option1().BackColor(), palette()));
-    SetBackground(*m_option2, ColorFromRef(m_form.Option2().BackColor(), palette()));
+    SetBackground(*m_aviOption, ColorFromRef(m_form.AviOption().BackColor(), palette()));
+    SetBackground(*m_gifOption, ColorFromRef(m_form.GifOption().BackColor(), palette()));
 }
 
 void MainWindow::SyncFromModel() {
     setWindowTitle(Text(m_form.Caption()));
     ApplyColors();
-    for (auto [edit, model] : {std::pair{m_text1, &m_form.Text1()}, std::pair{m_txtFps, &m_form.txtFPS()}}) {
+    for (auto [edit, model] : {std::pair{m_frameCountField, &m_form.FrameCountField()}, std::pair{m_fpsField, &m_form.FpsField()}}) {
         const QString text = Text(model->Text());
         if (edit->text() != text) edit->setText(text);
     }
-    for (auto [radio, model] : {std::pair{m_option1, &m_form.Option1()}, std::pair{m_option2, &m_form.Option2()}}) {
+    for (auto [radio, model] : {std::pair{m_aviOption, &m_form.AviOption()}, std::pair{m_gifOption, &m_form.GifOption()}}) {
         const QSignalBlocker block(radio);
         radio->setChecked(model->Value());
     }
     m_startPane->Sync();
     m_endPane->Sync();
-    ShowProgressMax(m_form.prbDetecting().Max());
-    ShowProgressValue(m_form.prbDetecting().Value());
+    ShowProgressMax(m_form.Progress().Max());
+    ShowProgressValue(m_form.Progress().Value());
     ShowPointer(m_form.Pointer());
 }
 
@@ -258,7 +258,7 @@ void MainWindow::ShowPointer(MousePointer pointer) {
 }
 
 void MainWindow::FocusField(FocusTarget target) {
-    QLineEdit* edit = target == FocusTarget::Text1 ? m_text1 : m_txtFps;
+    QLineEdit* edit = target == FocusTarget::FrameCountField ? m_frameCountField : m_fpsField;
     m_programFocus = true;
     edit->setFocus(Qt::OtherFocusReason);
     m_programFocus = false;
@@ -277,20 +277,20 @@ void MainWindow::ShowProgressValue(double value) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
         for (QPushButton* button : m_buttons)
-            if (watched == button) m_form.PushButton_MouseMove();
+            if (watched == button) m_form.PointerOverButton();
         for (QGroupBox* frame : m_frames)
-            if (watched == frame) m_form.Frame_MouseMove();
-        if (watched == m_startPane->Corner() || watched == m_endPane->Corner()) m_form.Frame_MouseMove();
-    } else if (event->type() == QEvent::FocusOut && (watched == m_text1 || watched == m_txtFps)) {
+            if (watched == frame) m_form.PointerOverFrame();
+        if (watched == m_startPane->Corner() || watched == m_endPane->Corner()) m_form.PointerOverFrame();
+    } else if (event->type() == QEvent::FocusOut && (watched == m_frameCountField || watched == m_fpsField)) {
         const auto* focus = static_cast<QFocusEvent*>(event);
         if (!m_programFocus && LeavesField(focus->reason())) {
             // The check runs once the focus has moved, from the event loop,
             // not inside the focus change.
-            const bool text1 = watched == m_text1;
+            const bool text1 = watched == m_frameCountField;
             QMetaObject::invokeMethod(
                 this,
                 [this, text1] {
-                    Run([this, text1] { text1 ? m_form.Text1_LostFocus() : m_form.txtFPS_LostFocus(); });
+                    Run([this, text1] { text1 ? m_form.FrameCountFieldLeft() : m_form.FpsFieldLeft(); });
                 },
                 Qt::QueuedConnection);
         }
@@ -299,7 +299,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    m_form.Form_MouseMove();
+    m_form.PointerOverWindow();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -317,8 +317,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closed = true;
-    m_form.Form_QueryUnload();
-    m_form.Form_Unload();
+    m_form.QueryClose();
+    m_form.Close();
     event->accept();
 }
 

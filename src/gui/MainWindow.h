@@ -1,5 +1,5 @@
 #pragma once
-// The main window on widgets: a thin view over the Form1 model. It shows the
+// The main window on widgets: a thin view over the MainWindowModel model. It shows the
 // model's elements where the model places them, forwards every user event
 // to the model's handler, and takes the model's state back after each.
 // Below the model's client area a status line shows the notes the model
@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -30,10 +30,10 @@ class MainWindow final : public QWidget {
     Q_OBJECT
 public:
     // Attaches itself to the host; the model must outlive the window.
-    MainWindow(Form1& form, QtHost& host, QWidget* parent = nullptr);
+    MainWindow(MainWindowModel& form, QtHost& host, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Runs Form_Load, then shows the model's state.
+    // Runs Load, then shows the model's state.
     void Load();
     // Takes over everything the model may have changed.
     void SyncFromModel();
@@ -49,14 +49,14 @@ public:
     // change of pictures.
     void ShowNote(const QString& text);
 
-    Form1& Model() const noexcept { return m_form; }
-    // PushButton1 ... PushButton6.
+    MainWindowModel& Model() const noexcept { return m_form; }
+    // StartPictureButton ... ClearEndButton.
     QPushButton* PushButton(int number) const { return m_buttons.at(static_cast<std::size_t>(number - 1)); }
-    QLineEdit* Text1() const noexcept { return m_text1; }
-    QLineEdit* TxtFps() const noexcept { return m_txtFps; }
-    QRadioButton* Option1() const noexcept { return m_option1; }
-    QRadioButton* Option2() const noexcept { return m_option2; }
-    // Frame1 "Output", Frame2 "Number Of Frames", Frame3 "Frames Per Second:".
+    QLineEdit* FrameCountField() const noexcept { return m_frameCountField; }
+    QLineEdit* FpsField() const noexcept { return m_fpsField; }
+    QRadioButton* AviOption() const noexcept { return m_aviOption; }
+    QRadioButton* GifOption() const noexcept { return m_gifOption; }
+    // OutputFrame "Output", FrameCountFrame "Number Of Frames", FpsFrame "Frames Per Second:".
     QGroupBox* FrameBox(int number) const { return m_frames.at(static_cast<std::size_t>(number - 1)); }
     QProgressBar* Progress() const noexcept { return m_progress; }
     QStatusBar* StatusLine() const noexcept { return m_status; }
@@ -81,14 +81,14 @@ private:
     void SettleNotes(const std::array<Picture, 2>& before, const QStringList& raised);
     void ShowNotes();
 
-    Form1& m_form;
+    MainWindowModel& m_form;
     QtHost& m_host;
     std::array<QPushButton*, 6> m_buttons{};
     std::array<QGroupBox*, 3> m_frames{};
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_txtFps = nullptr;
-    QRadioButton* m_option1 = nullptr;
-    QRadioButton* m_option2 = nullptr;
+    QLineEdit* m_frameCountField = nullptr;
+    QLineEdit* m_fpsField = nullptr;
+    QRadioButton* m_aviOption = nullptr;
+    QRadioButton* m_gifOption = nullptr;
     QProgressBar* m_progress = nullptr;
     PaneView* m_startPane = nullptr;
     PaneView* m_endPane = nullptr;

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "gui/MainWindow.h"
 #include "gui/QtHost.h"
 #include "gui/QtSettingsStore.h"
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
 
     crossmeld::gui::QtHost host;
     crossmeld::gui::QtSettingsStore settings;
-    crossmeld::Form1 form(host, settings, host);
+    crossmeld::MainWindowModel form(host, settings, host);
     crossmeld::gui::MainWindow window(form, host);
     window.Load();
     window.show();

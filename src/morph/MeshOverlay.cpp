@@ -2,7 +2,7 @@
 
 #include "base/Numeric.h"
 
-namespace crossmeld::modMorphImage {
+namespace crossmeld::MeshWarp {
 
 void DrawMeshOverlay(PictureBox& picture, const ControlMesh& mesh, std::int32_t s) {
     const std::int32_t radius = mesh.PointRadius;
@@ -36,4 +36,4 @@ void DrawMeshOverlay(PictureBox& picture, const ControlMesh& mesh, std::int32_t 
     picture.Refresh();
 }
 
-}  // namespace crossmeld::modMorphImage
+}  // namespace crossmeld::MeshWarp

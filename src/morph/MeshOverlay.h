@@ -7,7 +7,7 @@
 #include "morph/ControlMesh.h"
 #include "raster/PictureBox.h"
 
-namespace crossmeld::modMorphImage {
+namespace crossmeld::MeshWarp {
 
 // Clears the picture's drawings, draws the mesh scaled by s with the
 // picture's one-pixel pen (points in PointColor, radius PointRadius unscaled;
@@ -15,4 +15,4 @@ namespace crossmeld::modMorphImage {
 // 32-bit products: an overflow raises an error.
 void DrawMeshOverlay(PictureBox& picture, const ControlMesh& mesh, std::int32_t s);
 
-}  // namespace crossmeld::modMorphImage
+}  // namespace crossmeld::MeshWarp

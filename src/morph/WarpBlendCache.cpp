@@ -5,7 +5,7 @@
 
 #include "base/Error.h"
 
-namespace crossmeld::modMorphImage {
+namespace crossmeld::MeshWarp {
 
 bool WarpBlendCache::Matches(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
                              const TriangleList& endList, const PixelGrid& frame,
@@ -71,7 +71,7 @@ void WarpBlendCache::WarpBlendFrame(const PixelGrid& start, const TriangleList& 
             // pixel, after blending the ones before it, as it always does.
             m_valid = false;
             m_lastPath = Path::Direct;
-            modMorphImage::WarpBlendFrame(start, startList, end, endList, frame, frameList, w);
+            MeshWarp::WarpBlendFrame(start, startList, end, endList, frame, frameList, w);
             return;
         }
     }
@@ -100,4 +100,4 @@ void WarpBlendCache::WarpBlendFrame(const PixelGrid& start, const TriangleList& 
     }
 }
 
-}  // namespace crossmeld::modMorphImage
+}  // namespace crossmeld::MeshWarp

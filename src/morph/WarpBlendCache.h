@@ -7,16 +7,16 @@
 // are equal), the positions found for the first frame are reused and each
 // further frame is a table lookup per byte. When every pixel maps onto
 // itself the blend reads the start and end grids in place. The result is
-// the same, byte for byte, as modMorphImage::WarpBlendFrame.
+// the same, byte for byte, as MeshWarp::WarpBlendFrame.
 
 #include <cstdint>
 #include <vector>
 
 #include "morph/ControlMesh.h"
 #include "morph/PixelGrid.h"
-#include "morph/modMorphImage.h"
+#include "morph/MeshWarp.h"
 
-namespace crossmeld::modMorphImage {
+namespace crossmeld::MeshWarp {
 
 class WarpBlendCache {
 public:
@@ -45,4 +45,4 @@ private:
     Path m_lastPath = Path::Direct;
 };
 
-}  // namespace crossmeld::modMorphImage
+}  // namespace crossmeld::MeshWarp

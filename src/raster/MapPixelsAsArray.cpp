@@ -3,11 +3,11 @@
 #include <cstddef>
 
 #include "base/Error.h"
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 
 namespace crossmeld {
 
-MapPixelsAsArray::MapPixelsAsArray(const cDIB& surface) : m_columns(surface.Width()), m_rows(surface.Height()) {
+MapPixelsAsArray::MapPixelsAsArray(const DibSurface& surface) : m_columns(surface.Width()), m_rows(surface.Height()) {
     const std::int64_t wanted = static_cast<std::int64_t>(m_columns) * m_rows * 4;
     const std::int64_t held = surface.lpBits() ? surface.hDIB()->sizeBytes() : 0;
     if (m_columns < 0 || m_rows < 0 || wanted > held)

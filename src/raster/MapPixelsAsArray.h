@@ -11,13 +11,13 @@
 
 namespace crossmeld {
 
-class cDIB;
+class DibSurface;
 
 class MapPixelsAsArray {
 public:
     // Raises Error(SubscriptOutOfRange) when Width x Height four-byte pixels
     // do not fit the surface's pixel memory (a depth below 32 bits).
-    explicit MapPixelsAsArray(const cDIB& surface);
+    explicit MapPixelsAsArray(const DibSurface& surface);
 
     std::int32_t Columns() const noexcept { return m_columns; }
     std::int32_t Rows() const noexcept { return m_rows; }

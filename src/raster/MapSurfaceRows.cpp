@@ -3,7 +3,7 @@
 #include <string>
 
 #include "base/Error.h"
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 
 namespace crossmeld {
 
@@ -29,7 +29,7 @@ std::uint8_t& SurfaceRowsView::operator()(std::int32_t x, std::int32_t y) const 
     return Row(y)[static_cast<std::size_t>(x)];
 }
 
-SurfaceRowsView MapSurfaceRows(const cDIB& dib) {
+SurfaceRowsView MapSurfaceRows(const DibSurface& dib) {
     const Surface* surface = dib.hDIB();
     if (surface == nullptr || dib.lpBits() == nullptr) return {};
     return SurfaceRowsView(std::span<std::uint8_t>(dib.lpBits(), surface->sizeBytes()), dib.BytesPerScanline(),

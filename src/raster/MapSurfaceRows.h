@@ -1,7 +1,7 @@
 #pragma once
 // A two-dimensional byte view over a surface's pixel memory: first index the
 // byte within a row (0 .. BytesPerScanline - 1), second the stored row
-// (0 .. Height - 1). Surfaces made by cDIB::Create are top-down, so row 0 is
+// (0 .. Height - 1). Surfaces made by DibSurface::Create are top-down, so row 0 is
 // the top row of the picture. Every access is bounds-checked. The view does
 // not own the memory: it must not outlive the surface or its next Create.
 
@@ -10,7 +10,7 @@
 
 namespace crossmeld {
 
-class cDIB;
+class DibSurface;
 
 class SurfaceRowsView {
 public:
@@ -34,6 +34,6 @@ private:
 };
 
 // The view over a surface's pixel memory; an empty view for an empty surface.
-SurfaceRowsView MapSurfaceRows(const cDIB& dib);
+SurfaceRowsView MapSurfaceRows(const DibSurface& dib);
 
 }  // namespace crossmeld

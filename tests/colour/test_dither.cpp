@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "colour/cPal8bpp.h"
+#include "colour/Palette256.h"
 #include "colour/mDither8bpp.h"
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;
@@ -32,8 +32,8 @@ struct Colour {
     std::uint8_t r, g, b;
 };
 
-cDIB Picture(int width, int height, const std::vector<Colour>& pixels, int bpp = 32) {
-    cDIB dib;
+DibSurface Picture(int width, int height, const std::vector<Colour>& pixels, int bpp = 32) {
+    DibSurface dib;
     EXPECT_TRUE(dib.Create(width, height, bpp));
     const int size = bpp / 8;
     for (int y = 0; y < height; ++y)
@@ -48,14 +48,14 @@ cDIB Picture(int width, int height, const std::vector<Colour>& pixels, int bpp =
     return dib;
 }
 
-Bytes Indices(const cDIB& dib) {
+Bytes Indices(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
         for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
     return out;
 }
 
-Bytes ColourTable(const cDIB& dib) {
+Bytes ColourTable(const DibSurface& dib) {
     Bytes table;
     dib.GetPalette(table);
     return table;
@@ -79,7 +79,7 @@ protected:
     }
 
     // Converts with the given mode and method and returns the indices.
-    Bytes Convert(int mode, int method, const cDIB& source, bool keep = false) {
+    Bytes Convert(int mode, int method, const DibSurface& source, bool keep = false) {
         mDither8bpp::SetPaletteMode(mode);
         mDither8bpp::SetDitherMethod(method);
         mDither8bpp::ConvertTo8bpp(source, target, palette, keep);
@@ -93,8 +93,8 @@ protected:
         mDither8bpp::BuildColorLookup(palette);
     }
 
-    cDIB target;
-    cPal8bpp palette;
+    DibSurface target;
+    Palette256 palette;
 };
 
 // ---------------------------------------------------------------- single pixels
@@ -123,10 +123,10 @@ INSTANTIATE_TEST_SUITE_P(Vectors, CubePlain,
 
 TEST_F(Dither, CubeOrderedFollowsTheSixLevelMatrixDownAColumn) {
     // Grey 128: q6(154 - t) with t = 3, 41, 13, 51 -> levels 3, 2, 3, 2.
-    const cDIB grey = Picture(1, 4, std::vector<Colour>(4, Colour{128, 128, 128}));
+    const DibSurface grey = Picture(1, 4, std::vector<Colour>(4, Colour{128, 128, 128}));
     EXPECT_EQ(Convert(0, 1, grey), (Bytes{129, 86, 129, 86}));
     // Along row 0 (t = 3, 29, 10, 35, then 3 again): levels 3, 2, 3, 2, 3.
-    const cDIB row = Picture(5, 1, std::vector<Colour>(5, Colour{128, 128, 128}));
+    const DibSurface row = Picture(5, 1, std::vector<Colour>(5, Colour{128, 128, 128}));
     EXPECT_EQ(Convert(0, 1, row), (Bytes{129, 86, 129, 86, 129}));
     // Channels on their own at (0, 0): red 128 -> 3, green 0 -> q6(23) = 0, blue 255 -> q6(278) = 5.
     EXPECT_EQ(Convert(0, 1, Picture(1, 1, {{128, 0, 255}})), Bytes{183});
@@ -136,14 +136,14 @@ TEST_F(Dither, LookupOrderedFollowsTheSixteenLevelMatrix) {
     UseGreyLookup();
     // (0,0) t = 1: q16(262) = 15; (0,1) t = 13: q16(123) = 7; (0,2) t = 4:
     // q16(132) = 8; (0,3) t = 16: q16(-8) = 0.
-    const cDIB column = Picture(1, 4, {{255, 255, 255}, {128, 128, 128}, {128, 128, 128}, {0, 0, 0}});
+    const DibSurface column = Picture(1, 4, {{255, 255, 255}, {128, 128, 128}, {128, 128, 128}, {0, 0, 0}});
     EXPECT_EQ(Convert(1, 1, column, true), (Bytes{15, 7, 8, 0}));
 }
 
 TEST_F(Dither, LookupPlainUsesTheSixteenLevelQuantizer) {
     UseGreyLookup();
     // 8 / 17 = 0.47 -> 0; 9 / 17 = 0.53 -> 1; 246 / 17 = 14.47 -> 14; 247 -> 15.
-    const cDIB row = Picture(4, 1, {{8, 8, 8}, {9, 9, 9}, {246, 246, 246}, {247, 247, 247}});
+    const DibSurface row = Picture(4, 1, {{8, 8, 8}, {9, 9, 9}, {246, 246, 246}, {247, 247, 247}});
     EXPECT_EQ(Convert(1, 0, row, true), (Bytes{0, 1, 14, 15}));
 }
 
@@ -152,7 +152,7 @@ TEST_F(Dither, ColourLookupHoldsTheNearestEntryOfEachLatticeColour) {
     mDither8bpp::BuildColorLookup(palette);
     // (17, 17, 17) is nearest black; (187, 187, 187) nearest silver (7);
     // (255, 0, 17) nearest red (9); (119, 119, 119) nearest grey 128 (8).
-    const cDIB row = Picture(4, 1, {{17, 17, 17}, {187, 187, 187}, {255, 0, 17}, {119, 119, 119}});
+    const DibSurface row = Picture(4, 1, {{17, 17, 17}, {187, 187, 187}, {255, 0, 17}, {119, 119, 119}});
     EXPECT_EQ(Convert(1, 0, row, true), (Bytes{0, 7, 9, 8}));
 }
 
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(Dither, DiffusionLeavesTheSourceAlone) {
-    const cDIB source = Picture(2, 2, {{53, 52, 52}, {25, 0, 0}, {25, 0, 0}, {25, 0, 0}});
+    const DibSurface source = Picture(2, 2, {{53, 52, 52}, {25, 0, 0}, {25, 0, 0}, {25, 0, 0}});
     const Bytes before(source.lpBits(), source.lpBits() + source.Size());
     Convert(0, 2, source);
     EXPECT_EQ(Bytes(source.lpBits(), source.lpBits() + source.Size()), before);
@@ -242,7 +242,7 @@ TEST_F(Dither, AdaptivePaletteAndKeepPalette) {
 
     // Keeping the palette: green is equally far from red and blue, so it
     // takes the lower index; the palette and the table stay as they were.
-    const cDIB green = Picture(2, 1, {{0, 255, 0}, {0, 0, 250}});
+    const DibSurface green = Picture(2, 1, {{0, 255, 0}, {0, 0, 250}});
     EXPECT_EQ(Convert(1, 0, green, true), (Bytes{0, 1}));
     EXPECT_EQ(palette.Entries(), 2);
     EXPECT_EQ(ColourTable(target), table);
@@ -281,14 +281,14 @@ TEST_F(Dither, TwentyFourBitSourcesGiveTheSameResult) {
 }
 
 TEST_F(Dither, TheSourceMayBeTheTarget) {
-    cDIB picture = Picture(2, 1, {{25, 26, 255}, {255, 255, 255}});
+    DibSurface picture = Picture(2, 1, {{25, 26, 255}, {255, 255, 255}});
     mDither8bpp::ConvertTo8bpp(picture, picture, palette, false);
     EXPECT_EQ(picture.BPP(), 8);
     EXPECT_EQ(Indices(picture), (Bytes{186, 215}));
 }
 
 TEST_F(Dither, UnknownModesAndMethodsRunNoLoop) {
-    const cDIB picture = Picture(2, 1, {{255, 255, 255}, {255, 255, 255}});
+    const DibSurface picture = Picture(2, 1, {{255, 255, 255}, {255, 255, 255}});
     EXPECT_EQ(Convert(0, 3, picture), (Bytes{0, 0}));
     EXPECT_EQ(ColourTable(target)[4 * 215 + 2], 255);  // the palette was still built
     palette.CreateEGA();
@@ -298,15 +298,15 @@ TEST_F(Dither, UnknownModesAndMethodsRunNoLoop) {
 }
 
 TEST_F(Dither, RefusedInputs) {
-    cDIB eight;
+    DibSurface eight;
     ASSERT_TRUE(eight.Create(2, 2, 8));
     ExpectError(ErrorKind::InvalidProcedureCall, [&] { Convert(0, 0, eight); });
-    cDIB empty;
+    DibSurface empty;
     ExpectError(ErrorKind::InvalidProcedureCall, [&] { Convert(0, 0, empty); });
     // Keeping a palette that was never built.
     ExpectError(ErrorKind::SubscriptOutOfRange, [&] { Convert(0, 1, Picture(1, 1, {{1, 2, 3}}), true); });
     // The colour lookup needs a searchable palette.
-    cPal8bpp none;
+    Palette256 none;
     ExpectError(ErrorKind::Overflow, [&] { mDither8bpp::BuildColorLookup(none); });
 }
 
@@ -384,7 +384,7 @@ TEST_P(DitherReference, RandomPictureMatchesThePythonLoops) {
             };
             pixels.push_back({noisy(7 * x), noisy(11 * y), noisy(255 - 4 * (x + y))});
         }
-    const cDIB source = Picture(width, height, pixels);
+    const DibSurface source = Picture(width, height, pixels);
 
     if (c.mode == 1) {
         if (c.table == 0) palette.CreateEGA();
@@ -396,7 +396,7 @@ TEST_P(DitherReference, RandomPictureMatchesThePythonLoops) {
 
     TempDir tmp;
     WriteBytes(tmp / "pixels.raw", Bytes(source.lpBits(), source.lpBits() + source.Size()));
-    WriteBytes(tmp / "palette.raw", c.mode == 1 ? Bytes(palette.lpPalette().begin(), palette.lpPalette().end())
+    WriteBytes(tmp / "palette.raw", c.mode == 1 ? Bytes(palette.Bytes().begin(), palette.Bytes().end())
                                                 : Bytes(1024, 0));
     WriteBytes(tmp / "dither.py", Bytes(kDitherReference, kDitherReference + std::strlen(kDitherReference)));
     const std::string command = "/usr/bin/python3 " + Quote(tmp / "dither.py") + " " + Quote(tmp / "pixels.raw") + " " +

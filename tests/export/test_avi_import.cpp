@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "colour/cPal8bpp.h"
+#include "colour/Palette256.h"
 #include "colour/mDither8bpp.h"
-#include "export/mAVIImp.h"
+#include "export/GifExport.h"
 #include "formats/avi/AviFile.h"
 #include "formats/avi/AviStreamRead.h"
-#include "formats/gif/cGIF.h"
-#include "raster/cDIB.h"
+#include "formats/gif/GifDocument.h"
+#include "raster/DibSurface.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 
@@ -122,7 +122,7 @@ std::vector<std::uint8_t> CubeTable() {
     return t;
 }
 
-std::vector<std::uint8_t> Indices(const cDIB& dib) {
+std::vector<std::uint8_t> Indices(const DibSurface& dib) {
     std::vector<std::uint8_t> out;
     for (int y = 0; y < dib.Height(); ++y)
         out.insert(out.end(), dib.lpBits() + std::size_t(y) * dib.BytesPerScanline(),
@@ -191,7 +191,7 @@ protected:
     }
 
     TempDir dir;
-    cGIF doc;
+    GifDocument doc;
     RecordingProgress progress;
 
 private:
@@ -214,7 +214,7 @@ TEST_P(ImportDelays, EveryFrameGetsTheMeanFrameTime) {
     Clip clip;
     clip.width = 2, clip.height = 2, clip.fps = c.fps, clip.frames = c.frames;
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), c.frames);
     for (std::int16_t i = 1; i <= c.frames; ++i) {
         EXPECT_EQ(doc.FrameDelay(i), c.gifDelay) << "frame " << i;
@@ -236,14 +236,14 @@ INSTANTIATE_TEST_SUITE_P(Rates, ImportDelays,
                              return std::to_string(info.param.fps) + "fps_" + std::to_string(info.param.frames);
                          });
 
-TEST(GetStreamDurationMs, TimeAtTheEndOfTheStream) {
+TEST(StreamDurationMs, TimeAtTheEndOfTheStream) {
     Clip clip;
     clip.width = 2, clip.height = 1, clip.fps = 3, clip.frames = 4;
     TempDir dir;
     WriteClip(dir / "clip.avi", clip);
     AviStreamHandle stream;
     ASSERT_EQ(AVIStreamOpenFromFile(stream, (dir / "clip.avi").string(), streamtypeVIDEO, 0, OF_READ, nullptr), 0);
-    EXPECT_EQ(GetStreamDurationMs(stream), 1333);  // 4 / 3 s, rounded down
+    EXPECT_EQ(StreamDurationMs(stream), 1333);  // 4 / 3 s, rounded down
     AVIStreamRelease(stream);
 }
 
@@ -253,12 +253,12 @@ TEST_F(AviImport, FramesAreTheVideoFramesDitheredOntoTheCube) {
     Clip clip;
     clip.width = 7, clip.height = 5, clip.frames = 3;
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 3);
     const auto cube = CubeTable();
     std::vector<std::uint8_t> table;
     for (std::int16_t i = 1; i <= 3; ++i) {
-        const cDIB& xorDib = doc.FrameDIBXOR(i);
+        const DibSurface& xorDib = doc.FrameDIBXOR(i);
         ASSERT_EQ(xorDib.BPP(), 8);
         ASSERT_EQ(xorDib.Width(), 7);
         ASSERT_EQ(xorDib.Height(), 5);
@@ -304,7 +304,7 @@ TEST_F(AviImport, MotionJpegFramesImportAtTheirSize) {
         return Bgr{std::uint8_t(40 + 8 * x), std::uint8_t(60 + 15 * y), std::uint8_t(200 - 60 * k)};
     };
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 2);
     for (std::int16_t i = 1; i <= 2; ++i) {
         ASSERT_EQ(doc.FrameDIBXOR(i).Width(), 16);
@@ -322,7 +322,7 @@ TEST_F(AviImport, NonzeroLeftAndTopStillTakeRightAndBottomAsTheSize) {
     clip.width = 4, clip.height = 3, clip.frames = 2;
     clip.rect = AviRect{2, 1, 8, 6};
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 2);
     EXPECT_EQ(doc.ScreenWidth(), 8);
     EXPECT_EQ(doc.ScreenHeight(), 6);
@@ -346,7 +346,7 @@ TEST_F(AviImport, LaterFramesKeepThePaletteOfTheFirst) {
         return Bgr{std::uint8_t(200 + 5 * x), std::uint8_t(10 * y), 0};
     };
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 3);
     const std::int16_t entries = doc.GlobalPaletteEntries();
     ASSERT_GT(entries, 0);
@@ -372,7 +372,7 @@ TEST_F(AviImport, ZeroLengthStreamRaisesDivisionByZero) {
     clip.frames = 0;
     WriteClip(dir / "empty.avi", clip);
     try {
-        ImportAviToGif((dir / "empty.avi").string(), doc, progress);
+        ImportAviIntoGif((dir / "empty.avi").string(), doc, progress);
         FAIL() << "no error raised";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::DivisionByZero);
@@ -414,11 +414,11 @@ TEST_F(AviImport, MissingOrBrokenFilesLeaveTheDocumentUntouched) {
 
     for (const auto& [name, bytes] : broken) {
         WriteBytes(dir / (name + ".avi"), bytes);
-        EXPECT_FALSE(ImportAviToGif((dir / (name + ".avi")).string(), doc, progress)) << name;
+        EXPECT_FALSE(ImportAviIntoGif((dir / (name + ".avi")).string(), doc, progress)) << name;
         ExpectUntouched();
     }
-    EXPECT_FALSE(ImportAviToGif((dir / "missing.avi").string(), doc, progress));
-    EXPECT_FALSE(ImportAviToGif(dir.path().string(), doc, progress)) << "a folder";
+    EXPECT_FALSE(ImportAviIntoGif((dir / "missing.avi").string(), doc, progress));
+    EXPECT_FALSE(ImportAviIntoGif(dir.path().string(), doc, progress)) << "a folder";
     ExpectUntouched();
 }
 
@@ -433,7 +433,7 @@ TEST_F(AviImport, AFrameThatCannotBeFetchedEndsTheImport) {
     std::memcpy(&bytes[FrameChunkAt(bytes, 2)], "99", 2);
     WriteBytes(dir / "clip.avi", bytes);
 
-    EXPECT_FALSE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 3);
     const auto cube = CubeTable();
     for (std::int16_t i = 1; i <= 2; ++i) {
@@ -466,7 +466,7 @@ TEST_F(AviImport, AFirstFrameThatCannotBeFetchedLeavesNoPalette) {
     std::memcpy(&bytes[FrameChunkAt(bytes, 0) + 4], one, 4);
     WriteBytes(dir / "clip.avi", bytes);
 
-    EXPECT_FALSE(ImportAviToGif((dir / "clip.avi").string(), doc, progress));
+    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
     EXPECT_EQ(doc.FramesCount(), 1);
     EXPECT_EQ(doc.ScreenWidth(), 6);
     EXPECT_TRUE(doc.GlobalPaletteExists());
@@ -482,7 +482,7 @@ TEST_F(AviImport, FramesPast32767AreImported) {
     clip.width = 1, clip.height = 1, clip.frames = 32769, clip.fps = 30;
     clip.colour = [](int, int, int k) { return k == 32768 ? Bgr{200, 100, 50} : Bgr{10, 20, 30}; };
     WriteClip(dir / "long.avi", clip);
-    ASSERT_TRUE(ImportAviToGif((dir / "long.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "long.avi").string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 32769);
     EXPECT_EQ(doc.FrameDelay(32769), 3);
     EXPECT_EQ(doc.FrameDisposalMethod(32769), FrameDisposal::RestorePrevious);
@@ -515,9 +515,9 @@ std::vector<std::vector<std::uint8_t>> DecodeWithFfmpeg(const fs::path& file, in
 std::vector<std::vector<std::uint8_t>> DitherFrames(const std::vector<std::vector<std::uint8_t>>& frames, int width,
                                                     int height) {
     std::vector<std::vector<std::uint8_t>> out;
-    cPal8bpp palette;
+    Palette256 palette;
     for (std::size_t k = 0; k < frames.size(); ++k) {
-        cDIB source, target;
+        DibSurface source, target;
         EXPECT_TRUE(source.Create(width, height, 32));
         for (int y = 0; y < height; ++y)
             std::memcpy(source.lpBits() + std::size_t(y) * source.BytesPerScanline(),
@@ -544,7 +544,7 @@ TEST_P(FfmpegImport, TestPatternImportsFrameForFrame) {
                                 " -v error -y -f lavfi -i testsrc=size=64x48:rate=5 -frames:v 10 -c:v " + c.codec +
                                 " " + Quote(avi);
     ASSERT_EQ(RunCommand(command), 0) << command;
-    ASSERT_TRUE(ImportAviToGif(avi.string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif(avi.string(), doc, progress));
     ASSERT_EQ(doc.FramesCount(), 10);
     EXPECT_EQ(doc.ScreenWidth(), 64);
     EXPECT_EQ(doc.ScreenHeight(), 48);

@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "base/Error.h"
-#include "export/WriteFramesToAvi.h"
+#include "export/AviExport.h"
 #include "formats/LoadPicture.h"
 #include "formats/avi/AviFile.h"
 #include "raster/Surface.h"
@@ -51,9 +51,9 @@ public:
 struct Fixture {
     TempDir temp;
     TestHost host;
-    PictureBox picSave;
+    PictureBox SaveCanvas;
     std::int16_t count = 3;
-    AviOutputContext context{host, host, picSave, [this] { return count; }, temp.path().string()};
+    AviOutputContext context{host, host, SaveCanvas, [this] { return count; }, temp.path().string()};
 
     // Frame k: a 5 x 3 picture whose pixels carry k.
     void WriteFrames(int n, int width = 5, int height = 3) {
@@ -69,7 +69,7 @@ struct Fixture {
 
     void Run(const std::string& path, std::int16_t fps) {
         vfw::AVIFileInit();
-        WriteFramesToAvi(context, path, fps);
+        ExportAvi(context, path, fps);
     }
 };
 
@@ -111,7 +111,7 @@ std::optional<AviFacts> ReadFacts(const std::filesystem::path& file) {
     return f;
 }
 
-TEST(WriteFramesToAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
+TEST(ExportAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
     Fixture fx;
     fx.WriteFrames(3);
     const auto out = fx.temp / "fade.avi";
@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Values, RateClamp,
                          ::testing::Values(std::pair{0, 1u}, std::pair{-7, 1u}, std::pair{1, 1u}, std::pair{30, 30u},
                                            std::pair{31, 30u}, std::pair{32767, 30u}, std::pair{12, 12u}));
 
-TEST(WriteFramesToAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
+TEST(ExportAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
     Fixture fx;
     fx.WriteFrames(3);
     const auto out = fx.temp / "keep.avi";
@@ -159,7 +159,7 @@ TEST(WriteFramesToAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
     EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
 }
 
-TEST(WriteFramesToAvi, AFolderThatDoesNotExistGivesTheWriteError) {
+TEST(ExportAvi, AFolderThatDoesNotExistGivesTheWriteError) {
     Fixture fx;
     fx.WriteFrames(2);
     fx.Run((fx.temp / "missing" / "x.avi").string(), 5);
@@ -168,13 +168,13 @@ TEST(WriteFramesToAvi, AFolderThatDoesNotExistGivesTheWriteError) {
     EXPECT_EQ(fx.host.dialogs, 0);
 }
 
-TEST(WriteFramesToAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
+TEST(ExportAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
     Fixture fx;
     const auto out = fx.temp / "none.avi";
     WriteBytes(out, {9});
     vfw::AVIFileInit();
     try {
-        WriteFramesToAvi(fx.context, out.string(), 5);
+        ExportAvi(fx.context, out.string(), 5);
         FAIL() << "no error raised";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::FileNotFound);
@@ -183,7 +183,7 @@ TEST(WriteFramesToAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{9}));
 }
 
-TEST(WriteFramesToAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
+TEST(ExportAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
     Fixture fx;
     fx.WriteFrames(2);
     fx.count = 3;  // frame 2 is missing
@@ -194,7 +194,7 @@ TEST(WriteFramesToAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
     EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
 }
 
-TEST(WriteFramesToAvi, ZeroImagesWriteNoFrameAndNoMessage) {
+TEST(ExportAvi, ZeroImagesWriteNoFrameAndNoMessage) {
     Fixture fx;
     fx.WriteFrames(1);
     fx.count = 0;
@@ -207,7 +207,7 @@ TEST(WriteFramesToAvi, ZeroImagesWriteNoFrameAndNoMessage) {
     EXPECT_EQ(facts->frames, 0u);
 }
 
-TEST(WriteFramesToAvi, FrameNumbersHaveNoLeadingZeros) {
+TEST(ExportAvi, FrameNumbersHaveNoLeadingZeros) {
     Fixture fx;
     fx.count = 11;
     fx.WriteFrames(11);
@@ -218,7 +218,7 @@ TEST(WriteFramesToAvi, FrameNumbersHaveNoLeadingZeros) {
     EXPECT_EQ(ReadFacts(out)->frames, 11u);
 }
 
-TEST(WriteFramesToAvi, FfmpegDecodesTheRawFramesToTheFramePixels) {
+TEST(ExportAvi, FfmpegDecodesTheRawFramesToTheFramePixels) {
     CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffmpeg");
     Fixture fx;
     fx.WriteFrames(3, 7, 5);  // odd width: rows are padded in the file

@@ -120,8 +120,8 @@ TEST_F(GuiCreate, AWholeGifRunFromTheSamples) {
     CROSSMELD_REQUIRE_PROGRAM(kPython);
     Open();
     QTest::mouseClick(window->PushButton(4), Qt::LeftButton);
-    QTest::mouseClick(window->Option2(), Qt::LeftButton);
-    ASSERT_TRUE(form->Option2().Value());
+    QTest::mouseClick(window->GifOption(), Qt::LeftButton);
+    ASSERT_TRUE(form->GifOption().Value());
     const auto output = temp / "fade out";  // no extension: used as typed
     dialogs.QueueFile(output.string());
     RunCreate();
@@ -194,7 +194,7 @@ TEST_F(GuiCreate, AWholeAviRunFromTheSamples) {
     CROSSMELD_REQUIRE_PROGRAM(kFfmpeg);
     Open();
     QTest::mouseClick(window->PushButton(4), Qt::LeftButton);
-    ASSERT_TRUE(window->Option1()->isChecked());
+    ASSERT_TRUE(window->AviOption()->isChecked());
     const auto output = temp / "fade.avi";
     dialogs.QueueFile(output.string());
     dialogs.QueueCodec(QStringLiteral("Motion JPEG"));
@@ -298,7 +298,7 @@ TEST_F(GuiCreate, ClosingTheWindowDuringARunStopsItAndLeavesNothingBehind) {
         dialogs.QueueFile(file);
         QTest::mouseClick(window->PushButton(button), Qt::LeftButton);
     }
-    QTest::mouseClick(window->Option2(), Qt::LeftButton);
+    QTest::mouseClick(window->GifOption(), Qt::LeftButton);
     const auto output = work / "fade.gif";
     std::ofstream(output) << "the old fade";
     dialogs.QueueFile(output.string());

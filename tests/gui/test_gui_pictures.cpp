@@ -124,8 +124,8 @@ TEST_F(GuiPictures, SeveralFilesAtOnceAreRefused) {
     dialogs.QueueFiles({"face1.jpg", "face2.jpg"}, QString::fromStdString(Sample("")));
     Click(1);
     EXPECT_EQ(dialogs.MessageTexts(), QStringList{"Select one picture only."});
-    EXPECT_TRUE(form->PicOrgStart().Picture().empty());
-    EXPECT_TRUE(form->Poriginal(1).Picture().empty());
+    EXPECT_TRUE(form->StartPreview().Picture().empty());
+    EXPECT_TRUE(form->SourcePicture(1).Picture().empty());
 }
 
 TEST_F(GuiPictures, ACancelledDialogChangesNothing) {
@@ -133,7 +133,7 @@ TEST_F(GuiPictures, ACancelledDialogChangesNothing) {
     Click(2);  // nothing queued: cancelled
     EXPECT_EQ(dialogs.Count(Kind::File), 1);
     EXPECT_TRUE(dialogs.Messages().empty());
-    EXPECT_TRUE(form->PicOrgEnd().Picture().empty());
+    EXPECT_TRUE(form->EndPreview().Picture().empty());
 }
 
 TEST_F(GuiPictures, AnUnreadableFileShowsTheFailureReports) {
@@ -205,8 +205,8 @@ TEST_F(GuiPictures, ALargePictureGetsScrollBarsThatShiftIt) {
 
     h->setValue(100);
     v->setValue(40);
-    EXPECT_EQ(form->HscrPicStart().Value(), 100);
-    EXPECT_EQ(form->VscrPicStart().Value(), 40);
+    EXPECT_EQ(form->StartHorizontalScroll().Value(), 100);
+    EXPECT_EQ(form->StartVerticalScroll().Value(), 40);
     EXPECT_EQ(pane->Picture()->pos(), QPoint(-100, -40));
     // What the pane shows at its top-left corner is the picture's (100, 40).
     const QImage inner = pane->Inner()->grab().toImage();

@@ -52,11 +52,11 @@ TEST_F(GuiWindow, ShowsTheDesignLayout) {
     EXPECT_EQ(window->FrameBox(1)->title(), "Output");
     EXPECT_EQ(window->FrameBox(2)->title(), "Number Of Frames");
     EXPECT_EQ(window->FrameBox(3)->title(), "Frames Per Second:");
-    EXPECT_EQ(window->Option1()->text(), "Save As AVI");
-    EXPECT_EQ(window->Option2()->text(), "Save As Animated GIF");
-    EXPECT_EQ(window->Text1()->parentWidget(), window->FrameBox(2));
-    EXPECT_EQ(window->TxtFps()->parentWidget(), window->FrameBox(3));
-    EXPECT_EQ(window->Option1()->parentWidget(), window->FrameBox(1));
+    EXPECT_EQ(window->AviOption()->text(), "Save As AVI");
+    EXPECT_EQ(window->GifOption()->text(), "Save As Animated GIF");
+    EXPECT_EQ(window->FrameCountField()->parentWidget(), window->FrameBox(2));
+    EXPECT_EQ(window->FpsField()->parentWidget(), window->FrameBox(3));
+    EXPECT_EQ(window->AviOption()->parentWidget(), window->FrameBox(1));
 
     // Every visible control lies inside the client area and none overlaps
     // another of the window's own controls.
@@ -74,10 +74,10 @@ TEST_F(GuiWindow, ShowsTheDesignLayout) {
 
 TEST_F(GuiWindow, FirstStartWithAnEmptyStore) {
     Open();
-    EXPECT_TRUE(window->Option1()->isChecked());
-    EXPECT_FALSE(window->Option2()->isChecked());
-    EXPECT_EQ(window->Text1()->text(), "10");
-    EXPECT_EQ(window->TxtFps()->text(), "5");
+    EXPECT_TRUE(window->AviOption()->isChecked());
+    EXPECT_FALSE(window->GifOption()->isChecked());
+    EXPECT_EQ(window->FrameCountField()->text(), "10");
+    EXPECT_EQ(window->FpsField()->text(), "5");
     EXPECT_TRUE(dialogs.shown.empty());
     // Nothing changed, so nothing was written.
     for (const char* key : {"Option1", "Option2", "Number Of Images", "FPS"}) EXPECT_FALSE(Stored(key)) << key;
@@ -89,10 +89,10 @@ TEST_F(GuiWindow, StoredChoicesComeBackAtTheNextStart) {
     Store("Number Of Images", "25");
     Store("FPS", "x7");
     Open();
-    EXPECT_FALSE(window->Option1()->isChecked());
-    EXPECT_TRUE(window->Option2()->isChecked());
-    EXPECT_EQ(window->Text1()->text(), "25");
-    EXPECT_EQ(window->TxtFps()->text(), "x7");
+    EXPECT_FALSE(window->AviOption()->isChecked());
+    EXPECT_TRUE(window->GifOption()->isChecked());
+    EXPECT_EQ(window->FrameCountField()->text(), "25");
+    EXPECT_EQ(window->FpsField()->text(), "x7");
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -100,8 +100,8 @@ TEST_F(GuiWindow, BothOptionsStoredClearShowBothClear) {
     Store("Option1", "False");
     Store("Option2", "False");
     Open();
-    EXPECT_FALSE(window->Option1()->isChecked());
-    EXPECT_FALSE(window->Option2()->isChecked());
+    EXPECT_FALSE(window->AviOption()->isChecked());
+    EXPECT_FALSE(window->GifOption()->isChecked());
 }
 
 TEST_F(GuiWindow, AnUnreadableStoredOptionShowsTheFailureReportAndStartsAnyway) {
@@ -115,35 +115,35 @@ TEST_F(GuiWindow, AnUnreadableStoredOptionShowsTheFailureReportAndStartsAnyway) 
     EXPECT_TRUE(messages[0].text.contains("\nin Crossmeld2021/08/31.Form1.Form_Load at line 128\n\n"))
         << messages[0].text.toStdString();
     // Start-up went on with the next steps.
-    EXPECT_EQ(window->Text1()->text(), "10");
+    EXPECT_EQ(window->FrameCountField()->text(), "10");
 }
 
 TEST_F(GuiWindow, TypingStoresTheTextAfterEveryKey) {
     Open();
-    window->Text1()->setFocus();
-    window->Text1()->selectAll();
-    QTest::keyClick(window->Text1(), Qt::Key_Backspace);
+    window->FrameCountField()->setFocus();
+    window->FrameCountField()->selectAll();
+    QTest::keyClick(window->FrameCountField(), Qt::Key_Backspace);
     EXPECT_EQ(Stored("Number Of Images"), QString(""));
-    QTest::keyClick(window->Text1(), Qt::Key_2);
+    QTest::keyClick(window->FrameCountField(), Qt::Key_2);
     EXPECT_EQ(Stored("Number Of Images"), QString("2"));
-    EXPECT_EQ(form->Text1().Text(), "2");
-    QTest::keyClick(window->Text1(), Qt::Key_5);
+    EXPECT_EQ(form->FrameCountField().Text(), "2");
+    QTest::keyClick(window->FrameCountField(), Qt::Key_5);
     EXPECT_EQ(Stored("Number Of Images"), QString("25"));
-    EXPECT_EQ(form->Text1().Text(), "25");
+    EXPECT_EQ(form->FrameCountField().Text(), "25");
 
     // An assignment is a change too; letters are not kept out.
-    window->TxtFps()->setText("12a");
+    window->FpsField()->setText("12a");
     EXPECT_EQ(Stored("FPS"), QString("12a"));
 }
 
 TEST_F(GuiWindow, ClearingTheRateAndTabbingAwayIsRefusedAndTheFocusComesBack) {
     Open();
-    window->TxtFps()->setFocus();
-    window->TxtFps()->selectAll();
-    QTest::keyClick(window->TxtFps(), Qt::Key_Backspace);
+    window->FpsField()->setFocus();
+    window->FpsField()->selectAll();
+    QTest::keyClick(window->FpsField(), Qt::Key_Backspace);
     EXPECT_EQ(Stored("FPS"), QString(""));
-    QTest::keyClick(window->TxtFps(), Qt::Key_Tab);
-    EXPECT_NE(QApplication::focusWidget(), window->TxtFps());
+    QTest::keyClick(window->FpsField(), Qt::Key_Tab);
+    EXPECT_NE(QApplication::focusWidget(), window->FpsField());
     QCoreApplication::processEvents();  // the check runs from the event loop
 
     const auto messages = dialogs.Messages();
@@ -151,49 +151,49 @@ TEST_F(GuiWindow, ClearingTheRateAndTabbingAwayIsRefusedAndTheFocusComesBack) {
     EXPECT_EQ(messages[0].text, "Must be a numeric entry.");
     EXPECT_EQ(messages[0].title, "Crossmeld");
     EXPECT_EQ(messages[0].icon, QMessageBox::NoIcon);
-    EXPECT_EQ(window->focusWidget(), window->TxtFps());
+    EXPECT_EQ(window->focusWidget(), window->FpsField());
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    EXPECT_EQ(QApplication::focusWidget(), window->TxtFps());
+    EXPECT_EQ(QApplication::focusWidget(), window->FpsField());
     // The rejected text stays, in the field and in the store.
-    EXPECT_EQ(window->TxtFps()->text(), "");
+    EXPECT_EQ(window->FpsField()->text(), "");
     EXPECT_EQ(Stored("FPS"), QString(""));
 }
 
 TEST_F(GuiWindow, TwoRejectedFieldsDoNotBounceTheFocusBetweenThem) {
     Open();
-    window->Text1()->setText("");
-    window->TxtFps()->setText("");
-    window->Text1()->setFocus();
-    ASSERT_TRUE(window->Text1()->hasFocus());
-    QTest::keyClick(window->Text1(), Qt::Key_Tab);  // into the other empty field
+    window->FrameCountField()->setText("");
+    window->FpsField()->setText("");
+    window->FrameCountField()->setFocus();
+    ASSERT_TRUE(window->FrameCountField()->hasFocus());
+    QTest::keyClick(window->FrameCountField(), Qt::Key_Tab);  // into the other empty field
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     EXPECT_EQ(dialogs.MessageTexts(), QStringList{"Must be a numeric entry."});
-    EXPECT_EQ(window->focusWidget(), window->Text1());
+    EXPECT_EQ(window->focusWidget(), window->FrameCountField());
 }
 
 TEST_F(GuiWindow, ANumberPassesTheCheck) {
     Open();
-    window->Text1()->setFocus();
-    window->Text1()->setText(" 12.5 ");
-    QTest::keyClick(window->Text1(), Qt::Key_Tab);
+    window->FrameCountField()->setFocus();
+    window->FrameCountField()->setText(" 12.5 ");
+    QTest::keyClick(window->FrameCountField(), Qt::Key_Tab);
     QCoreApplication::processEvents();
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST_F(GuiWindow, ClickingAnOptionStoresBothStates) {
     Open();
-    QTest::mouseClick(window->Option2(), Qt::LeftButton);
-    EXPECT_TRUE(window->Option2()->isChecked());
-    EXPECT_FALSE(window->Option1()->isChecked());
-    EXPECT_TRUE(form->Option2().Value());
+    QTest::mouseClick(window->GifOption(), Qt::LeftButton);
+    EXPECT_TRUE(window->GifOption()->isChecked());
+    EXPECT_FALSE(window->AviOption()->isChecked());
+    EXPECT_TRUE(form->GifOption().Value());
     EXPECT_EQ(Stored("Option1"), QString("False"));
     EXPECT_EQ(Stored("Option2"), QString("True"));
     // A set option stays set when clicked again.
-    QTest::mouseClick(window->Option2(), Qt::LeftButton);
-    EXPECT_TRUE(window->Option2()->isChecked());
-    QTest::mouseClick(window->Option1(), Qt::LeftButton);
-    EXPECT_TRUE(window->Option1()->isChecked());
-    EXPECT_FALSE(window->Option2()->isChecked());
+    QTest::mouseClick(window->GifOption(), Qt::LeftButton);
+    EXPECT_TRUE(window->GifOption()->isChecked());
+    QTest::mouseClick(window->AviOption(), Qt::LeftButton);
+    EXPECT_TRUE(window->AviOption()->isChecked());
+    EXPECT_FALSE(window->GifOption()->isChecked());
     EXPECT_EQ(Stored("Option1"), QString("True"));
     EXPECT_EQ(Stored("Option2"), QString("False"));
 }
@@ -215,7 +215,7 @@ TEST_F(GuiWindow, TheHandOverButtonsAndTheArrowOverFramesAndBackground) {
     MoveOver(window->PushButton(1));
     EXPECT_EQ(window->cursor().shape(), Qt::BitmapCursor);
     // Over a text field the pointer stays as it was.
-    MoveOver(window->Text1());
+    MoveOver(window->FrameCountField());
     EXPECT_EQ(form->Pointer(), MousePointer::Custom);
     MoveOver(window->PushButton(1));
     MoveTo(window.get(), QPoint(532, 20));  // the background between the buttons

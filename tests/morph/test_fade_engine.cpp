@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "morph/modMorphImage.h"
+#include "morph/MeshWarp.h"
 #include "raster/DeviceContext.h"
 
 using namespace crossmeld;
-using namespace crossmeld::modMorphImage;
+using namespace crossmeld::MeshWarp;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 // A command button of the main window. Its click and mouse-move handlers are
-// members of Form1; the view forwards the events.
+// members of MainWindowModel; the view forwards the events.
 
 #include <string>
 

@@ -17,11 +17,11 @@ inline constexpr std::int32_t kScrollBarThickness = 12;
 // The controls of one pane. Positions inside the pane are pixels relative
 // to its inner area.
 struct PreviewPane {
-    PictureBox& pane;     // PicScrollStart / PicScrollEnd
-    PictureBox& picture;  // PicOrgStart / PicOrgEnd, sized to its picture
+    PictureBox& pane;     // StartScrollArea / EndScrollArea
+    PictureBox& picture;  // StartPreview / EndPreview, sized to its picture
     ScrollBar& horizontal;
     ScrollBar& vertical;
-    Frame& corner;  // Frame4 / Frame5
+    Frame& corner;  // StartPaneCorner / EndPaneCorner
 };
 
 // Lays the pane out from the picture box's size (pw, ph) and the pane's

@@ -24,7 +24,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path, bool& ok) {
 
 }  // namespace
 
-std::uint8_t LoadBitmapFileInto(cDIB& dib, const std::string& path) {
+std::uint8_t LoadBitmapFileInto(DibSurface& dib, const std::string& path) {
     std::error_code ec;
     const std::uintmax_t length = std::filesystem::file_size(path, ec);
     if (ec) throw Error(ErrorKind::FileNotFound);

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 
 namespace crossmeld {
 
 // Returns the file's bits per pixel. Missing file: Error(FileNotFound).
 // Zero-length file: 0, the surface unchanged. A file that cannot be read or
 // decoded: 0, the surface empty.
-std::uint8_t LoadBitmapFileInto(cDIB& dib, const std::string& path);
+std::uint8_t LoadBitmapFileInto(DibSurface& dib, const std::string& path);
 
 }  // namespace crossmeld

@@ -1,15 +1,15 @@
-// cGIF::FrameMask and cGIF::FrameDraw: a frame's transparency mask and the
+// GifDocument::FrameMask and GifDocument::FrameDraw: a frame's transparency mask and the
 // drawing of one frame with it. The mask pair works as on a blitter: the AND
 // surface (white where transparent) keeps the target there and clears it
 // elsewhere, then the XOR surface, whose transparent entry is black, ORs the
 // frame's colours in.
 
 #include "base/Numeric.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 
 namespace crossmeld {
 
-void cGIF::FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex) {
+void GifDocument::FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex) {
     FrameRecord& frame = Record(nFrame);
     std::array<std::uint8_t, kPaletteBytes> own = frame.palette;
     const std::size_t entry = 4 * static_cast<std::size_t>(TransparentColorIndex);
@@ -28,7 +28,7 @@ void cGIF::FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex) {
     }
 }
 
-void cGIF::FrameDraw(DeviceContext& hDC, std::int32_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
+void GifDocument::FrameDraw(DeviceContext& hDC, std::int32_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
                      bool ScreenCrop) {
     FrameRecord& frame = Record(nFrame);
     std::int32_t w = frame.xorSurface->Width();

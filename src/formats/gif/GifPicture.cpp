@@ -2,17 +2,17 @@
 
 #include "base/Error.h"
 #include "base/PictureLimits.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 #include "raster/DeviceContext.h"
 
 namespace crossmeld {
 
 std::shared_ptr<Surface> DecodeGifPicture(std::span<const std::uint8_t> file) {
-    cGIF doc;
+    GifDocument doc;
     // Only the first frame is shown: the others are not read.
     if (!doc.LoadFromStream(file, 1)) throw Error(ErrorKind::InvalidPicture, "not a GIF87a or GIF89a file");
     if (doc.FramesCount() < 1) throw Error(ErrorKind::InvalidPicture, "the GIF file holds no image");
-    const cDIB& first = doc.FrameDIBXOR(1);
+    const DibSurface& first = doc.FrameDIBXOR(1);
     if (first.hDIB() == nullptr) {
         const auto& notes = doc.ReadNotes();
         throw Error(ErrorKind::InvalidPicture,

@@ -1,5 +1,5 @@
 #pragma once
-// Where cGIF::Save reports its progress: the number of frames once, before
+// Where GifDocument::Save reports its progress: the number of frames once, before
 // the first frame, then the number of each frame about to be written.
 // Either call may throw to abandon the save.
 

@@ -1,4 +1,4 @@
-// cGIF::LoadFromFile and cGIF::LoadFromStream: the block walk of GIF87a and
+// GifDocument::LoadFromFile and GifDocument::LoadFromStream: the block walk of GIF87a and
 // GIF89a files. After a valid header the reader is lenient: a step that
 // runs past the end of the data is skipped and reading goes on, so a
 // truncated file keeps every frame read before the cut.
@@ -15,8 +15,8 @@
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "formats/gif/GifFormat.h"
-#include "formats/gif/cGIF.h"
-#include "formats/gif/mGIFLZWDec.h"
+#include "formats/gif/GifDocument.h"
+#include "formats/gif/LzwDecoder.h"
 
 namespace crossmeld {
 
@@ -79,7 +79,7 @@ void SkipSubBlocks(const ByteReader& in, std::size_t& position) {
 
 // Red, green, blue triples of the stream into blue, green, red, reserved.
 void ReadColourTable(const ByteReader& in, std::size_t& position, std::int32_t entries,
-                     std::span<std::uint8_t, cGIF::kPaletteBytes> palette) {
+                     std::span<std::uint8_t, GifDocument::kPaletteBytes> palette) {
     for (std::int32_t i = 0; i < entries; ++i) {
         const std::size_t at = position + 3 * static_cast<std::size_t>(i);
         Step([&] { palette[4 * i + 2] = in.peek(at); });
@@ -106,7 +106,7 @@ std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize)
 
 }  // namespace
 
-bool cGIF::LoadFromFile(const std::string& Filename) {
+bool GifDocument::LoadFromFile(const std::string& Filename) {
     // Opened without waiting (a pipe with no writer would block for ever)
     // and read only when it is a regular file of a size we take.
     const int fd = ::open(Filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -136,7 +136,7 @@ bool cGIF::LoadFromFile(const std::string& Filename) {
     return LoadFromStream(bytes);
 }
 
-bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t maxImages) {
+bool GifDocument::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t maxImages) {
     Destroy();
     m_loopExtensionRead = false;
     m_readNotes.clear();
@@ -271,8 +271,8 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t max
                                       std::to_string(height) + ") has far too little data for its size");
             } else {
                 documentPixels += pixels;
-                frame.xorSurface = std::make_unique<cDIB>();
-                frame.andSurface = std::make_unique<cDIB>();
+                frame.xorSurface = std::make_unique<DibSurface>();
+                frame.andSurface = std::make_unique<DibSurface>();
                 Step([&] { frame.xorSurface->Create(width, height, 8); });
                 Step([&] { frame.andSurface->Create(width, height, 1); });
                 BuildFrameImage(images, static_cast<std::uint8_t>(minimumCodeSize), data);
@@ -287,7 +287,7 @@ bool cGIF::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t max
     return true;
 }
 
-void cGIF::BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
+void GifDocument::BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
     FrameRecord& frame = Record(nFrame);
     std::array<std::uint8_t, kPaletteBytes> palette = frame.palette;
     if (frame.useTransparentColor) {
@@ -296,7 +296,7 @@ void cGIF::BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, st
     }
     frame.xorSurface->SetPalette(palette);
     frame.andSurface->SetPalette(kMaskTable);
-    mGIFLZWDec::DecodeFrame(*frame.xorSurface, frame.interlaced, minimumCodeSize, data);
+    LzwDecoder::DecodeFrame(*frame.xorSurface, frame.interlaced, minimumCodeSize, data);
     if (frame.useTransparentColor) FrameMask(nFrame, frame.transparentIndex);
 }
 

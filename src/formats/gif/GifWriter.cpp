@@ -1,4 +1,4 @@
-// cGIF::Save and cGIF::WriteTo: the document as a GIF file. Header, logical
+// GifDocument::Save and GifDocument::WriteTo: the document as a GIF file. Header, logical
 // screen descriptor, global colour table, the looping application extension,
 // then per frame a graphic control extension, an image descriptor, an
 // optional local colour table and the LZW image data, then the trailer. All
@@ -13,8 +13,8 @@
 #include "base/Numeric.h"
 #include "base/ReplacingFile.h"
 #include "formats/gif/GifFormat.h"
-#include "formats/gif/cGIF.h"
-#include "formats/gif/mGIFLZWEnc.h"
+#include "formats/gif/GifDocument.h"
+#include "formats/gif/LzwEncoder.h"
 
 namespace crossmeld {
 namespace {
@@ -42,7 +42,7 @@ std::int32_t TableExponent(std::int16_t entries) {
 
 // 2^g entries of red, green, blue, zero past the meaningful ones, from a
 // palette of blue, green, red, reserved entries.
-std::vector<std::uint8_t> ColorTable(std::span<const std::uint8_t, cGIF::kPaletteBytes> palette,
+std::vector<std::uint8_t> ColorTable(std::span<const std::uint8_t, GifDocument::kPaletteBytes> palette,
                                      std::int16_t entries, std::int32_t exponent) {
     std::vector<std::uint8_t> table(static_cast<std::size_t>(3) << exponent, 0);
     for (std::size_t i = 0; static_cast<std::int32_t>(i) < entries; ++i) {
@@ -104,7 +104,7 @@ void WriteImageDescriptor(ByteWriter& out, std::int16_t left, std::int16_t top, 
 
 }  // namespace
 
-void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
+void GifDocument::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
     // An empty document is GIF87a unless its blank record asks for transparency.
     WriteHeader(out, m_framesCount > 0 || Record(1).useTransparentColor ? "89a" : "87a");
 
@@ -155,7 +155,7 @@ void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<
             FlagByte(sizeField + (frame.localPaletteSorted ? 32 : 0) + (frame.interlaced ? 64 : 0) +
                          (frame.localPaletteUsed ? 128 : 0),
                      "image flags byte");
-        const cDIB& pixels = *frame.xorSurface;
+        const DibSurface& pixels = *frame.xorSurface;
         WriteImageDescriptor(out, frame.left, frame.top, CheckedInt16(pixels.Width()), CheckedInt16(pixels.Height()),
                              imageFlags);
         out.bytes(localTable);
@@ -164,9 +164,9 @@ void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<
         // a small table gets a size that carries them.
         const std::int32_t exponent = frame.localPaletteUsed ? l : g;
         const std::uint8_t minimumCodeSize =
-            mGIFLZWEnc::MinimumCodeSizeFor(pixels, static_cast<std::uint8_t>(exponent > 1 ? exponent : 2));
+            LzwEncoder::MinimumCodeSizeFor(pixels, static_cast<std::uint8_t>(exponent > 1 ? exponent : 2));
         out.u8(minimumCodeSize);
-        mGIFLZWEnc::EncodeFrame(out, pixels, static_cast<std::uint8_t>(minimumCodeSize + 1), frame.interlaced);
+        LzwEncoder::EncodeFrame(out, pixels, static_cast<std::uint8_t>(minimumCodeSize + 1), frame.interlaced);
         out.u8(kBlockTerminator);
         Check(out);
     }
@@ -174,7 +174,7 @@ void cGIF::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<
     Check(out);
 }
 
-bool cGIF::Save(const std::string& Filename, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
+bool GifDocument::Save(const std::string& Filename, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
     // Pending events run first, where the old file used to be deleted. The
     // file is written beside its target under a temporary name and replaces
     // the target only once complete, so a failed save leaves no partial file

@@ -12,7 +12,7 @@
 #include <QWindow>
 #include <cstdio>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "base/SettingsStore.h"
 #include "gui/MainWindow.h"
 #include "gui/QtHost.h"
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         }
     });
     crossmeld::MemorySettingsStore settings;
-    crossmeld::Form1 form(host, settings, host);
+    crossmeld::MainWindowModel form(host, settings, host);
     crossmeld::gui::MainWindow window(form, host);
     window.Load();
     window.show();

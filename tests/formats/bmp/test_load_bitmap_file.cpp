@@ -8,7 +8,7 @@
 
 #include "base/Error.h"
 #include "formats/bmp/LoadBitmapFile.h"
-#include "raster/cDIB.h"
+#include "raster/DibSurface.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;
@@ -20,7 +20,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void ExpectEmpty(const cDIB& dib) {
+void ExpectEmpty(const DibSurface& dib) {
     EXPECT_EQ(dib.hDC(), nullptr);
     EXPECT_EQ(dib.hDIB(), nullptr);
     EXPECT_EQ(dib.lpBits(), nullptr);
@@ -46,7 +46,7 @@ Bytes TwoByTwoFile() {
 TEST(cDIBFile, BitmapFileKeepsItsDepthAndRowOrder) {
     TempDir dir;
     WriteBytes(dir / "a.bmp", TwoByTwoFile());
-    cDIB dib;
+    DibSurface dib;
     EXPECT_EQ(LoadBitmapFileInto(dib, (dir / "a.bmp").string()), 24);
     EXPECT_EQ(dib.Width(), 2);
     EXPECT_EQ(dib.Height(), 2);
@@ -55,14 +55,14 @@ TEST(cDIBFile, BitmapFileKeepsItsDepthAndRowOrder) {
     const Bytes file = TwoByTwoFile();
     EXPECT_EQ(Bytes(dib.lpBits(), dib.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
     // The clone copies raw memory, so it holds the same stored order.
-    cDIB clone;
+    DibSurface clone;
     dib.CloneTo(clone);
     EXPECT_EQ(Bytes(clone.lpBits(), clone.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
 }
 
 TEST(cDIBFile, MissingZeroLengthAndUndecodableFiles) {
     TempDir dir;
-    cDIB dib;
+    DibSurface dib;
     ASSERT_TRUE(dib.Create(4, 4, 8));
     try {
         LoadBitmapFileInto(dib, (dir / "missing.bmp").string());
@@ -93,7 +93,7 @@ TEST(cDIBFile, SuiteFilesLoadWithTheirStoredPixelBytes) {
     for (const Case& c : {Case{"pal8.bmp", 8, 1062, 128}, Case{"rgb24.bmp", 24, 54, 384}, Case{"pal1.bmp", 1, 62, 16},
                           Case{"pal4.bmp", 4, 102, 64}}) {
         const auto path = crossmeld::test::TestDataDir() / "bmp" / "good" / c.name;
-        cDIB dib;
+        DibSurface dib;
         EXPECT_EQ(LoadBitmapFileInto(dib, path.string()), c.bpp) << c.name;
         EXPECT_EQ(dib.BytesPerScanline(), c.stride) << c.name;
         ASSERT_EQ(dib.Size(), c.stride * 64) << c.name;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 
 namespace crossmeld {
 namespace {
@@ -27,11 +27,11 @@ ColorRef EntryColour(int i) {
 
 // A document with one w x h frame whose pixel (x, y) holds pixel(x, y).
 template <typename F>
-cGIF OneFrame(int w, int h, F pixel) {
-    cGIF gif;
+GifDocument OneFrame(int w, int h, F pixel) {
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, static_cast<std::int16_t>(w), static_cast<std::int16_t>(h));
-    cDIB& dib = gif.FrameDIBXOR(1);
+    DibSurface& dib = gif.FrameDIBXOR(1);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(pixel(x, y));
     auto palette = gif.lpLocalPalette(1);
@@ -45,26 +45,26 @@ cGIF OneFrame(int w, int h, F pixel) {
 }
 
 // A 24-bit target filled with red.
-cDIB RedTarget(int w, int h) {
-    cDIB target;
+DibSurface RedTarget(int w, int h) {
+    DibSurface target;
     EXPECT_TRUE(target.Create(w, h, 24));
     target.Cls(0x0000FF);
     return target;
 }
 
-ColorRef At(const cDIB& dib, int x, int y) { return dib.hDIB()->GetPixel(x, y); }
+ColorRef At(const DibSurface& dib, int x, int y) { return dib.hDIB()->GetPixel(x, y); }
 
-std::uint8_t Index(cGIF& gif, int x, int y) {
-    const cDIB& dib = gif.FrameDIBXOR(1);
+std::uint8_t Index(GifDocument& gif, int x, int y) {
+    const DibSurface& dib = gif.FrameDIBXOR(1);
     return dib.lpBits()[y * dib.BytesPerScanline() + x];
 }
 
 TEST(FrameRender, AnOpaqueFrameReplacesItsWholeRectangle) {
-    cGIF gif = OneFrame(4, 3, [](int x, int y) { return 1 + x + 4 * y; });
+    GifDocument gif = OneFrame(4, 3, [](int x, int y) { return 1 + x + 4 * y; });
     gif.FrameLeft(1, 2);
     gif.FrameTop(1, 1);
     gif.FrameMask(1, 0);
-    cDIB target = RedTarget(8, 6);
+    DibSurface target = RedTarget(8, 6);
     gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x) {
@@ -75,11 +75,11 @@ TEST(FrameRender, AnOpaqueFrameReplacesItsWholeRectangle) {
 
 TEST(FrameRender, TransparentPixelsKeepTheTarget) {
     // Index 5 transparent; 1 (black) and 2 (white) are ordinary colours.
-    cGIF gif = OneFrame(5, 3, [](int x, int y) { return (x + y) % 2 == 0 ? 5 : 1 + (x + y) % 3; });
+    GifDocument gif = OneFrame(5, 3, [](int x, int y) { return (x + y) % 2 == 0 ? 5 : 1 + (x + y) % 3; });
     gif.FrameUseTransparentColor(1, true);
     gif.FrameTransparentColorIndex(1, 5);
     gif.FrameMask(1, 5);
-    cDIB target = RedTarget(7, 5);
+    DibSurface target = RedTarget(7, 5);
     gif.FrameDraw(*target.hDC(), 1, 1, 1, 1.0f, false);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {
@@ -99,11 +99,11 @@ TEST(FrameRender, TransparentPixelsKeepTheTarget) {
 TEST(FrameRender, ScaleAndPositionAreRoundedHalvesToEven) {
     // ScaleFactor 2, FrameLeft 3, Left 10: x = 16, twice the width; FrameTop
     // 1, Top 2: y = 4, twice the height.
-    cGIF gif = OneFrame(5, 4, [](int x, int y) { return 10 + x + 5 * y; });
+    GifDocument gif = OneFrame(5, 4, [](int x, int y) { return 10 + x + 5 * y; });
     gif.FrameLeft(1, 3);
     gif.FrameTop(1, 1);
     gif.FrameMask(1, 0);
-    cDIB target = RedTarget(40, 16);
+    DibSurface target = RedTarget(40, 16);
     gif.FrameDraw(*target.hDC(), 1, 10, 2, 2.0f, false);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 40; ++x) {
@@ -116,7 +116,7 @@ TEST(FrameRender, ScaleAndPositionAreRoundedHalvesToEven) {
     // y = 1.5 x 3 = 4.5 -> 4, height 1.5 x 4 = 6.
     gif.FrameLeft(1, 1);
     gif.FrameTop(1, 3);
-    cDIB other = RedTarget(14, 12);
+    DibSurface other = RedTarget(14, 12);
     gif.FrameDraw(*other.hDC(), 1, 0, 0, 1.5f, false);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 14; ++x) {
@@ -130,9 +130,9 @@ TEST(FrameRender, ScaleAndPositionAreRoundedHalvesToEven) {
 TEST(FrameRender, ANegativeScaleDrawsMirrored) {
     // ScaleFactor -1 at Left 10: the target rectangle runs from 10 - 4 to 9,
     // the frame mirrored along both axes.
-    cGIF gif = OneFrame(4, 2, [](int x, int y) { return 20 + x + 4 * y; });
+    GifDocument gif = OneFrame(4, 2, [](int x, int y) { return 20 + x + 4 * y; });
     gif.FrameMask(1, 0);
-    cDIB target = RedTarget(12, 6);
+    DibSurface target = RedTarget(12, 6);
     gif.FrameDraw(*target.hDC(), 1, 10, 4, -1.0f, false);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 12; ++x) {
@@ -143,7 +143,7 @@ TEST(FrameRender, ANegativeScaleDrawsMirrored) {
 }
 
 TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
-    cGIF gif = OneFrame(100, 10, [](int x, int) { return x; });
+    GifDocument gif = OneFrame(100, 10, [](int x, int) { return x; });
     gif.ScreenWidth(120);
     gif.ScreenHeight(14);
     gif.FrameLeft(1, 60);
@@ -151,7 +151,7 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
     gif.FrameMask(1, 0);
     {
         // 60 wide from the frame's left part, 6 rows, doubled.
-        cDIB target = RedTarget(400, 40);
+        DibSurface target = RedTarget(400, 40);
         gif.FrameDraw(*target.hDC(), 1, 0, 0, 2.0f, true);
         for (int x = 100; x < 400; ++x) {
             const bool inside = x >= 120 && x < 240;
@@ -162,7 +162,7 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
     }
     {
         // Without cropping the whole frame is drawn.
-        cDIB target = RedTarget(400, 40);
+        DibSurface target = RedTarget(400, 40);
         gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
         EXPECT_EQ(At(target, 159, 8), EntryColour(99));
         EXPECT_EQ(At(target, 160, 8), kRed);
@@ -172,7 +172,7 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
         // A frame left of and above the screen keeps its size.
         gif.FrameLeft(1, -10);
         gif.FrameTop(1, -2);
-        cDIB target = RedTarget(200, 20);
+        DibSurface target = RedTarget(200, 20);
         gif.FrameDraw(*target.hDC(), 1, 20, 5, 1.0f, true);
         EXPECT_EQ(At(target, 10, 3), EntryColour(0));
         EXPECT_EQ(At(target, 109, 12), EntryColour(99));
@@ -183,19 +183,19 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
         // Right of the screen: nothing is left to draw.
         gif.FrameLeft(1, 130);
         gif.FrameTop(1, 0);
-        cDIB target = RedTarget(300, 20);
+        DibSurface target = RedTarget(300, 20);
         gif.FrameDraw(*target.hDC(), 1, -130, 0, 1.0f, true);
         for (int x = 0; x < 300; ++x) ASSERT_EQ(At(target, x, 0), kRed) << x;
     }
 }
 
 TEST(FrameRender, FrameMaskFollowsTheFramesFlag) {
-    cGIF gif = OneFrame(3, 2, [](int x, int y) { return x + 3 * y; });
+    GifDocument gif = OneFrame(3, 2, [](int x, int y) { return x + 3 * y; });
     gif.FrameUseTransparentColor(1, true);
     gif.FrameTransparentColorIndex(1, 4);
     // The index taken is the argument, not the frame's own.
     gif.FrameMask(1, 2);
-    cDIB& mask = gif.FrameDIBAND(1);
+    DibSurface& mask = gif.FrameDIBAND(1);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) EXPECT_EQ(At(mask, x, y), x + 3 * y == 2 ? kWhite : Rgb(0, 0, 0)) << x << "," << y;
 
@@ -214,18 +214,18 @@ TEST(FrameRender, FrameMaskFollowsTheFramesFlag) {
         ASSERT_EQ(table[4 * i], BlueOf(EntryColour(i))) << i;
     }
     // Drawn opaque: index 2 (white) shows white over red.
-    cDIB target = RedTarget(3, 2);
+    DibSurface target = RedTarget(3, 2);
     gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
     EXPECT_EQ(At(target, 2, 0), kWhite);
 }
 
 TEST(FrameRender, FramesWithoutSurfacesDrawNothing) {
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 0, 0);  // a size that cannot be made: empty surfaces
     gif.FrameUseTransparentColor(1, true);
     gif.FrameMask(1, 0);
-    cDIB target = RedTarget(4, 4);
+    DibSurface target = RedTarget(4, 4);
     gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
     gif.FrameDraw(*target.hDC(), 1, 0, 0, 3.0f, true);
     for (int y = 0; y < 4; ++y)

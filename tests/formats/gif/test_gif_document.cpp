@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/Error.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 
 namespace crossmeld::test {
 namespace {
@@ -23,8 +23,8 @@ ErrorKind KindOf(const std::function<void()>& action) {
 }
 
 // A document of n frames, frame k being k x (10 + k) pixels with delay k.
-cGIF Frames(int n) {
-    cGIF gif;
+GifDocument Frames(int n) {
+    GifDocument gif;
     gif.Destroy();
     for (int k = 1; k <= n; ++k) {
         gif.FrameInsert(static_cast<std::int16_t>(k), static_cast<std::int16_t>(k), static_cast<std::int16_t>(10 + k));
@@ -33,7 +33,7 @@ cGIF Frames(int n) {
     return gif;
 }
 
-std::vector<int> Delays(cGIF& gif) {
+std::vector<int> Delays(GifDocument& gif) {
     std::vector<int> out;
     for (std::int16_t k = 1; k <= gif.FramesCount(); ++k) out.push_back(gif.FrameDelay(k));
     return out;
@@ -42,30 +42,30 @@ std::vector<int> Delays(cGIF& gif) {
 // ---- storage ---------------------------------------------------------------
 
 TEST(GifDocument, NewDocumentHasNoStorageUntilInsertOrDestroy) {
-    cGIF gif;
+    GifDocument gif;
     EXPECT_EQ(gif.FramesCount(), 0);
     EXPECT_EQ(KindOf([&] { gif.FrameDelay(1); }), ErrorKind::SubscriptOutOfRange);
     EXPECT_EQ(KindOf([&] { gif.FrameMoveDown(1); }), ErrorKind::SubscriptOutOfRange);
     gif.FrameInsert(1, 4, 3);
     EXPECT_EQ(gif.FramesCount(), 1);
 
-    cGIF destroyed;
+    GifDocument destroyed;
     destroyed.Destroy();
     EXPECT_EQ(destroyed.FrameDelay(1), 0);  // the blank record
     EXPECT_EQ(KindOf([&] { destroyed.FrameDelay(2); }), ErrorKind::SubscriptOutOfRange);
 }
 
 TEST(GifDocument, NewFrameHasBlackSurfacesOfItsSize) {
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 5, 3);
-    const cDIB& pixels = gif.FrameDIBXOR(1);
+    const DibSurface& pixels = gif.FrameDIBXOR(1);
     EXPECT_EQ(pixels.BPP(), 8);
     EXPECT_EQ(pixels.Width(), 5);
     EXPECT_EQ(pixels.Height(), 3);
     for (std::int32_t i = 0; i < pixels.Size(); ++i) ASSERT_EQ(pixels.lpBits()[i], 0) << i;
 
-    const cDIB& mask = gif.FrameDIBAND(1);
+    const DibSurface& mask = gif.FrameDIBAND(1);
     EXPECT_EQ(mask.BPP(), 1);
     EXPECT_EQ(mask.Width(), 5);
     EXPECT_EQ(mask.Height(), 3);
@@ -88,7 +88,7 @@ TEST(GifDocument, NewFrameHasBlackSurfacesOfItsSize) {
 TEST(GifDocument, InsertIntoAnEmptyDocumentStartsFromABlankRecord) {
     // Fields set on the blank record that Destroy leaves do not reach the
     // new frame.
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameDelay(1, 50);
     gif.FrameUseTransparentColor(1, true);
@@ -104,7 +104,7 @@ TEST(GifDocument, InsertIntoAnEmptyDocumentStartsFromABlankRecord) {
 }
 
 TEST(GifDocument, ASizeThatCannotBeMadeLeavesEmptySurfaces) {
-    cGIF gif;
+    GifDocument gif;
     gif.FrameInsert(1, -4, 3);
     EXPECT_EQ(gif.FramesCount(), 1);
     EXPECT_EQ(gif.FrameDIBXOR(1).hDIB(), nullptr);
@@ -113,7 +113,7 @@ TEST(GifDocument, ASizeThatCannotBeMadeLeavesEmptySurfaces) {
 
 TEST(GifDocument, FirstInsertSetsTheScreenSizeLaterOnesDoNot) {
     for (std::int16_t at : {1, 2, 50}) {
-        cGIF gif;
+        GifDocument gif;
         gif.Destroy();
         gif.FrameInsert(at, 30, 20);
         EXPECT_EQ(gif.FramesCount(), 1);
@@ -132,7 +132,7 @@ struct InsertCase {
 class GifInsert : public ::testing::TestWithParam<InsertCase> {};
 
 TEST_P(GifInsert, NewFrameLandsInPlace) {
-    cGIF gif = Frames(3);
+    GifDocument gif = Frames(3);
     gif.FrameInsert(GetParam().at, 7, 7);
     EXPECT_EQ(Delays(gif), GetParam().delays);
 }
@@ -143,8 +143,8 @@ INSTANTIATE_TEST_SUITE_P(Positions, GifInsert,
                                            InsertCase{10, {1, 2, 3, 0}}));
 
 TEST(GifDocument, InsertedFramesKeepTheirOwnSurfaces) {
-    cGIF gif = Frames(3);
-    cDIB* second = &gif.FrameDIBXOR(2);
+    GifDocument gif = Frames(3);
+    DibSurface* second = &gif.FrameDIBXOR(2);
     gif.FrameInsert(1, 7, 7);
     EXPECT_EQ(&gif.FrameDIBXOR(3), second);  // the reference moved with its frame
     EXPECT_EQ(gif.FrameDIBXOR(3).Width(), 2);
@@ -152,14 +152,14 @@ TEST(GifDocument, InsertedFramesKeepTheirOwnSurfaces) {
 }
 
 TEST(GifDocument, InsertBelowOneFailsAfterTheCountGrew) {
-    cGIF gif = Frames(3);
+    GifDocument gif = Frames(3);
     EXPECT_EQ(KindOf([&] { gif.FrameInsert(0, 7, 7); }), ErrorKind::SubscriptOutOfRange);
     EXPECT_EQ(gif.FramesCount(), 4);
 }
 
 // Frame numbers past 16 bits neither wrap nor fail.
 TEST(GifDocument, FramesPast32767AreNumberedOn) {
-    cGIF gif;
+    GifDocument gif;
     for (std::int32_t k = 1; k <= 40000; ++k) {
         gif.FrameInsert(k, 1, 1);
         gif.FrameDelay(k, static_cast<std::int16_t>(k % 1000));
@@ -187,8 +187,8 @@ TEST(GifDocument, FramesPast32767AreNumberedOn) {
 }
 
 TEST(GifDocument, RemoveClosesTheGap) {
-    cGIF gif = Frames(3);
-    cDIB* third = &gif.FrameDIBXOR(3);
+    GifDocument gif = Frames(3);
+    DibSurface* third = &gif.FrameDIBXOR(3);
     gif.FrameLeft(3, 33);
     gif.FrameRemove(1);
     EXPECT_EQ(Delays(gif), (std::vector<int>{2, 3}));
@@ -202,7 +202,7 @@ TEST(GifDocument, RemoveClosesTheGap) {
 }
 
 TEST(GifDocument, RemovingTheOnlyFrameLeavesOneBlankRecord) {
-    cGIF gif = Frames(1);
+    GifDocument gif = Frames(1);
     gif.FrameLeft(1, 9);
     gif.FrameRemove(1);
     EXPECT_EQ(gif.FramesCount(), 0);
@@ -215,8 +215,8 @@ TEST(GifDocument, RemovingTheOnlyFrameLeavesOneBlankRecord) {
 }
 
 TEST(GifDocument, MovesExchangeWholeRecordsWithinTheStorage) {
-    cGIF gif = Frames(3);
-    cDIB* first = &gif.FrameDIBXOR(1);
+    GifDocument gif = Frames(3);
+    DibSurface* first = &gif.FrameDIBXOR(1);
     gif.FrameMoveDown(1);
     EXPECT_EQ(Delays(gif), (std::vector<int>{2, 1, 3}));
     EXPECT_EQ(&gif.FrameDIBXOR(2), first);
@@ -231,7 +231,7 @@ TEST(GifDocument, MovesExchangeWholeRecordsWithinTheStorage) {
 }
 
 TEST(GifDocument, DestroyClearsAllButTheGlobalPaletteFlag) {
-    cGIF gif = Frames(2);
+    GifDocument gif = Frames(2);
     gif.ScreenBackgroundColorIndex(5);
     gif.ScreenPixelAspectRatio(1.0f);
     gif.AnimationLoops(3);
@@ -263,7 +263,7 @@ struct AspectCase {
 class GifAspect : public ::testing::TestWithParam<AspectCase> {};
 
 TEST_P(GifAspect, SetterRoundsHalvesToEven) {
-    cGIF gif;
+    GifDocument gif;
     gif.ScreenPixelAspectRatio(1.0f);  // byte 49
     const AspectCase& c = GetParam();
     if (c.byte < 0) {
@@ -288,14 +288,14 @@ INSTANTIATE_TEST_SUITE_P(Values, GifAspect,
                                            AspectCase{5.0f, -1}));
 
 TEST(GifDocument, AspectGetterIsBytePlus15Over64) {
-    cGIF gif;
+    GifDocument gif;
     EXPECT_FLOAT_EQ(gif.ScreenPixelAspectRatio(), 0.234375f);
     gif.ScreenPixelAspectRatio(1.0f);
     EXPECT_FLOAT_EQ(gif.ScreenPixelAspectRatio(), 1.0f);
 }
 
 TEST(GifDocument, PaletteEntriesAsRgbValues) {
-    cGIF gif = Frames(1);
+    GifDocument gif = Frames(1);
     // Entry 3: blue 0x30, green 0x20, red 0x10.
     auto global = gif.lpGlobalPalette();
     global[12] = 0x30;
@@ -315,7 +315,7 @@ TEST(GifDocument, PaletteEntriesAsRgbValues) {
 }
 
 TEST(GifDocument, DisposalMethodIsStoredInEightBits) {
-    cGIF gif = Frames(1);
+    GifDocument gif = Frames(1);
     gif.FrameDisposalMethod(1, FrameDisposal::RestorePrevious);
     EXPECT_EQ(gif.FrameDisposalMethod(1), FrameDisposal::RestorePrevious);
     gif.FrameDisposalMethod(1, static_cast<FrameDisposal>(255));
@@ -327,7 +327,7 @@ TEST(GifDocument, DisposalMethodIsStoredInEightBits) {
 }
 
 TEST(GifDocument, TransparentIndexKeepsTheLowEightBits) {
-    cGIF gif = Frames(1);
+    GifDocument gif = Frames(1);
     const std::vector<std::pair<int, int>> cases = {{5, 5}, {255, 255}, {256, 0}, {0x1FF, 255}, {-1, 255}, {-256, 0}};
     for (auto [value, stored] : cases) {
         gif.FrameTransparentColorIndex(1, value);
@@ -336,7 +336,7 @@ TEST(GifDocument, TransparentIndexKeepsTheLowEightBits) {
 }
 
 TEST(GifDocument, FramePropertiesOutsideTheStorageFail) {
-    cGIF gif = Frames(2);
+    GifDocument gif = Frames(2);
     for (std::int16_t bad : {0, 3, -1}) {
         EXPECT_EQ(KindOf([&] { gif.FrameDelay(bad, 5); }), ErrorKind::SubscriptOutOfRange);
         EXPECT_EQ(KindOf([&] { gif.FrameDIBXOR(bad); }), ErrorKind::SubscriptOutOfRange);

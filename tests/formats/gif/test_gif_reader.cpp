@@ -20,7 +20,7 @@
 
 #include "base/ByteWriter.h"
 #include "base/Error.h"
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 #include "support/LzwCodes.h"
 #include "support/TestSupport.h"
 
@@ -105,7 +105,7 @@ struct Rgb3 {
 };
 Rgb3 Grey4(int i) { return {i * 80, i * 80, i * 80}; }
 
-Bytes Indices(const cDIB& dib) {
+Bytes Indices(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
         for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
@@ -113,20 +113,20 @@ Bytes Indices(const cDIB& dib) {
 }
 
 // 1 where the AND surface is white (transparent), 0 where black.
-Bytes MaskBits(const cDIB& dib) {
+Bytes MaskBits(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
         for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.hDIB()->GetPixel(x, y) == Rgb(255, 255, 255) ? 1 : 0);
     return out;
 }
 
-Bytes SurfaceTable(const cDIB& dib) {
+Bytes SurfaceTable(const DibSurface& dib) {
     Bytes table;
     dib.GetPalette(table);
     return table;
 }
 
-bool Load(cGIF& gif, const Bytes& bytes) { return gif.LoadFromStream(bytes); }
+bool Load(GifDocument& gif, const Bytes& bytes) { return gif.LoadFromStream(bytes); }
 
 // A valid two-frame document: 4-entry grey global table, a 2 x 2 frame with
 // pixels 0 1 2 3 and a 1 x 1 frame.
@@ -232,7 +232,7 @@ TEST(GifReader, AGlobalTableOfSizeField7HasAll256EntriesAndFramesCopyIt) {
     s.Descriptor(0, 1, 1, 1, 0x80 | 0x20 | 0x01).Table(4, Grey4).ImageData(2, kOnePixel);
     s.Trailer();
 
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_EQ(gif.Signature(), "GIF");
     EXPECT_EQ(gif.Version(), "89a");
@@ -285,7 +285,7 @@ TEST(GifReader, ASortedGlobalTableMarksTheFramesThatCopyIt) {
     Stream s;
     s.Screen(1, 1, 0x80 | 0x08 | 0x01).Table(4, Grey4);
     s.Descriptor(0, 0, 1, 1, 0).ImageData(2, kOnePixel).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_TRUE(gif.GlobalPaletteSorted());
     EXPECT_EQ(gif.GlobalPaletteEntries(), 4);
@@ -297,7 +297,7 @@ TEST(GifReader, WithoutAGlobalTableTheFlagIsOffAndTheImageFollowsTheDescriptor) 
     Stream s("GIF87a");
     s.Screen(2, 2, 0x00);
     s.Descriptor(0, 0, 2, 2, 0x81).Table(4, Grey4).ImageData(2, kFourPixels).Trailer();
-    cGIF gif;
+    GifDocument gif;
     gif.GlobalPaletteExists(true);
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_EQ(gif.Version(), "87a");
@@ -322,7 +322,7 @@ TEST(GifReader, DescriptorFieldsAndInterlacedRows) {
     Stream s;
     s.Screen(1, 8, 0x82).Table(8, [](int i) { return Rgb3{i, i, i}; });
     s.Descriptor(0xFFFF, 0x8000, 1, 8, 0x40).ImageData(3, PackCodes(codes)).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 1);
     EXPECT_TRUE(gif.FrameInterlaced(1));
@@ -341,7 +341,7 @@ TEST(GifReader, ImageDataSplitIntoManySubBlocksIsJoined) {
     Stream s;
     s.Screen(2, 2, 0x81).Table(4, Grey4);
     s.Descriptor(0, 0, 2, 2, 0).ImageData(2, kFourPixels, 1).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3}));
 }
@@ -358,7 +358,7 @@ TEST(GifReader, GraphicControlGivesTheNextImageItsTimingAndTransparency) {
     // No extension: the third frame keeps the blank record's values.
     s.Descriptor(0, 0, 1, 1, 0).ImageData(2, kOnePixel).Trailer();
 
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 3);
     EXPECT_EQ(gif.FrameDelay(1), 0x1234);
@@ -389,7 +389,7 @@ TEST(GifReader, GraphicControlGivesTheNextImageItsTimingAndTransparency) {
 TEST(GifReader, AGraphicControlAfterTheLastImageLeavesOneMoreRecord) {
     Stream s = TwoFrames();
     s.Control(0x08, 42, 0).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_EQ(gif.FramesCount(), 2);
     EXPECT_EQ(gif.FrameDelay(3), 42);
@@ -407,7 +407,7 @@ TEST(GifReader, LoopCountFromTheNetscapeExtensionOnly) {
         s.Descriptor(0, 0, 2, 2, 0).ImageData(2, kFourPixels).Trailer();
         return s.bytes();
     };
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, withApplication("NETSCAPE2.0", {1, 5, 0})));
     EXPECT_EQ(gif.AnimationLoops(), 5);
     EXPECT_TRUE(gif.LoopExtensionRead());
@@ -438,7 +438,7 @@ TEST(GifReader, LoopCountFromTheNetscapeExtensionOnly) {
 }
 
 TEST(GifReader, ReadingCanStopAfterTheFirstImages) {
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(gif.LoadFromStream(TwoFrames().Trailer().bytes(), 1));
     EXPECT_EQ(gif.FramesCount(), 1);
     EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3}));
@@ -459,7 +459,7 @@ TEST(GifReader, CommentPlainTextAndUnknownExtensionsAreSkipped) {
     s.Raw({0x21, 0x99}).SubBlocks({0x3B, 0x3B});
     s.Trailer();
 
-    cGIF plain, commented;
+    GifDocument plain, commented;
     ASSERT_TRUE(Load(plain, reference));
     ASSERT_TRUE(Load(commented, s.bytes()));
     ASSERT_EQ(commented.FramesCount(), 2);
@@ -484,7 +484,7 @@ TEST(GifReader, StrayBytesBetweenBlocksArePassedOver) {
     s.Raw({0x11}).Trailer();
     // Nothing after the trailer is read.
     s.Descriptor(0, 0, 1, 1, 0).ImageData(2, kOnePixel);
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 2);
     EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3}));
@@ -509,7 +509,7 @@ TEST(GifReader, AChainWhoseFirstSizeByteIsZeroHoldsNothing) {
         s.Descriptor(0, 0, 2, 2, 0).ImageData(2, kFourPixels);
         s.Raw(extension);
         s.Descriptor(1, 1, 1, 1, 0).ImageData(2, kOnePixel).Trailer();
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(Load(gif, s.bytes())) << name;
         ASSERT_EQ(gif.FramesCount(), 2) << name;
         EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 1, 2, 3})) << name;
@@ -523,7 +523,7 @@ TEST(GifReader, AChainWhoseFirstSizeByteIsZeroHoldsNothing) {
     s.Screen(2, 2, 0x81).Table(4, Grey4);
     s.Descriptor(0, 0, 2, 2, 0).Raw({2, 0});
     s.Descriptor(1, 1, 1, 1, 0).ImageData(2, PackCodes({{4, 3}, {3, 3}, {5, 3}})).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 2);
     EXPECT_EQ(Indices(gif.FrameDIBXOR(1)), (Bytes{0, 0, 0, 0}));
@@ -535,7 +535,7 @@ TEST(GifReader, AChainWhoseFirstSizeByteIsZeroHoldsNothing) {
 TEST(GifReader, BadHeadersFailAndLeaveTheDocumentEmpty) {
     const Bytes good = TwoFrames().Trailer().bytes();
     for (const std::string header : {"GIF88a", "GIF89b", "gif89a", "GIF8 a", "JFIF89", "GIF90a"}) {
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(Load(gif, good));
         Bytes bad = good;
         std::copy(header.begin(), header.end(), bad.begin());
@@ -547,7 +547,7 @@ TEST(GifReader, BadHeadersFailAndLeaveTheDocumentEmpty) {
         EXPECT_EQ(gif.Version(), "");
         EXPECT_EQ(gif.FrameDIBXOR(1).Width(), 0);
     }
-    cGIF gif;
+    GifDocument gif;
     for (std::size_t n = 0; n < 6; ++n) {
         ASSERT_TRUE(Load(gif, good));
         EXPECT_FALSE(Load(gif, Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)))) << n;
@@ -564,7 +564,7 @@ TEST(GifReader, LoadFromFile) {
     const Bytes good = TwoFrames().Trailer().bytes();
     WriteBytes(dir / "good.gif", good);
     WriteBytes(dir / "empty.gif", {});
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(gif.LoadFromFile((dir / "good.gif").string()));
     EXPECT_EQ(gif.FramesCount(), 2);
     EXPECT_FALSE(gif.LoadFromFile((dir / "empty.gif").string()));
@@ -600,7 +600,7 @@ TEST(GifReader, ATruncatedFileKeepsWhatWasRead) {
     s.Descriptor(0, 0, 7, 1, 0).ImageData(2, kSevenPixels, 1).Trailer();
     const Bytes& full = s.bytes();
 
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, full));
     ASSERT_EQ(gif.FramesCount(), 2);
     EXPECT_EQ(Indices(gif.FrameDIBXOR(2)), (Bytes{3, 2, 1, 3, 2, 1, 3}));
@@ -652,7 +652,7 @@ TEST(GifReader, OversizedFramesAreRefusedBeforeAllocation) {
     // 5000 x 5000 from two bytes of data: no LZW stream of two bytes fills it.
     s.Descriptor(0, 0, 5000, 5000, 0).ImageData(2, kOnePixel);
     s.Descriptor(0, 0, 2, 2, 0).ImageData(2, kFourPixels).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 3);
     EXPECT_EQ(gif.FrameDIBXOR(1).Width(), 0);
@@ -712,7 +712,7 @@ TEST(GifReader, LongStringsAndAFullDictionaryWithoutAClearAreDecoded) {
     const int h = static_cast<int>((u.pixels + w - 1) / w);
     Stream s;
     s.Screen(w, h, 0x81).Table(4, Grey4).Descriptor(0, 0, w, h, 0).ImageData(2, u.data).Trailer();
-    cGIF gif;
+    GifDocument gif;
     ASSERT_TRUE(Load(gif, s.bytes()));
     ASSERT_EQ(gif.FramesCount(), 1);
     const Bytes got = Indices(gif.FrameDIBXOR(1));
@@ -739,7 +739,7 @@ public:
     void SetValue(std::int32_t) override {}
 };
 
-Bytes WriteToBytes(cGIF& gif) {
+Bytes WriteToBytes(GifDocument& gif) {
     VectorSink sink;
     ByteWriter out(sink);
     NullProgress progress;
@@ -820,13 +820,13 @@ DocumentSpec RandomDocument(std::mt19937& rng) {
     return d;
 }
 
-void Build(const DocumentSpec& d, cGIF& gif) {
+void Build(const DocumentSpec& d, GifDocument& gif) {
     gif.Destroy();
     for (std::size_t k = 0; k < d.frames.size(); ++k) {
         const FrameSpec& f = d.frames[k];
         const auto n = static_cast<std::int16_t>(k + 1);
         gif.FrameInsert(n, static_cast<std::int16_t>(f.width), static_cast<std::int16_t>(f.height));
-        cDIB& dib = gif.FrameDIBXOR(n);
+        DibSurface& dib = gif.FrameDIBXOR(n);
         for (int y = 0; y < f.height; ++y)
             std::copy_n(f.pixels.begin() + static_cast<std::ptrdiff_t>(y) * f.width, f.width,
                         dib.lpBits() + static_cast<std::ptrdiff_t>(y) * dib.BytesPerScanline());
@@ -862,7 +862,7 @@ Bytes AsWritten(const Bytes& palette, int entries) {
     return p;
 }
 
-void ExpectDocument(const DocumentSpec& d, cGIF& gif) {
+void ExpectDocument(const DocumentSpec& d, GifDocument& gif) {
     EXPECT_EQ(gif.ScreenWidth(), d.screenWidth);
     EXPECT_EQ(gif.ScreenHeight(), d.screenHeight);
     EXPECT_EQ(gif.ScreenBackgroundColorIndex(), d.background);
@@ -899,12 +899,12 @@ void ExpectDocument(const DocumentSpec& d, cGIF& gif) {
         const Bytes palette = f.local ? AsWritten(f.palette, f.entries) : global;
         EXPECT_TRUE(std::equal(palette.begin(), palette.end(), gif.lpLocalPalette(n).begin()));
 
-        const cDIB& xorSurface = gif.FrameDIBXOR(n);
+        const DibSurface& xorSurface = gif.FrameDIBXOR(n);
         ASSERT_EQ(xorSurface.Width(), f.width);
         ASSERT_EQ(xorSurface.Height(), f.height);
         ASSERT_EQ(xorSurface.BPP(), 8);
         EXPECT_EQ(Indices(xorSurface), f.pixels);
-        const cDIB& andSurface = gif.FrameDIBAND(n);
+        const DibSurface& andSurface = gif.FrameDIBAND(n);
         ASSERT_EQ(andSurface.BPP(), 1);
         Bytes mask(f.pixels.size(), 0);
         if (f.transparent)
@@ -923,10 +923,10 @@ TEST(GifReader, RandomDocumentsRoundTripThroughOurWriter) {
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE("document " + std::to_string(round));
         const DocumentSpec d = RandomDocument(rng);
-        cGIF written;
+        GifDocument written;
         Build(d, written);
         const Bytes bytes = WriteToBytes(written);
-        cGIF read;
+        GifDocument read;
         ASSERT_TRUE(read.LoadFromStream(bytes));
         ExpectDocument(d, read);
         if (HasFatalFailure()) return;
@@ -962,12 +962,12 @@ TEST(GifReader, ExtremeFramesRoundTrip) {
                 for (auto& p : f.pixels) p = static_cast<std::uint8_t>(rng() % static_cast<unsigned>(colours));
                 d.frames.push_back(f);
             }
-            cGIF written;
+            GifDocument written;
             Build(d, written);
             NullProgress progress;
             const std::string path = (dir / "x.gif").string();
             ASSERT_TRUE(written.Save(path, progress));
-            cGIF read;
+            GifDocument read;
             ASSERT_TRUE(read.LoadFromFile(path));
             SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h) + ", " + std::to_string(colours));
             ExpectDocument(d, read);
@@ -985,7 +985,7 @@ TEST(GifReaderInterop, EveryFrameOfOtherWritersMatchesPil) {
         SCOPED_TRACE(file.filename().string());
         const auto pil = ReadWithPil(file);
         ASSERT_TRUE(pil.has_value()) << "PIL could not read the file";
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(gif.LoadFromFile(file.string()));
         EXPECT_TRUE(gif.ReadNotes().empty());
         EXPECT_EQ(gif.ScreenWidth(), pil->width);
@@ -1006,7 +1006,7 @@ TEST(GifReaderInterop, EveryFrameOfOtherWritersMatchesPil) {
             if (f.transparency >= 0) {
                 EXPECT_EQ(gif.FrameTransparentColorIndex(n), f.transparency);
             }
-            const cDIB& dib = gif.FrameDIBXOR(n);
+            const DibSurface& dib = gif.FrameDIBXOR(n);
             ASSERT_EQ(dib.Width(), f.width);
             ASSERT_EQ(dib.Height(), f.height);
             EXPECT_EQ(Indices(dib), f.pixels);
@@ -1034,7 +1034,7 @@ TEST(GifReaderInterop, TimingDisposalAndOffsetsMatchImageMagick) {
         std::string out;
         ASSERT_EQ(RunCommand("/usr/bin/identify -format '%T %D %X %Y %w %h\\n' " + Quote(file) + " 2>/dev/null", &out),
                   0);
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(gif.LoadFromFile(file.string()));
         std::istringstream in(out);
         std::int16_t n = 0;
@@ -1059,13 +1059,13 @@ TEST(GifReaderInterop, TheFirstFrameDrawnLooksAsPilShowsIt) {
     CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
     for (const fs::path& file : CorpusFiles()) {
         SCOPED_TRACE(file.filename().string());
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(gif.LoadFromFile(file.string()));
         // Only where the first frame covers the whole screen.
         if (gif.FrameLeft(1) != 0 || gif.FrameTop(1) != 0 || gif.FrameDIBXOR(1).Width() != gif.ScreenWidth() ||
             gif.FrameDIBXOR(1).Height() != gif.ScreenHeight())
             continue;
-        cDIB screen;
+        DibSurface screen;
         ASSERT_TRUE(screen.Create(gif.ScreenWidth(), gif.ScreenHeight(), 24));
         gif.FrameDraw(*screen.hDC(), 1, 0, 0, 1.0f, true);
         const auto expected = DecodeWithPil(file, Background{0, 0, 0});
@@ -1102,7 +1102,7 @@ TEST(GifReaderInterop, StreamsWithoutALeadingClearAndEmptyExtensionsReadAsGiflib
         const auto pil = ReadWithPil(file);
         ASSERT_TRUE(theirs.has_value()) << "giflib could not read the file";
         ASSERT_TRUE(pil.has_value()) << "PIL could not read the file";
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(gif.LoadFromFile(file.string()));
         ASSERT_EQ(gif.FramesCount(), theirs->frames);
         ASSERT_EQ(gif.FramesCount(), pil->frames);
@@ -1121,11 +1121,11 @@ TEST(GifReaderInterop, StreamsWithoutALeadingClearAndEmptyExtensionsReadAsGiflib
 
 // Surfaces are either absent or of one size, the XOR one 8-bit, the AND one
 // 1-bit; every record of the count is reachable.
-void ExpectConsistent(cGIF& gif) {
+void ExpectConsistent(GifDocument& gif) {
     ASSERT_GE(gif.FramesCount(), 0);
     for (std::int16_t n = 1; n <= gif.FramesCount(); ++n) {
-        const cDIB& x = gif.FrameDIBXOR(n);
-        const cDIB& a = gif.FrameDIBAND(n);
+        const DibSurface& x = gif.FrameDIBXOR(n);
+        const DibSurface& a = gif.FrameDIBAND(n);
         ASSERT_EQ(x.Width(), a.Width());
         ASSERT_EQ(x.Height(), a.Height());
         if (x.Width() > 0) {
@@ -1140,7 +1140,7 @@ std::vector<Bytes> DamageSources() {
     for (const fs::path& file : CorpusFiles()) sources.push_back(ReadBytes(file));
     std::mt19937 rng(99);
     DocumentSpec d = RandomDocument(rng);
-    cGIF gif;
+    GifDocument gif;
     Build(d, gif);
     sources.push_back(WriteToBytes(gif));
     return sources;
@@ -1148,12 +1148,12 @@ std::vector<Bytes> DamageSources() {
 
 TEST(GifReaderDamage, EveryCutKeepsTheFramesBeforeIt) {
     for (const Bytes& full : DamageSources()) {
-        cGIF whole;
+        GifDocument whole;
         ASSERT_TRUE(whole.LoadFromStream(full));
         // Every byte position for small files, a stride for larger ones.
         const std::size_t stride = std::max<std::size_t>(1, full.size() / 3000);
         for (std::size_t cut = 6; cut < full.size(); cut += stride) {
-            cGIF gif;
+            GifDocument gif;
             ASSERT_TRUE(gif.LoadFromStream(std::span(full.data(), cut))) << cut;
             ExpectConsistent(gif);
             ASSERT_LE(gif.FramesCount(), whole.FramesCount()) << cut;
@@ -1187,7 +1187,7 @@ TEST(GifReaderDamage, RandomByteChangesLoadWithoutHarm) {
             bytes[at] = (rng() % 2) ? static_cast<std::uint8_t>(rng()) : static_cast<std::uint8_t>(bytes[at] ^ (1u << (rng() % 8)));
         }
         if (rng() % 4 == 0) bytes.resize(6 + rng() % (bytes.size() - 6));
-        cGIF gif;
+        GifDocument gif;
         ASSERT_TRUE(gif.LoadFromStream(bytes)) << round;
         ExpectConsistent(gif);
     }

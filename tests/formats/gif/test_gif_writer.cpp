@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/gif/cGIF.h"
+#include "formats/gif/GifDocument.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -37,7 +37,7 @@ private:
 };
 
 // Saves into a fresh folder; the bytes, or nothing when Save returned false.
-std::optional<Bytes> SaveBytes(cGIF& gif) {
+std::optional<Bytes> SaveBytes(GifDocument& gif) {
     TempDir dir;
     RecordingProgress progress;
     if (!gif.Save((dir / "out.gif").string(), progress)) return std::nullopt;
@@ -49,15 +49,15 @@ void Append(Bytes& out, std::initializer_list<int> bytes) {
 }
 void Append(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
 
-void SetPixels(cDIB& dib, const Bytes& pixels) {
+void SetPixels(DibSurface& dib, const Bytes& pixels) {
     for (std::int32_t y = 0; y < dib.Height(); ++y)
         std::memcpy(dib.lpBits() + y * dib.BytesPerScanline(), pixels.data() + y * dib.Width(),
                     static_cast<std::size_t>(dib.Width()));
 }
 
 // A one-frame document of a 1 x 1 black frame with a global table.
-cGIF OneFrame(std::int16_t globalEntries = 2) {
-    cGIF gif;
+GifDocument OneFrame(std::int16_t globalEntries = 2) {
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 1, 1);
     gif.GlobalPaletteExists(true);
@@ -76,7 +76,7 @@ struct OneFrameLayout {
 // ---- the layout, byte by byte -------------------------------------------------
 
 TEST(GifWriter, TwoFramesWithAGlobalPaletteSpelledOut) {
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     for (std::int16_t k = 1; k <= 2; ++k) {
         gif.FrameInsert(k, 2, 2);
@@ -127,7 +127,7 @@ TEST(GifWriter, TwoFramesWithAGlobalPaletteSpelledOut) {
 }
 
 TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.ScreenWidth(3);
     Bytes want;
@@ -156,7 +156,7 @@ TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
 
 TEST(GifWriter, OneFrameIs89aWithTheLoopCount) {
     for (std::int16_t loops : {0, 5, -1}) {
-        cGIF gif = OneFrame();
+        GifDocument gif = OneFrame();
         gif.AnimationLoops(loops);
         const auto got = SaveBytes(gif);
         ASSERT_TRUE(got);
@@ -179,7 +179,7 @@ class GifGlobalTable : public ::testing::TestWithParam<GlobalTableCase> {};
 
 TEST_P(GifGlobalTable, SizeFlagsAndCodeSize) {
     const GlobalTableCase& c = GetParam();
-    cGIF gif = OneFrame(c.entries);
+    GifDocument gif = OneFrame(c.entries);
     gif.GlobalPaletteSorted(c.sorted);
     auto palette = gif.lpGlobalPalette();
     for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = 0x55;
@@ -218,7 +218,7 @@ class GifGraphicControl : public ::testing::TestWithParam<ControlCase> {};
 
 TEST_P(GifGraphicControl, FlagsAndTransparentIndex) {
     const ControlCase& c = GetParam();
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     gif.FrameDisposalMethod(1, static_cast<FrameDisposal>(c.disposal));
     gif.FrameUserInput(1, c.userInput);
     gif.FrameUseTransparentColor(1, c.transparent);
@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(Frames, GifGraphicControl,
                                            ControlCase{8, false, true, 1, 0x21, 1}));
 
 TEST(GifWriter, LocalTableOfFourEntries) {
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 3, 1);
     SetPixels(gif.FrameDIBXOR(1), {0, 3, 2});
@@ -281,7 +281,7 @@ TEST(GifWriter, IndicesPastASmallTableRaiseTheMinimumCodeSize) {
     // A 4-entry global table asks for code size 2, but pixel 9 needs 4 bits:
     // minimum code size 4, codes 16 (clear), 0, 9, 17 (end) at 5 bits:
     // 16 | 0 << 5 | 9 << 10 | 17 << 15 = 0x8A410.
-    cGIF gif = OneFrame(4);
+    GifDocument gif = OneFrame(4);
     gif.FrameDIBXOR(1).Create(2, 1, 8);
     SetPixels(gif.FrameDIBXOR(1), {0, 9});
     const auto got = SaveBytes(gif);
@@ -292,7 +292,7 @@ TEST(GifWriter, IndicesPastASmallTableRaiseTheMinimumCodeSize) {
 }
 
 TEST(GifWriter, SortBitFollowsLocalPaletteSortedWithoutALocalTable) {
-    cGIF gif = OneFrame(256);
+    GifDocument gif = OneFrame(256);
     gif.LocalPaletteSorted(1, true);
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
@@ -300,7 +300,7 @@ TEST(GifWriter, SortBitFollowsLocalPaletteSortedWithoutALocalTable) {
 }
 
 TEST(GifWriter, SurfaceWithoutEightBitsWritesNoImageData) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     gif.FrameDIBXOR(1).Create(2, 2, 24);
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
@@ -312,13 +312,13 @@ TEST(GifWriter, SurfaceWithoutEightBitsWritesNoImageData) {
 
 struct FailureCase {
     const char* name;
-    std::function<void(cGIF&)> spoil;
+    std::function<void(GifDocument&)> spoil;
 };
 
 class GifSaveFailure : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(GifSaveFailure, ReturnsFalseAndLeavesTheOldFile) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     GetParam().spoil(gif);
     TempDir dir;
     const fs::path target = dir / "out.gif";
@@ -331,18 +331,18 @@ TEST_P(GifSaveFailure, ReturnsFalseAndLeavesTheOldFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, GifSaveFailure,
-    ::testing::Values(FailureCase{"GlobalAbove256", [](cGIF& g) { g.GlobalPaletteEntries(257); }},
+    ::testing::Values(FailureCase{"GlobalAbove256", [](GifDocument& g) { g.GlobalPaletteEntries(257); }},
                       FailureCase{"LocalAbove256",
-                                  [](cGIF& g) {
+                                  [](GifDocument& g) {
                                       g.LocalPaletteUsed(1, true);
                                       g.LocalPaletteEntries(1, 300);
                                   }},
-                      FailureCase{"NoColourTable", [](cGIF& g) { g.GlobalPaletteExists(false); }},
+                      FailureCase{"NoColourTable", [](GifDocument& g) { g.GlobalPaletteExists(false); }},
                       FailureCase{"DisposalAbove63",
-                                  [](cGIF& g) { g.FrameDisposalMethod(1, static_cast<FrameDisposal>(64)); }},
-                      FailureCase{"NoFrameStorage", [](cGIF& g) { g = cGIF(); }},
+                                  [](GifDocument& g) { g.FrameDisposalMethod(1, static_cast<FrameDisposal>(64)); }},
+                      FailureCase{"NoFrameStorage", [](GifDocument& g) { g = GifDocument(); }},
                       FailureCase{"SurfaceWiderThan32767",
-                                  [](cGIF& g) { ASSERT_TRUE(g.FrameDIBXOR(1).Create(40000, 1, 8)); }}),
+                                  [](GifDocument& g) { ASSERT_TRUE(g.FrameDIBXOR(1).Create(40000, 1, 8)); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(GifWriter, FailingProgressEndsTheSave) {
@@ -351,14 +351,14 @@ TEST(GifWriter, FailingProgressEndsTheSave) {
         void SetTotal(std::int32_t) override {}
         void SetValue(std::int32_t) override { throw std::runtime_error("progress bar gone"); }
     } progress;
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     TempDir dir;
     EXPECT_FALSE(gif.Save((dir / "out.gif").string(), progress));
     EXPECT_FALSE(fs::exists(dir / "out.gif"));
 }
 
 TEST(GifWriter, UnwritableTargetFails) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     TempDir dir;
     RecordingProgress progress;
     EXPECT_FALSE(gif.Save((dir / "missing" / "out.gif").string(), progress));
@@ -367,7 +367,7 @@ TEST(GifWriter, UnwritableTargetFails) {
 
 TEST(GifWriter, FullDiskGivesFalseAndNoTruncatedFile) {
     // A file size limit makes writes past 4 KiB fail as on a full disk.
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 200, 200);
     std::mt19937 rng(1);
@@ -399,7 +399,7 @@ TEST(GifWriter, FullDiskGivesFalseAndNoTruncatedFile) {
 }
 
 TEST(GifWriter, ProgressGetsTheTotalThenEachFrameWithEventsBetween) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     gif.FrameInsert(2, 1, 1);
     gif.FrameInsert(3, 1, 1);
     std::vector<std::string> log;
@@ -413,7 +413,7 @@ TEST(GifWriter, ProgressGetsTheTotalThenEachFrameWithEventsBetween) {
 // 32768 frames: the frame loop and the progress numbers go past 16 bits, and
 // giflib finds every image.
 TEST(GifWriter, FramesPast32767AreAllWritten) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     for (std::int32_t k = 2; k <= 32768; ++k) gif.FrameInsert(k, 1, 1);
     SetPixels(gif.FrameDIBXOR(32768), {1});
     std::vector<std::string> log;
@@ -433,7 +433,7 @@ TEST(GifWriter, FramesPast32767AreAllWritten) {
 }
 
 TEST(GifWriter, SaveReplacesAnExistingFile) {
-    cGIF gif = OneFrame();
+    GifDocument gif = OneFrame();
     TempDir dir;
     const fs::path target = dir / "out.gif";
     WriteBytes(target, Bytes(100000, 0x42));
@@ -454,10 +454,10 @@ struct RgbaFrame {
 
 // The frames of a document as viewers should show each of them by itself:
 // indices through the frame's table (local when used, else global).
-std::vector<RgbaFrame> ExpectedFrames(cGIF& gif) {
+std::vector<RgbaFrame> ExpectedFrames(GifDocument& gif) {
     std::vector<RgbaFrame> frames;
     for (std::int16_t k = 1; k <= gif.FramesCount(); ++k) {
-        const cDIB& dib = gif.FrameDIBXOR(k);
+        const DibSurface& dib = gif.FrameDIBXOR(k);
         const auto palette = gif.LocalPaletteUsed(k) ? gif.lpLocalPalette(k) : gif.lpGlobalPalette();
         RgbaFrame f{dib.Width(), dib.Height(), gif.FrameLeft(k), gif.FrameTop(k), {}};
         for (int y = 0; y < f.height; ++y)
@@ -479,12 +479,12 @@ struct RandomDocOptions {
 
 // A random document: screen 1 x 1 .. 300 x 200, 1 .. 4 frames, tables of 2 ..
 // 256 colours, interlaced or not, delays 2 .. 300.
-cGIF RandomDoc(std::mt19937& rng, const RandomDocOptions& o) {
+GifDocument RandomDoc(std::mt19937& rng, const RandomDocOptions& o) {
     auto pick = [&](int lo, int hi) { return lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo + 1)); };
     const std::int16_t sw = static_cast<std::int16_t>(pick(1, 300)), sh = static_cast<std::int16_t>(pick(1, 200));
     const int frames = pick(1, 4);
     const bool global = !o.localTables || pick(0, 2) > 0;
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     auto fill = [&](std::span<std::uint8_t, 1024> palette) {
         for (auto& b : palette) b = static_cast<std::uint8_t>(rng());
@@ -505,7 +505,7 @@ cGIF RandomDoc(std::mt19937& rng, const RandomDocOptions& o) {
             gif.LocalPaletteEntries(k, static_cast<std::int16_t>(colours));
             fill(gif.lpLocalPalette(k));
         }
-        cDIB& dib = gif.FrameDIBXOR(k);
+        DibSurface& dib = gif.FrameDIBXOR(k);
         const bool smooth = pick(0, 1) == 1;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
@@ -534,7 +534,7 @@ TEST(GifInterop, ImageMagickReadsEveryFrameAsWritten) {
     CROSSMELD_REQUIRE_PROGRAM("/usr/bin/convert");
     std::mt19937 rng(42);
     for (int round = 0; round < 12; ++round) {
-        cGIF gif = RandomDoc(rng, {false, true, true});
+        GifDocument gif = RandomDoc(rng, {false, true, true});
         TempDir dir;
         const fs::path file = dir / "doc.gif";
         RecordingProgress progress;
@@ -600,7 +600,7 @@ TEST(GifInterop, PilReadsIndicesDelaysAndAnEndlessLoop) {
         // Half the documents use only the global table, so every frame keeps
         // its palette indices in PIL.
         const bool localTables = round % 2 == 1;
-        cGIF gif = RandomDoc(rng, {true, false, localTables});
+        GifDocument gif = RandomDoc(rng, {true, false, localTables});
         const fs::path file = dir / ("doc" + std::to_string(round) + ".gif");
         RecordingProgress progress;
         ASSERT_TRUE(gif.Save(file.string(), progress));
@@ -620,7 +620,7 @@ TEST(GifInterop, PilReadsIndicesDelaysAndAnEndlessLoop) {
             EXPECT_EQ(duration, gif.FrameDelay(k) * 10);
             ASSERT_EQ(w, gif.ScreenWidth());
             ASSERT_EQ(h, gif.ScreenHeight());
-            const cDIB& dib = gif.FrameDIBXOR(k);
+            const DibSurface& dib = gif.FrameDIBXOR(k);
             // PIL keeps palette indices only until a frame brings a palette of
             // its own; from then on it hands out RGB frames.
             if (!gif.GlobalPaletteExists() || localTables) {
@@ -655,7 +655,7 @@ TEST(GifInterop, PilReadsIndicesDelaysAndAnEndlessLoop) {
 TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
     constexpr std::int16_t kSize = 300;
     std::mt19937 rng(300);
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     const std::vector<std::function<std::uint8_t(int, int)>> frames = {
         [&](int, int) { return static_cast<std::uint8_t>(rng()); },                    // noise, 256 colours
@@ -667,7 +667,7 @@ TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
     const std::int16_t delays[] = {3, 7, 11, 50, 100};
     for (std::int16_t k = 1; k <= static_cast<std::int16_t>(frames.size()); ++k) {
         gif.FrameInsert(k, kSize, kSize);
-        cDIB& dib = gif.FrameDIBXOR(k);
+        DibSurface& dib = gif.FrameDIBXOR(k);
         for (int y = 0; y < kSize; ++y)
             for (int x = 0; x < kSize; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = frames[k - 1](x, y);
         gif.FrameInterlaced(k, k == 2 || k == 4);
@@ -717,7 +717,7 @@ TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
             in >> word >> duration >> mode >> w >> h >> indices >> rgb;
             EXPECT_EQ(duration, delays[k - 1] * 10) << "frame " << k;
             ASSERT_EQ(mode, "P") << "frame " << k;
-            const cDIB& dib = gif.FrameDIBXOR(k);
+            const DibSurface& dib = gif.FrameDIBXOR(k);
             EXPECT_EQ(indices, hex(Bytes(dib.lpBits(), dib.lpBits() + dib.Size()), 1, 1)) << "frame " << k;
         }
     }
@@ -747,10 +747,10 @@ TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
 TEST(GifInterop, IndicesPastASmallTableSurviveInPil) {
     // A 4-entry table with indices up to 200: the raised code size carries
     // them, and PIL reads them back as they were.
-    cGIF gif;
+    GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 40, 30);
-    cDIB& dib = gif.FrameDIBXOR(1);
+    DibSurface& dib = gif.FrameDIBXOR(1);
     std::mt19937 rng(4);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(rng() % 201);
@@ -784,7 +784,7 @@ TEST(GifInterop, FfmpegDecodesTheFramesAndTheirTiming) {
     CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffprobe");
     std::mt19937 rng(99);
     for (int round = 0; round < 8; ++round) {
-        cGIF gif = RandomDoc(rng, {true, false, true});
+        GifDocument gif = RandomDoc(rng, {true, false, true});
         TempDir dir;
         const fs::path file = dir / "doc.gif";
         RecordingProgress progress;

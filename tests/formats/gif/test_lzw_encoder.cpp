@@ -14,8 +14,8 @@
 
 #include "base/ByteWriter.h"
 #include "base/Error.h"
-#include "formats/gif/mGIFLZWEnc.h"
-#include "raster/cDIB.h"
+#include "formats/gif/LzwEncoder.h"
+#include "raster/DibSurface.h"
 
 namespace crossmeld::test {
 namespace {
@@ -24,8 +24,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // An 8-bit surface holding the pixels (row by row, width per row); the row
 // padding is filled with 0xEE so that reading past the width shows.
-cDIB Surface8(std::int32_t width, std::int32_t height, const Bytes& pixels) {
-    cDIB dib;
+DibSurface Surface8(std::int32_t width, std::int32_t height, const Bytes& pixels) {
+    DibSurface dib;
     EXPECT_TRUE(dib.Create(width, height, 8));
     std::memset(dib.lpBits(), 0xEE, static_cast<std::size_t>(dib.Size()));
     for (std::int32_t y = 0; y < height; ++y)
@@ -34,10 +34,10 @@ cDIB Surface8(std::int32_t width, std::int32_t height, const Bytes& pixels) {
     return dib;
 }
 
-Bytes Encode(const cDIB& dib, int initialWidth, bool interlaced = false) {
+Bytes Encode(const DibSurface& dib, int initialWidth, bool interlaced = false) {
     VectorSink sink;
     ByteWriter out(sink);
-    mGIFLZWEnc::EncodeFrame(out, dib, static_cast<std::uint8_t>(initialWidth), interlaced);
+    LzwEncoder::EncodeFrame(out, dib, static_cast<std::uint8_t>(initialWidth), interlaced);
     return sink.bytes();
 }
 
@@ -311,10 +311,10 @@ TEST(LzwEncoder, OnlyWidthBytesOfEachRowAreEncoded) {
 // ---- surfaces it leaves alone, and failures ---------------------------------
 
 TEST(LzwEncoder, SurfacesNotOf8BitsWriteNothing) {
-    cDIB empty;
+    DibSurface empty;
     EXPECT_TRUE(Encode(empty, 9).empty());
     for (int bpp : {1, 4, 24, 32}) {
-        cDIB dib;
+        DibSurface dib;
         ASSERT_TRUE(dib.Create(4, 4, bpp));
         EXPECT_TRUE(Encode(dib, 9).empty()) << bpp << " bits per pixel";
     }
@@ -327,7 +327,7 @@ TEST(LzwEncoder, PixelsThatDoNotFitTheCodeSizeAreRefusedBeforeAnyOutput) {
         VectorSink sink;
         ByteWriter out(sink);
         try {
-            mGIFLZWEnc::EncodeFrame(out, Surface8(3, 2, {0, 1, 2, 3, bad, 0}), 3, false);
+            LzwEncoder::EncodeFrame(out, Surface8(3, 2, {0, 1, 2, 3, bad, 0}), 3, false);
             ADD_FAILURE() << "pixel " << int(bad) << " accepted";
         } catch (const Error& e) {
             EXPECT_EQ(e.kind(), ErrorKind::SubscriptOutOfRange);
@@ -339,21 +339,21 @@ TEST(LzwEncoder, PixelsThatDoNotFitTheCodeSizeAreRefusedBeforeAnyOutput) {
 }
 
 TEST(LzwEncoder, MinimumCodeSizeGrowsToHoldTheLargestPixel) {
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 3, 2}), 2), 2);
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 4, 2}), 2), 3);
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 8, 2}), 2), 4);
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 200, 2}), 5), 8);
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 31, 2}), 5), 5);
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 255, 2}), 8), 8);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 3, 2}), 2), 2);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 4, 2}), 2), 3);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 8, 2}), 2), 4);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 200, 2}), 5), 8);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 31, 2}), 5), 5);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(2, 2, {0, 1, 255, 2}), 8), 8);
     // Padding bytes (0xEE) past a width of 3 are not pixels.
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(Surface8(3, 1, {1, 2, 3}), 2), 2);
-    cDIB deep;
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(Surface8(3, 1, {1, 2, 3}), 2), 2);
+    DibSurface deep;
     ASSERT_TRUE(deep.Create(2, 2, 24));
-    EXPECT_EQ(mGIFLZWEnc::MinimumCodeSizeFor(deep, 2), 2);
+    EXPECT_EQ(LzwEncoder::MinimumCodeSizeFor(deep, 2), 2);
 }
 
 TEST(LzwEncoder, InitialWidthOutside3To9IsRejected) {
-    const cDIB dib = Surface8(2, 2, {0, 1, 1, 0});
+    const DibSurface dib = Surface8(2, 2, {0, 1, 1, 0});
     for (int w : {0, 2, 10, 12}) {
         try {
             Encode(dib, w);
@@ -384,7 +384,7 @@ TEST(LzwEncoder, AFailedWriteEndsTheEncoding) {
     for (auto& p : pixels) p = static_cast<std::uint8_t>(rng() & 0xFF);
     FailingSink sink(1000);
     ByteWriter out(sink);
-    EXPECT_THROW(mGIFLZWEnc::EncodeFrame(out, Surface8(100, 100, pixels), 9, false), Error);
+    EXPECT_THROW(LzwEncoder::EncodeFrame(out, Surface8(100, 100, pixels), 9, false), Error);
 }
 
 // ---- a literal transcription of the encoding steps ----------------------------
@@ -397,7 +397,7 @@ TEST(LzwEncoder, AFailedWriteEndsTheEncoding) {
 // by the real encoder must match it byte for byte.
 class ReferenceEncoder {
 public:
-    Bytes Encode(const cDIB& dib, int initialWidth, bool interlaced) {
+    Bytes Encode(const DibSurface& dib, int initialWidth, bool interlaced) {
         m_dib = &dib;
         m_width = dib.Width();
         m_height = dib.Height();
@@ -524,7 +524,7 @@ private:
         m_count = 0;
     }
 
-    const cDIB* m_dib = nullptr;
+    const DibSurface* m_dib = nullptr;
     std::int32_t m_width = 0, m_height = 0, m_x = 0, m_y = 0, m_pass = 0;
     std::int64_t m_left = 0;
     bool m_interlace = false;
@@ -552,7 +552,7 @@ class LzwAgainstReference : public ::testing::TestWithParam<ReferenceCase> {};
 
 TEST_P(LzwAgainstReference, SameBytes) {
     const ReferenceCase& c = GetParam();
-    cDIB dib;
+    DibSurface dib;
     ASSERT_TRUE(dib.Create(c.width, c.height, 8));
     std::memset(dib.lpBits(), 0xEE, static_cast<std::size_t>(dib.Size()));
     std::mt19937 rng(static_cast<unsigned>(c.width * 7919 + c.height));

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Form1.h"
+#include "app/MainWindowModel.h"
 #include "gui/MainWindow.h"
 #include "gui/QtHost.h"
 #include "gui/QtSettingsStore.h"
@@ -75,7 +75,7 @@ protected:
     void TearDown() override;
 
     // Makes the model and the window over the given program folder (the
-    // source tree holds the samples and the cursor), runs Form_Load, shows it.
+    // source tree holds the samples and the cursor), runs Load, shows it.
     void Open(const std::string& programFolder = crossmeld::test::SourceDir().string());
     // Closes and drops the window and the model.
     void Close();
@@ -93,7 +93,7 @@ protected:
     DialogScript dialogs;
     QtHost host;
     QtSettingsStore settings;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindowModel> form;
     std::unique_ptr<MainWindow> window;
 };
 

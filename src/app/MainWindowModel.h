@@ -1,0 +1,232 @@
+#pragma once
+// MainWindowModel: the main window as a toolkit-free model. It holds every element of
+// the window (buttons, fields, option buttons, frames, picture boxes, scroll
+// bars, progress bar, file dialog state), the window's state (pointer, busy
+// flag, control meshes, GIF document) and every handler. Front ends show the
+// elements and call the handlers; the model reaches the user only through
+// the Host.
+//
+// Positions: the window's own elements relative to its client area; option
+// buttons and text fields relative to their frame; scroll bars, corner
+// frames and the shown pictures relative to their pane's inner area.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/FormHost.h"
+#include "app/StepRunner.h"
+#include "app/controls/CommandButton.h"
+#include "app/controls/Frame.h"
+#include "app/controls/OptionButton.h"
+#include "app/controls/Panes.h"
+#include "app/controls/ProgressBar.h"
+#include "app/controls/ScrollBar.h"
+#include "app/controls/TextField.h"
+#include "base/Folders.h"
+#include "base/Host.h"
+#include "base/SettingsStore.h"
+#include "formats/avi/CodecChooser.h"
+#include "morph/ControlMesh.h"
+#include "raster/Picture.h"
+#include "raster/PictureBox.h"
+
+namespace crossmeld {
+
+class GifDocument;  // the animated GIF document of the GIF output stage
+
+class MainWindowModel {
+public:
+    static constexpr std::int32_t kClientWidth = 1064;
+    static constexpr std::int32_t kClientHeight = 521;
+
+    // The program folder holds the samples, the cursor and the skin file;
+    // the temporary folder the frame files.
+    MainWindowModel(Host& host, SettingsStore& settings, vfw::CodecChooser& codecs, std::string programFolder = ProgramFolder(),
+          std::string tempFolder = TempFolder());
+    ~MainWindowModel();
+    MainWindowModel(const MainWindowModel&) = delete;
+    MainWindowModel& operator=(const MainWindowModel&) = delete;
+
+    // ---- Handlers -------------------------------------------------------
+    void Load();
+    // Never cancels the close.
+    void QueryClose();
+    // Ends the program: the front end closes once Ended() is true.
+    void Close();
+
+    // Pointer feedback: over a command button the custom hand, over the
+    // window's background or a frame the normal pointer; never while the
+    // hourglass shows.
+    void PointerOverButton();
+    void PointerOverWindow();
+    void PointerOverFrame();
+
+    void ChooseStartPicture();  // choose the starting picture
+    void ChooseEndPicture();  // choose the ending picture
+    void CreateFade();  // create the fade file
+    void LoadSamplePair();  // load the sample pair
+    void ClearStartPicture();  // clear the start preview
+    void ClearEndPicture();  // clear the end preview
+
+    void FrameCountFieldEdited();
+    void FpsFieldEdited();
+    void FrameCountFieldLeft();
+    void FpsFieldLeft();
+    void AviOptionClicked();
+    void GifOptionClicked();
+
+    // ---- Shared routines --------------------------------------------------
+    void SetAppTitle();
+    void ApplySkin();
+    void ReleaseGifDoc();
+    void ResetControlMeshes();
+    void LayoutStartPane();
+    void LayoutEndPane();
+
+    // The colour reduction of the GIF output: the palette mode (0 the
+    // 216-colour cube, 1 adaptive) and the dither method the GIF stage sets
+    // before its import (0 none, 1 ordered, 2 diffusion). The window keeps
+    // the start-up choice, cube and ordered; the command line may pick.
+    void SetGifReduction(std::int32_t paletteMode, std::int32_t ditherMethod);
+
+    // ---- Window state -----------------------------------------------------
+    const std::string& Caption() const noexcept { return m_caption; }
+    const std::string& AppTitle() const noexcept { return m_appTitle; }
+    ColorRef BackColor() const noexcept { return m_backColor; }
+    MousePointer Pointer() const noexcept { return m_pointer; }
+    // The custom pointer image (HAND-M.CUR); empty when none was loaded.
+    const Picture& MouseIcon() const noexcept { return m_mouseIcon; }
+    bool IsBusy() const noexcept { return m_isBusy; }
+    // Whether the last create command was stopped by the user (RunStopped)
+    // rather than run to its end.
+    bool LastRunStopped() const noexcept { return m_lastRunStopped; }
+    bool Ended() const noexcept { return m_ended; }
+    const std::string& ProgramFolderPath() const noexcept { return m_programFolder; }
+    const std::string& TempFolderPath() const noexcept { return m_tempFolder; }
+    // The file of the picture loaded on a side (0 start, 1 end) as it was
+    // given; the sample's path after the sample pair; empty when that side
+    // has no picture loaded or was cleared. Other sides raise
+    // Error(SubscriptOutOfRange).
+    const std::string& SourcePath(int side) const;
+    // The steps of the handler run that finished last.
+    const std::vector<StepRecord>& LastRun() const noexcept { return m_lastRun; }
+
+    ControlMesh& StartMesh() noexcept { return m_startMesh; }
+    ControlMesh& EndMesh() noexcept { return m_endMesh; }
+    bool HasGifDoc() const noexcept { return static_cast<bool>(m_gifDoc); }
+
+    // ---- Elements ---------------------------------------------------------
+    CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }
+    CommandButton& EndPictureButton() noexcept { return m_endPictureButton; }
+    CommandButton& CreateFadeButton() noexcept { return m_createFadeButton; }
+    CommandButton& SamplePairButton() noexcept { return m_samplePairButton; }
+    CommandButton& ClearStartButton() noexcept { return m_clearStartButton; }
+    CommandButton& ClearEndButton() noexcept { return m_clearEndButton; }
+    TextField& FrameCountField() noexcept { return m_frameCountField; }
+    TextField& FpsField() noexcept { return m_fpsField; }
+    OptionButton& AviOption() noexcept { return m_aviOption; }
+    OptionButton& GifOption() noexcept { return m_gifOption; }
+    Frame& OutputFrame() noexcept { return m_outputFrame; }  // "Output"
+    Frame& FrameCountFrame() noexcept { return m_frameCountFrame; }  // "Number Of Frames"
+    Frame& FpsFrame() noexcept { return m_fpsFrame; }  // "Frames Per Second:"
+    Frame& StartPaneCorner() noexcept { return m_startPaneCorner; }  // corner of the start pane
+    Frame& EndPaneCorner() noexcept { return m_endPaneCorner; }  // corner of the end pane
+    PictureBox& StartScrollArea() noexcept { return m_startScrollArea; }
+    PictureBox& EndScrollArea() noexcept { return m_endScrollArea; }
+    PictureBox& StartPreview() noexcept { return m_startPreview; }
+    PictureBox& EndPreview() noexcept { return m_endPreview; }
+    ScrollBar& StartHorizontalScroll() noexcept { return m_startHorizontalScroll; }
+    ScrollBar& StartVerticalScroll() noexcept { return m_startVerticalScroll; }
+    ScrollBar& EndHorizontalScroll() noexcept { return m_endHorizontalScroll; }
+    ScrollBar& EndVerticalScroll() noexcept { return m_endVerticalScroll; }
+    // Index 1 (start) or 2 (end); others raise Error(SubscriptOutOfRange).
+    PictureBox& SourcePicture(std::int32_t index);
+    PictureBox& FrameCanvas() noexcept { return m_frameCanvas; }
+    PictureBox& SaveCanvas() noexcept { return m_saveCanvas; }
+    ProgressBar& Progress() noexcept { return m_progressBar; }
+    FileDialogState& FileDialog() noexcept { return m_fileDialog; }
+
+private:
+    struct CreateRun;
+
+    void Run(const std::string& handler, std::span<const Step> steps);
+    // An OK box with the application title.
+    void ShowMessage(const std::string& text);
+    void SetPointer(MousePointer pointer);
+    void SaveValue(std::string_view key, const std::string& value);
+    void CheckNumeric(TextField& field, FocusTarget target);
+    // The picture choice shared by StartPictureButton and EndPictureButton.
+    std::vector<Step> ChoosePictureSteps(PictureBox& shown, PictureBox& original, PictureBox& other,
+                                         void (MainWindowModel::*layout)());
+    std::vector<Step> ClearPreviewSteps(PictureBox& shown);
+    // The GIF output stage (lines 200 to 234 of the create command).
+    std::vector<Step> GifOutputSteps(CreateRun& run);
+    std::string TempAviFile() const;
+    std::string FramePattern() const;
+    std::string FrameFile(std::int32_t index) const;
+    // Removes what a stopped create command left and makes the window usable.
+    void EndStoppedRun();
+
+    Host& m_host;
+    SettingsStore& m_settings;
+    vfw::CodecChooser& m_codecs;
+    std::string m_programFolder;
+    std::string m_tempFolder;
+
+    std::string m_caption;
+    std::string m_appTitle;
+    ColorRef m_backColor;
+    MousePointer m_pointer = MousePointer::Normal;
+    Picture m_mouseIcon;
+    bool m_isBusy = false;
+    bool m_lastRunStopped = false;
+    bool m_ended = false;
+    std::vector<StepRecord> m_lastRun;
+
+    CommandButton m_startPictureButton;
+    CommandButton m_endPictureButton;
+    CommandButton m_createFadeButton;
+    CommandButton m_samplePairButton;
+    CommandButton m_clearStartButton;
+    CommandButton m_clearEndButton;
+    Frame m_outputFrame;
+    Frame m_frameCountFrame;
+    Frame m_fpsFrame;
+    Frame m_startPaneCorner;
+    Frame m_endPaneCorner;
+    TextField m_frameCountField;
+    TextField m_fpsField;
+    OptionButton m_aviOption;
+    OptionButton m_gifOption;
+    PictureBox m_startScrollArea;
+    PictureBox m_endScrollArea;
+    PictureBox m_startPreview;
+    PictureBox m_endPreview;
+    ScrollBar m_startHorizontalScroll{ScrollBar::Orientation::Horizontal};
+    ScrollBar m_startVerticalScroll{ScrollBar::Orientation::Vertical};
+    ScrollBar m_endHorizontalScroll{ScrollBar::Orientation::Horizontal};
+    ScrollBar m_endVerticalScroll{ScrollBar::Orientation::Vertical};
+    PictureBox m_startSource;
+    PictureBox m_endSource;
+    PictureBox m_frameCanvas;
+    PictureBox m_saveCanvas;
+    ProgressBar m_progressBar;
+    FileDialogState m_fileDialog;
+    FormHost m_formHost;
+
+    std::string m_sourcePaths[2];  // see SourcePath
+    ControlMesh m_startMesh;
+    ControlMesh m_endMesh;
+    // Created by the GIF output stage the first time it runs; kept until the
+    // window closes.
+    std::shared_ptr<GifDocument> m_gifDoc;
+    std::int32_t m_gifDitherMethod = 1;
+    // The GIF stage's temporary AVI holds full frames: it is read back at
+    // once, so a lossy codec would only cost quality, and no codec question
+    // is asked for it.
+    vfw::FixedCodecChooser m_rawCodec{vfw::kHandlerDib};
+};
+
+}  // namespace crossmeld
