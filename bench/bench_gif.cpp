@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "base/ByteWriter.h"
-#include "colour/cPal8bpp.h"
+#include "colour/Palette256.h"
 #include "colour/mDither8bpp.h"
 #include "formats/gif/GifProgress.h"
-#include "formats/gif/cGIF.h"
-#include "formats/gif/mGIFLZWEnc.h"
-#include "raster/cDIB.h"
+#include "formats/gif/GifDocument.h"
+#include "formats/gif/LzwEncoder.h"
+#include "raster/DibSurface.h"
 
 #ifdef CROSSMELD_HAVE_GIFLIB
 #include <gif_lib.h>
@@ -33,9 +33,9 @@ constexpr int kHeight = 1080;
 
 // A photo-like 32-bit frame: smooth diagonal gradients, a soft bright disc
 // and a little sensor noise, so that dithering and LZW see realistic data.
-const cDIB& PhotoFrame() {
-    static const cDIB frame = [] {
-        cDIB dib;
+const DibSurface& PhotoFrame() {
+    static const DibSurface frame = [] {
+        DibSurface dib;
         dib.Create(kWidth, kHeight, 32);
         std::mt19937 rng(1920);
         for (int y = 0; y < kHeight; ++y) {
@@ -57,10 +57,10 @@ const cDIB& PhotoFrame() {
 }
 
 // The frame dithered to the cube with the ordered dither, as the GIF stage does.
-const cDIB& DitheredFrame() {
-    static const cDIB indices = [] {
-        cDIB target;
-        cPal8bpp palette;
+const DibSurface& DitheredFrame() {
+    static const DibSurface indices = [] {
+        DibSurface target;
+        Palette256 palette;
         mDither8bpp::InitDitherTables();
         mDither8bpp::SetPaletteMode(0);
         mDither8bpp::SetDitherMethod(1);
@@ -71,9 +71,9 @@ const cDIB& DitheredFrame() {
 }
 
 void BM_ConvertTo8bppCubeOrdered(benchmark::State& state) {
-    const cDIB& source = PhotoFrame();
-    cDIB target;
-    cPal8bpp palette;
+    const DibSurface& source = PhotoFrame();
+    DibSurface target;
+    Palette256 palette;
     mDither8bpp::InitDitherTables();
     mDither8bpp::SetPaletteMode(0);
     mDither8bpp::SetDitherMethod(1);
@@ -89,14 +89,14 @@ void BM_ConvertTo8bppCubeOrdered(benchmark::State& state) {
 BENCHMARK(BM_ConvertTo8bppCubeOrdered)->ArgName("keep")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_EncodeFrame(benchmark::State& state) {
-    const cDIB& indices = DitheredFrame();
+    const DibSurface& indices = DitheredFrame();
     const bool interlaced = state.range(0) != 0;
     std::size_t bytes = 0;
     for (auto _ : state) {
         VectorSink sink;
         sink.bytes().reserve(std::size_t{4} << 20);
         ByteWriter out(sink);
-        mGIFLZWEnc::EncodeFrame(out, indices, 9, interlaced);
+        LzwEncoder::EncodeFrame(out, indices, 9, interlaced);
         bytes = sink.bytes().size();
         benchmark::DoNotOptimize(sink.bytes().data());
     }
@@ -115,7 +115,7 @@ int AppendToVector(GifFileType* gif, const GifByteType* data, int length) {
 // giflib's encoder over the same indices: a one-image file with a 256-entry
 // table, written into memory line by line.
 void BM_GiflibPutLine(benchmark::State& state) {
-    const cDIB& indices = DitheredFrame();
+    const DibSurface& indices = DitheredFrame();
     std::vector<GifColorType> colours(256);
     std::vector<GifPixelType> row(kWidth);
     std::size_t bytes = 0;
@@ -153,8 +153,8 @@ public:
 // (the product job has 30; a few show the per-frame cost).
 void BM_SaveDocument(benchmark::State& state) {
     const int frames = static_cast<int>(state.range(0));
-    const cDIB& indices = DitheredFrame();
-    cGIF gif;
+    const DibSurface& indices = DitheredFrame();
+    GifDocument gif;
     gif.Destroy();
     for (int k = 1; k <= frames; ++k) {
         const auto n = static_cast<std::int16_t>(k);

@@ -1,7 +1,7 @@
 // GIF reading speed: a 30-frame full-HD fade, built as the GIF output stage
 // builds it (photo-like frames dissolving into each other, each reduced to
 // the 216-colour cube with the ordered dither) and saved by our writer, read
-// back with cGIF::LoadFromStream, and, when giflib is available, with its
+// back with GifDocument::LoadFromStream, and, when giflib is available, with its
 // DGifSlurp over the same bytes. Before timing, the giflib build checks that
 // both readers give the same indices for every frame.
 #include <benchmark/benchmark.h>
@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "base/ByteWriter.h"
-#include "colour/cPal8bpp.h"
+#include "colour/Palette256.h"
 #include "colour/mDither8bpp.h"
 #include "formats/gif/GifProgress.h"
-#include "formats/gif/cGIF.h"
-#include "raster/cDIB.h"
+#include "formats/gif/GifDocument.h"
+#include "raster/DibSurface.h"
 
 #ifdef CROSSMELD_HAVE_GIFLIB
 #include <gif_lib.h>
@@ -43,7 +43,7 @@ public:
 std::uint8_t Clamp(double v) { return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 // Frame k of the fade between two synthetic pictures with a little noise.
-void FadeFrame(int k, cDIB& frame, std::mt19937& rng) {
+void FadeFrame(int k, DibSurface& frame, std::mt19937& rng) {
     frame.Create(kWidth, kHeight, 32);
     const double t = static_cast<double>(k) / (kFrames - 1);
     for (int y = 0; y < kHeight; ++y) {
@@ -68,12 +68,12 @@ const std::vector<std::uint8_t>& FadeGif() {
         mDither8bpp::InitDitherTables();
         mDither8bpp::SetPaletteMode(0);
         mDither8bpp::SetDitherMethod(1);
-        cGIF gif;
+        GifDocument gif;
         gif.Destroy();
         std::mt19937 rng(30);
-        cPal8bpp palette;
+        Palette256 palette;
         for (int k = 1; k <= kFrames; ++k) {
-            cDIB frame;
+            DibSurface frame;
             FadeFrame(k - 1, frame, rng);
             const auto n = static_cast<std::int16_t>(k);
             gif.FrameInsert(n, kWidth, kHeight);
@@ -98,7 +98,7 @@ const std::vector<std::uint8_t>& FadeGif() {
 
 void BM_LoadFromStream(benchmark::State& state) {
     const auto& bytes = FadeGif();
-    cGIF gif;
+    GifDocument gif;
     for (auto _ : state) {
         gif.LoadFromStream(bytes);
         benchmark::DoNotOptimize(gif.FrameDIBXOR(kFrames).lpBits());
@@ -138,11 +138,11 @@ GifFileType* Slurp(const std::vector<std::uint8_t>& bytes, MemoryInput& input) {
 bool SameIndices(const std::vector<std::uint8_t>& bytes) {
     MemoryInput input{};
     GifFileType* theirs = Slurp(bytes, input);
-    cGIF ours;
+    GifDocument ours;
     bool same = theirs != nullptr && ours.LoadFromStream(bytes) && theirs->ImageCount == ours.FramesCount();
     for (int k = 0; same && k < theirs->ImageCount; ++k) {
         const SavedImage& image = theirs->SavedImages[k];
-        const cDIB& dib = ours.FrameDIBXOR(static_cast<std::int16_t>(k + 1));
+        const DibSurface& dib = ours.FrameDIBXOR(static_cast<std::int16_t>(k + 1));
         same = image.ImageDesc.Width == dib.Width() && image.ImageDesc.Height == dib.Height();
         for (int y = 0; same && y < dib.Height(); ++y)
             same = std::memcmp(image.RasterBits + static_cast<std::size_t>(y) * image.ImageDesc.Width,

@@ -8,13 +8,13 @@
 #include <cstdint>
 #include <span>
 
-#include "formats/gif/cGIF.h"
-#include "raster/cDIB.h"
+#include "formats/gif/GifDocument.h"
+#include "raster/DibSurface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static crossmeld::cGIF gif;
-    static crossmeld::cDIB target = [] {
-        crossmeld::cDIB dib;
+    static crossmeld::GifDocument gif;
+    static crossmeld::DibSurface target = [] {
+        crossmeld::DibSurface dib;
         dib.Create(64, 48, 24);
         return dib;
     }();

@@ -1,4 +1,4 @@
-// Fuzz target for cDIBAVI: the input as a bitmap file's bytes and as a
+// Fuzz target for PackedDib: the input as a bitmap file's bytes and as a
 // packed DIB. Any Error raised is an expected refusal; anything else (a
 // crash, a read outside the input, a huge allocation) is a finding.
 #include <cstddef>
@@ -8,7 +8,7 @@
 
 #include "base/Error.h"
 #include "base/MessageHost.h"
-#include "formats/bmp/cDIBAVI.h"
+#include "formats/bmp/PackedDib.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ public:
 };
 
 // Touches every held byte so that a bad size shows up under the sanitizers.
-unsigned Checksum(const crossmeld::cDIBAVI& reader) {
+unsigned Checksum(const crossmeld::PackedDib& reader) {
     unsigned sum = 0;
     try {
         for (std::uint8_t b : reader.Bits()) sum += b;
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SilentHost host;
     volatile unsigned sink = 0;
     {
-        crossmeld::cDIBAVI reader(host);
+        crossmeld::PackedDib reader(host);
         try {
             reader.CreateFromFileBytes(input, "fuzz.bmp");
         } catch (const crossmeld::Error&) {
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sink = sink + Checksum(reader);
     }
     {
-        crossmeld::cDIBAVI reader(host);
+        crossmeld::PackedDib reader(host);
         try {
             reader.CreateFromPackedDIBPointer(input);
         } catch (const crossmeld::Error&) {
