@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "base/ByteWriter.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "formats/gif/GifProgress.h"
 #include "formats/gif/GifDocument.h"
 #include "formats/gif/LzwEncoder.h"
@@ -61,10 +61,11 @@ const DibSurface& DitheredFrame() {
     static const DibSurface indices = [] {
         DibSurface target;
         Palette256 palette;
-        mDither8bpp::InitDitherTables();
-        mDither8bpp::SetPaletteMode(0);
-        mDither8bpp::SetDitherMethod(1);
-        mDither8bpp::ConvertTo8bpp(PhotoFrame(), target, palette, false);
+        ColourReducer reducer;
+        reducer.InitDitherTables();
+        reducer.SetPaletteMode(PaletteMode::Halftone);
+        reducer.SetDitherMethod(DitherMethod::Ordered);
+        reducer.ConvertTo8bpp(PhotoFrame(), target, palette, false);
         return target;
     }();
     return indices;
@@ -74,13 +75,14 @@ void BM_ConvertTo8bppCubeOrdered(benchmark::State& state) {
     const DibSurface& source = PhotoFrame();
     DibSurface target;
     Palette256 palette;
-    mDither8bpp::InitDitherTables();
-    mDither8bpp::SetPaletteMode(0);
-    mDither8bpp::SetDitherMethod(1);
-    mDither8bpp::ConvertTo8bpp(source, target, palette, false);
+    ColourReducer reducer;
+    reducer.InitDitherTables();
+    reducer.SetPaletteMode(PaletteMode::Halftone);
+    reducer.SetDitherMethod(DitherMethod::Ordered);
+    reducer.ConvertTo8bpp(source, target, palette, false);
     const bool keep = state.range(0) != 0;
     for (auto _ : state) {
-        mDither8bpp::ConvertTo8bpp(source, target, palette, keep);
+        reducer.ConvertTo8bpp(source, target, palette, keep);
         benchmark::DoNotOptimize(target.lpBits());
         benchmark::ClobberMemory();
     }

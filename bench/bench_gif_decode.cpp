@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "base/ByteWriter.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "formats/gif/GifProgress.h"
 #include "formats/gif/GifDocument.h"
 #include "raster/DibSurface.h"
@@ -65,9 +65,10 @@ void FadeFrame(int k, DibSurface& frame, std::mt19937& rng) {
 
 const std::vector<std::uint8_t>& FadeGif() {
     static const std::vector<std::uint8_t> bytes = [] {
-        mDither8bpp::InitDitherTables();
-        mDither8bpp::SetPaletteMode(0);
-        mDither8bpp::SetDitherMethod(1);
+        ColourReducer reducer;
+        reducer.InitDitherTables();
+        reducer.SetPaletteMode(PaletteMode::Halftone);
+        reducer.SetDitherMethod(DitherMethod::Ordered);
         GifDocument gif;
         gif.Destroy();
         std::mt19937 rng(30);
@@ -77,7 +78,7 @@ const std::vector<std::uint8_t>& FadeGif() {
             FadeFrame(k - 1, frame, rng);
             const auto n = static_cast<std::int16_t>(k);
             gif.FrameInsert(n, kWidth, kHeight);
-            mDither8bpp::ConvertTo8bpp(frame, gif.FrameDIBXOR(n), palette, false);
+            reducer.ConvertTo8bpp(frame, gif.FrameDIBXOR(n), palette, false);
             std::vector<std::uint8_t> table;
             gif.FrameDIBXOR(n).GetPalette(table);
             std::copy_n(table.begin(), std::min<std::size_t>(table.size(), 1024), gif.lpLocalPalette(n).begin());
@@ -157,7 +158,7 @@ bool SameIndices(const std::vector<std::uint8_t>& bytes) {
 void BM_GiflibSlurp(benchmark::State& state) {
     const auto& bytes = FadeGif();
     if (!SameIndices(bytes)) {
-        state.SkipWithError("giflib and cGIF read different indices");
+        state.SkipWithError("giflib and GifDocument read different indices");
         return;
     }
     for (auto _ : state) {

@@ -4,7 +4,6 @@
 #include "app/NumericText.h"
 #include "base/Error.h"
 #include "base/FileRoutines.h"
-#include "colour/mDither8bpp.h"
 #include "formats/LoadPicture.h"
 
 namespace crossmeld {
@@ -155,9 +154,9 @@ void MainWindowModel::Load() {
         Do(146, [this] { m_startSource.SetScaleMode(PictureBox::kPixels); }),
         Do(148, [this] { m_endSource.SetScaleMode(PictureBox::kPixels); }),
         Do(150, [this] { m_frameCanvas.SetScaleMode(PictureBox::kPixels); }),
-        Do(152, [] { mDither8bpp::InitDitherTables(); }),
-        Do(154, [] { mDither8bpp::SetPaletteMode(0); }),
-        Do(156, [] { mDither8bpp::SetDitherMethod(0); }),
+        Do(152, [this] { m_gifReducer.InitDitherTables(); }),
+        Do(154, [this] { m_gifReducer.SetPaletteMode(PaletteMode::Halftone); }),
+        Do(156, [this] { m_gifReducer.SetDitherMethod(DitherMethod::None); }),
     };
     // clang-format on
     Run("Form_Load", steps);

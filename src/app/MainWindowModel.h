@@ -27,6 +27,7 @@
 #include "base/Folders.h"
 #include "base/Host.h"
 #include "base/SettingsStore.h"
+#include "colour/ColourReducer.h"
 #include "formats/avi/CodecChooser.h"
 #include "morph/ControlMesh.h"
 #include "raster/Picture.h"
@@ -85,11 +86,13 @@ public:
     void LayoutStartPane();
     void LayoutEndPane();
 
-    // The colour reduction of the GIF output: the palette mode (0 the
-    // 216-colour cube, 1 adaptive) and the dither method the GIF stage sets
-    // before its import (0 none, 1 ordered, 2 diffusion). The window keeps
-    // the start-up choice, cube and ordered; the command line may pick.
-    void SetGifReduction(std::int32_t paletteMode, std::int32_t ditherMethod);
+    // The colour reduction of the GIF output: the palette mode, set on the
+    // GIF stage's reducer at once, and the dither method the GIF stage sets
+    // on it before its import. The window keeps the start-up choice,
+    // halftone and ordered; the command line may pick.
+    void SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod);
+    // The GIF stage's reducer, as the start-up and the stage leave it.
+    ColourReducer& GifReducer() noexcept { return m_gifReducer; }
 
     // ---- Window state -----------------------------------------------------
     const std::string& Caption() const noexcept { return m_caption; }
@@ -222,7 +225,10 @@ private:
     // Created by the GIF output stage the first time it runs; kept until the
     // window closes.
     std::shared_ptr<GifDocument> m_gifDoc;
-    std::int32_t m_gifDitherMethod = 1;
+    // The GIF stage's colour reduction: its tables are made at start-up,
+    // its adaptive palette lookup lasts from a run's first frame to its last.
+    ColourReducer m_gifReducer;
+    DitherMethod m_gifDitherMethod = DitherMethod::Ordered;
     // The GIF stage's temporary AVI holds full frames: it is read back at
     // once, so a lossy codec would only cost quality, and no codec question
     // is asked for it.

@@ -9,7 +9,6 @@
 #include "base/FileRoutines.h"
 #include "base/Numeric.h"
 #include "base/RunStopped.h"
-#include "colour/mDither8bpp.h"
 #include "export/HostImportProgress.h"
 #include "export/AviExport.h"
 #include "export/GifExport.h"
@@ -79,7 +78,7 @@ std::vector<Step> MainWindowModel::GifOutputSteps(CreateRun& run) {
            }),
         Do(206, [] { vfw::AVIFileExit(); }),
         Do(208, [this] { m_progressBar.SetValue(0); }),
-        Do(210, [this] { mDither8bpp::SetDitherMethod(m_gifDitherMethod); }),
+        Do(210, [this] { m_gifReducer.SetDitherMethod(m_gifDitherMethod); }),
         Do(212,
            [this] {
                if (!m_gifDoc) m_gifDoc = std::make_shared<GifDocument>();
@@ -88,7 +87,7 @@ std::vector<Step> MainWindowModel::GifOutputSteps(CreateRun& run) {
         If(214,
            [this] {
                HostImportProgress progress(m_formHost);
-               return !ImportAviIntoGif(TempAviFile(), *m_gifDoc, progress);
+               return !ImportAviIntoGif(TempAviFile(), *m_gifDoc, progress, m_gifReducer);
            },
            Flow::Next(), Flow::GoTo(220)),
         Do(216, [this, pump] { DeleteFiles(TempAviFile(), pump); }),
@@ -110,8 +109,8 @@ std::vector<Step> MainWindowModel::GifOutputSteps(CreateRun& run) {
     // clang-format on
 }
 
-void MainWindowModel::SetGifReduction(std::int32_t paletteMode, std::int32_t ditherMethod) {
-    mDither8bpp::SetPaletteMode(paletteMode);
+void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod) {
+    m_gifReducer.SetPaletteMode(paletteMode);
     m_gifDitherMethod = ditherMethod;
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "colour/ColourReducer.h"
+
 namespace crossmeld::cli {
 
 struct CreateOptions {
@@ -17,8 +19,8 @@ struct CreateOptions {
     bool gif = false;  // false: AVI output
     std::string output;
     std::uint32_t codec = 0;  // AVI handler: full frames or Motion JPEG
-    std::int32_t paletteMode = 0;   // GIF: 0 the 216-colour cube, 1 adaptive
-    std::int32_t ditherMethod = 1;  // GIF: 0 none, 1 ordered, 2 diffusion
+    PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
+    DitherMethod ditherMethod = DitherMethod::Ordered;
     bool quiet = false;
 };
 

@@ -106,8 +106,12 @@ static int Main(int argc, char** argv) {
     create.gif = !gif.empty();
     create.output = create.gif ? gif : avi;
     create.codec = codec == "mjpeg" ? crossmeld::vfw::kHandlerMjpg : crossmeld::vfw::kHandlerDib;
-    create.paletteMode = palette == "adaptive" ? 1 : 0;
-    create.ditherMethod = dither == "none" ? 0 : dither == "diffusion" ? 2 : 1;
+    using crossmeld::DitherMethod;
+    using crossmeld::PaletteMode;
+    create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive : PaletteMode::Halftone;
+    create.ditherMethod = dither == "none"        ? DitherMethod::None
+                          : dither == "diffusion" ? DitherMethod::Diffusion
+                                                  : DitherMethod::Ordered;
     return crossmeld::cli::RunCreateJob(create, stdout, stderr);
 }
 

@@ -4,8 +4,8 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "formats/avi/AviGetFrame.h"
 #include "formats/avi/AviStreamRead.h"
 #include "formats/avi/DrawDib.h"
@@ -66,7 +66,8 @@ std::int32_t StreamDurationMs(const vfw::AviStreamHandle& stream) {
     return vfw::AVIStreamSampleToTime(stream, end);
 }
 
-bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress) {
+bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress,
+                      ColourReducer& reducer) {
     ImportHandles h;
     h.drawing = vfw::DrawDibOpen();
     if (!h.drawing) return false;
@@ -104,7 +105,7 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
         if (DeviceContext* dc = work.hDC())
             vfw::DrawDibDraw(h.drawing, *dc, 0, 0, work.Width(), work.Height(), dib, {}, 0, 0, -1, -1, 0);
         // The first frame builds the palette; every later one is reduced to it.
-        mDither8bpp::ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
+        reducer.ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
         CopyPaletteEntries(palette, doc.lpLocalPalette(frame));
         doc.FrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
         doc.FrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));

@@ -2,13 +2,14 @@
 // mAVIImp: reads every frame of an AVI file's first video stream into an
 // animated GIF document. Each frame is drawn into a 32-bit work surface the
 // size of the stream's frame rectangle, reduced to 8 bits per pixel by
-// mDither8bpp with one palette shared by all frames (built on the first
+// the caller's ColourReducer with one palette shared by all frames (built on the first
 // frame, kept for the rest), and given the delay that the stream's frame
 // rate implies.
 
 #include <cstdint>
 #include <string>
 
+#include "colour/ColourReducer.h"
 #include "formats/avi/AviFile.h"
 #include "formats/gif/GifDocument.h"
 
@@ -32,10 +33,12 @@ public:
 // unfilled frame, and the screen and palette settings of a full import.
 // Errors of the operations it calls reach the caller: Error(DivisionByZero)
 // for a stream without frames, Error(Overflow) for a frame size or delay
-// that does not fit 16 bits, and those of GifDocument and mDither8bpp. The video
+// that does not fit 16 bits, and those of GifDocument and the reducer. The video
 // library, stream and frame reader are released on every path, errors
-// included. mDither8bpp::InitDitherTables must have run.
-bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress);
+// included. The reducer's InitDitherTables must have run; its palette mode
+// and dither method apply to every frame.
+bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress,
+                      ColourReducer& reducer);
 
 // The time in milliseconds at the end of the stream: the time of sample
 // start + length. Error(Overflow) when that sum does not fit 32 bits.

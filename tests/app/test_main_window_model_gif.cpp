@@ -12,7 +12,7 @@
 
 #include "app/MainWindowModel.h"
 #include "base/FileRoutines.h"
-#include "colour/mDither8bpp.h"
+#include "colour/ColourReducer.h"
 #include "formats/LoadPicture.h"
 #include "formats/avi/AviFile.h"
 #include "support/FormTestSupport.h"
@@ -221,9 +221,9 @@ TEST_F(CreateGif, TheCommandLinesReductionChoiceReachesTheImport) {
         return std::array<int, 3>{r, g, b};
     };
     EXPECT_EQ(firstPixel(inputs / "ordered.gif"), (std::array<int, 3>{102, 102, 102}));
-    form.SetGifReduction(0, 0);
+    form.SetGifReduction(PaletteMode::Halftone, DitherMethod::None);
     EXPECT_EQ(firstPixel(inputs / "plain.gif"), (std::array<int, 3>{51, 51, 51}));
-    form.SetGifReduction(0, 1);
+    form.SetGifReduction(PaletteMode::Halftone, DitherMethod::Ordered);
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include "app/AppRoutines.h"
 #include "app/MainWindowModel.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "formats/LoadPicture.h"
 #include "raster/DibSurface.h"
 #include "support/ScriptedHost.h"
@@ -129,9 +129,11 @@ TEST_F(Startup, AnUnreadableStoredOptionIsReportedAndStartUpGoesOn) {
 }
 
 TEST_F(Startup, StartsTheColourReductionWithTheCubeAndNoDither) {
-    mDither8bpp::SetPaletteMode(1);
-    mDither8bpp::SetDitherMethod(2);
+    form.SetGifReduction(PaletteMode::Adaptive, DitherMethod::Diffusion);
+    form.GifReducer().SetDitherMethod(DitherMethod::Diffusion);
     form.Load();
+    EXPECT_EQ(form.GifReducer().GetPaletteMode(), PaletteMode::Halftone);
+    EXPECT_EQ(form.GifReducer().GetDitherMethod(), DitherMethod::None);
     // Plain cube: 25, 26, 255 take the levels 0, 1, 5, entry 0 + 6 + 180.
     DibSurface source;
     ASSERT_TRUE(source.Create(1, 1, 32));
@@ -140,7 +142,7 @@ TEST_F(Startup, StartsTheColourReductionWithTheCubeAndNoDither) {
     source.lpBits()[2] = 25;   // red
     DibSurface target;
     Palette256 palette;
-    mDither8bpp::ConvertTo8bpp(source, target, palette, false);
+    form.GifReducer().ConvertTo8bpp(source, target, palette, false);
     EXPECT_EQ(palette.Entries(), 216);
     EXPECT_EQ(target.lpBits()[0], 186);
 }

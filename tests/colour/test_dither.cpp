@@ -1,4 +1,4 @@
-// mDither8bpp: the quantizers, threshold matrices and error tables seen
+// ColourReducer: the quantizers, threshold matrices and error tables seen
 // through single pixels worked by hand, the diffusion rules (the below-4
 // threshold, the four neighbours, clamping, edges), the palette modes and
 // keep-palette, and whole random pictures against an independent Python
@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "raster/DibSurface.h"
 #include "support/TestSupport.h"
 
@@ -72,17 +72,13 @@ void ExpectError(ErrorKind kind, auto fn) {
 
 class Dither : public ::testing::Test {
 protected:
-    void SetUp() override {
-        mDither8bpp::InitDitherTables();
-        mDither8bpp::SetPaletteMode(0);
-        mDither8bpp::SetDitherMethod(0);
-    }
+    void SetUp() override { reducer.InitDitherTables(); }
 
     // Converts with the given mode and method and returns the indices.
     Bytes Convert(int mode, int method, const DibSurface& source, bool keep = false) {
-        mDither8bpp::SetPaletteMode(mode);
-        mDither8bpp::SetDitherMethod(method);
-        mDither8bpp::ConvertTo8bpp(source, target, palette, keep);
+        reducer.SetPaletteMode(static_cast<PaletteMode>(mode));
+        reducer.SetDitherMethod(static_cast<DitherMethod>(method));
+        reducer.ConvertTo8bpp(source, target, palette, keep);
         return Indices(target);
     }
 
@@ -90,9 +86,10 @@ protected:
     // that the lookup loop's output is its grey level.
     void UseGreyLookup() {
         palette.CreateGreyScale(1);
-        mDither8bpp::BuildColorLookup(palette);
+        reducer.BuildColorLookup(palette);
     }
 
+    ColourReducer reducer;
     DibSurface target;
     Palette256 palette;
 };
@@ -149,7 +146,7 @@ TEST_F(Dither, LookupPlainUsesTheSixteenLevelQuantizer) {
 
 TEST_F(Dither, ColourLookupHoldsTheNearestEntryOfEachLatticeColour) {
     palette.CreateEGA();
-    mDither8bpp::BuildColorLookup(palette);
+    reducer.BuildColorLookup(palette);
     // (17, 17, 17) is nearest black; (187, 187, 187) nearest silver (7);
     // (255, 0, 17) nearest red (9); (119, 119, 119) nearest grey 128 (8).
     const DibSurface row = Picture(4, 1, {{17, 17, 17}, {187, 187, 187}, {255, 0, 17}, {119, 119, 119}});
@@ -282,7 +279,7 @@ TEST_F(Dither, TwentyFourBitSourcesGiveTheSameResult) {
 
 TEST_F(Dither, TheSourceMayBeTheTarget) {
     DibSurface picture = Picture(2, 1, {{25, 26, 255}, {255, 255, 255}});
-    mDither8bpp::ConvertTo8bpp(picture, picture, palette, false);
+    reducer.ConvertTo8bpp(picture, picture, palette, false);
     EXPECT_EQ(picture.BPP(), 8);
     EXPECT_EQ(Indices(picture), (Bytes{186, 215}));
 }
@@ -307,7 +304,30 @@ TEST_F(Dither, RefusedInputs) {
     ExpectError(ErrorKind::SubscriptOutOfRange, [&] { Convert(0, 1, Picture(1, 1, {{1, 2, 3}}), true); });
     // The colour lookup needs a searchable palette.
     Palette256 none;
-    ExpectError(ErrorKind::Overflow, [&] { mDither8bpp::BuildColorLookup(none); });
+    ExpectError(ErrorKind::Overflow, [&] { reducer.BuildColorLookup(none); });
+}
+
+// Each reducer keeps its own tables, modes and colour lookup.
+TEST_F(Dither, ReducersDoNotShareState) {
+    ColourReducer fresh;
+    DibSurface out;
+    ExpectError(ErrorKind::SubscriptOutOfRange,
+                [&] { fresh.ConvertTo8bpp(Picture(1, 1, {{1, 2, 3}}), out, palette, false); });
+    fresh.InitDitherTables();
+    EXPECT_EQ(fresh.GetPaletteMode(), PaletteMode::Halftone);
+    EXPECT_EQ(fresh.GetDitherMethod(), DitherMethod::None);
+
+    UseGreyLookup();  // this fixture's reducer: the 16-grey lookup
+    Palette256 ega;
+    ega.CreateEGA();
+    fresh.BuildColorLookup(ega);
+    fresh.SetPaletteMode(PaletteMode::Adaptive);
+    fresh.SetDitherMethod(DitherMethod::Ordered);
+    const DibSurface row = Picture(4, 1, {{0, 0, 0}, {17, 17, 17}, {238, 238, 238}, {255, 255, 255}});
+    EXPECT_EQ(Convert(1, 0, row, true), (Bytes{0, 1, 14, 15}));
+    fresh.ConvertTo8bpp(row, out, ega, true);
+    EXPECT_EQ(reducer.GetDitherMethod(), DitherMethod::None);
+    EXPECT_EQ(Convert(1, 0, row, true), (Bytes{0, 1, 14, 15}));
 }
 
 // ---------------------------------------------------------------- independent reference
@@ -390,7 +410,7 @@ TEST_P(DitherReference, RandomPictureMatchesThePythonLoops) {
         if (c.table == 0) palette.CreateEGA();
         if (c.table == 1) palette.CreateWebsafe();
         if (c.table == 2) palette.CreateGreyScale(0);
-        mDither8bpp::BuildColorLookup(palette);
+        reducer.BuildColorLookup(palette);
     }
     const Bytes got = Convert(c.mode, c.method, source, c.mode == 1);
 

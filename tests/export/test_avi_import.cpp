@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "base/Error.h"
+#include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "colour/mDither8bpp.h"
 #include "export/GifExport.h"
 #include "formats/avi/AviFile.h"
 #include "formats/avi/AviStreamRead.h"
@@ -167,15 +167,14 @@ std::size_t OpenFileCount() {
 class AviImport : public ::testing::Test {
 protected:
     void SetUp() override {
-        mDither8bpp::InitDitherTables();
-        mDither8bpp::SetPaletteMode(0);
-        mDither8bpp::SetDitherMethod(1);
+        reducer.InitDitherTables();
+        reducer.SetPaletteMode(PaletteMode::Halftone);
+        reducer.SetDitherMethod(DitherMethod::Ordered);
         m_libraryUses = AviLibraryUseCount();
         m_files = OpenFileCount();
         doc.Destroy();
     }
     void TearDown() override {
-        mDither8bpp::SetPaletteMode(0);
         EXPECT_EQ(AviLibraryUseCount(), m_libraryUses) << "AVIFileExit on every path";
         EXPECT_EQ(OpenFileCount(), m_files) << "the stream is released on every path";
     }
@@ -193,6 +192,7 @@ protected:
     TempDir dir;
     GifDocument doc;
     RecordingProgress progress;
+    ColourReducer reducer;
 
 private:
     int m_libraryUses = 0;
@@ -214,7 +214,7 @@ TEST_P(ImportDelays, EveryFrameGetsTheMeanFrameTime) {
     Clip clip;
     clip.width = 2, clip.height = 2, clip.fps = c.fps, clip.frames = c.frames;
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), c.frames);
     for (std::int16_t i = 1; i <= c.frames; ++i) {
         EXPECT_EQ(doc.FrameDelay(i), c.gifDelay) << "frame " << i;
@@ -253,7 +253,7 @@ TEST_F(AviImport, FramesAreTheVideoFramesDitheredOntoTheCube) {
     Clip clip;
     clip.width = 7, clip.height = 5, clip.frames = 3;
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 3);
     const auto cube = CubeTable();
     std::vector<std::uint8_t> table;
@@ -304,7 +304,7 @@ TEST_F(AviImport, MotionJpegFramesImportAtTheirSize) {
         return Bgr{std::uint8_t(40 + 8 * x), std::uint8_t(60 + 15 * y), std::uint8_t(200 - 60 * k)};
     };
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 2);
     for (std::int16_t i = 1; i <= 2; ++i) {
         ASSERT_EQ(doc.FrameDIBXOR(i).Width(), 16);
@@ -322,7 +322,7 @@ TEST_F(AviImport, NonzeroLeftAndTopStillTakeRightAndBottomAsTheSize) {
     clip.width = 4, clip.height = 3, clip.frames = 2;
     clip.rect = AviRect{2, 1, 8, 6};
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 2);
     EXPECT_EQ(doc.ScreenWidth(), 8);
     EXPECT_EQ(doc.ScreenHeight(), 6);
@@ -338,7 +338,7 @@ TEST_F(AviImport, NonzeroLeftAndTopStillTakeRightAndBottomAsTheSize) {
 // With the adaptive palette the first frame (shades of red) decides the
 // palette; a later blue frame is reduced to it rather than given its own.
 TEST_F(AviImport, LaterFramesKeepThePaletteOfTheFirst) {
-    mDither8bpp::SetPaletteMode(1);
+    reducer.SetPaletteMode(PaletteMode::Adaptive);
     Clip clip;
     clip.width = 8, clip.height = 4, clip.frames = 3;
     clip.colour = [](int x, int y, int k) {
@@ -346,7 +346,7 @@ TEST_F(AviImport, LaterFramesKeepThePaletteOfTheFirst) {
         return Bgr{std::uint8_t(200 + 5 * x), std::uint8_t(10 * y), 0};
     };
     WriteClip(dir / "clip.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 3);
     const std::int16_t entries = doc.GlobalPaletteEntries();
     ASSERT_GT(entries, 0);
@@ -372,7 +372,7 @@ TEST_F(AviImport, ZeroLengthStreamRaisesDivisionByZero) {
     clip.frames = 0;
     WriteClip(dir / "empty.avi", clip);
     try {
-        ImportAviIntoGif((dir / "empty.avi").string(), doc, progress);
+        ImportAviIntoGif((dir / "empty.avi").string(), doc, progress, reducer);
         FAIL() << "no error raised";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::DivisionByZero);
@@ -414,11 +414,11 @@ TEST_F(AviImport, MissingOrBrokenFilesLeaveTheDocumentUntouched) {
 
     for (const auto& [name, bytes] : broken) {
         WriteBytes(dir / (name + ".avi"), bytes);
-        EXPECT_FALSE(ImportAviIntoGif((dir / (name + ".avi")).string(), doc, progress)) << name;
+        EXPECT_FALSE(ImportAviIntoGif((dir / (name + ".avi")).string(), doc, progress, reducer)) << name;
         ExpectUntouched();
     }
-    EXPECT_FALSE(ImportAviIntoGif((dir / "missing.avi").string(), doc, progress));
-    EXPECT_FALSE(ImportAviIntoGif(dir.path().string(), doc, progress)) << "a folder";
+    EXPECT_FALSE(ImportAviIntoGif((dir / "missing.avi").string(), doc, progress, reducer));
+    EXPECT_FALSE(ImportAviIntoGif(dir.path().string(), doc, progress, reducer)) << "a folder";
     ExpectUntouched();
 }
 
@@ -433,7 +433,7 @@ TEST_F(AviImport, AFrameThatCannotBeFetchedEndsTheImport) {
     std::memcpy(&bytes[FrameChunkAt(bytes, 2)], "99", 2);
     WriteBytes(dir / "clip.avi", bytes);
 
-    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 3);
     const auto cube = CubeTable();
     for (std::int16_t i = 1; i <= 2; ++i) {
@@ -466,7 +466,7 @@ TEST_F(AviImport, AFirstFrameThatCannotBeFetchedLeavesNoPalette) {
     std::memcpy(&bytes[FrameChunkAt(bytes, 0) + 4], one, 4);
     WriteBytes(dir / "clip.avi", bytes);
 
-    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress));
+    EXPECT_FALSE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     EXPECT_EQ(doc.FramesCount(), 1);
     EXPECT_EQ(doc.ScreenWidth(), 6);
     EXPECT_TRUE(doc.GlobalPaletteExists());
@@ -482,7 +482,7 @@ TEST_F(AviImport, FramesPast32767AreImported) {
     clip.width = 1, clip.height = 1, clip.frames = 32769, clip.fps = 30;
     clip.colour = [](int, int, int k) { return k == 32768 ? Bgr{200, 100, 50} : Bgr{10, 20, 30}; };
     WriteClip(dir / "long.avi", clip);
-    ASSERT_TRUE(ImportAviIntoGif((dir / "long.avi").string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif((dir / "long.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 32769);
     EXPECT_EQ(doc.FrameDelay(32769), 3);
     EXPECT_EQ(doc.FrameDisposalMethod(32769), FrameDisposal::RestorePrevious);
@@ -511,8 +511,9 @@ std::vector<std::vector<std::uint8_t>> DecodeWithFfmpeg(const fs::path& file, in
     return frames;
 }
 
-// The frames reduced by mDither8bpp on their own, one palette for all.
-std::vector<std::vector<std::uint8_t>> DitherFrames(const std::vector<std::vector<std::uint8_t>>& frames, int width,
+// The frames reduced by a ColourReducer on their own, one palette for all.
+std::vector<std::vector<std::uint8_t>> DitherFrames(ColourReducer& reducer,
+                                                    const std::vector<std::vector<std::uint8_t>>& frames, int width,
                                                     int height) {
     std::vector<std::vector<std::uint8_t>> out;
     Palette256 palette;
@@ -522,7 +523,7 @@ std::vector<std::vector<std::uint8_t>> DitherFrames(const std::vector<std::vecto
         for (int y = 0; y < height; ++y)
             std::memcpy(source.lpBits() + std::size_t(y) * source.BytesPerScanline(),
                         frames[k].data() + std::size_t(y) * width * 4, std::size_t(width) * 4);
-        mDither8bpp::ConvertTo8bpp(source, target, palette, k > 0);
+        reducer.ConvertTo8bpp(source, target, palette, k > 0);
         out.push_back(Indices(target));
     }
     return out;
@@ -544,12 +545,12 @@ TEST_P(FfmpegImport, TestPatternImportsFrameForFrame) {
                                 " -v error -y -f lavfi -i testsrc=size=64x48:rate=5 -frames:v 10 -c:v " + c.codec +
                                 " " + Quote(avi);
     ASSERT_EQ(RunCommand(command), 0) << command;
-    ASSERT_TRUE(ImportAviIntoGif(avi.string(), doc, progress));
+    ASSERT_TRUE(ImportAviIntoGif(avi.string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 10);
     EXPECT_EQ(doc.ScreenWidth(), 64);
     EXPECT_EQ(doc.ScreenHeight(), 48);
 
-    const auto expected = DitherFrames(DecodeWithFfmpeg(avi, 64, 48), 64, 48);
+    const auto expected = DitherFrames(reducer, DecodeWithFfmpeg(avi, 64, 48), 64, 48);
     ASSERT_EQ(expected.size(), 10u);
     for (std::int16_t i = 1; i <= 10; ++i) {
         EXPECT_EQ(doc.FrameDelay(i), 20) << "5 frames a second";

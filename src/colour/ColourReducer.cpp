@@ -1,4 +1,4 @@
-#include "colour/mDither8bpp.h"
+#include "colour/ColourReducer.h"
 
 #include <algorithm>
 #include <array>
@@ -14,7 +14,7 @@
 #include "raster/MapPixelsAsArray.h"
 #include "raster/DibSurface.h"
 
-namespace crossmeld::mDither8bpp {
+namespace crossmeld {
 
 namespace {
 
@@ -37,10 +37,10 @@ constexpr int kLookupOffset = 8;
 // Byte offsets within a four-byte pixel and a colour-table entry.
 constexpr int kBlue = 0, kGreen = 1, kRed = 2;
 
-struct ModuleState {
+}  // namespace
+
+struct ColourReducer::Tables {
     bool ready = false;
-    std::int32_t paletteMode = 0;
-    std::int32_t ditherMethod = 0;
 
     std::array<std::int32_t, kQ6High - kQ6Low + 1> q6{};
     std::array<std::int32_t, kQ16High - kQ16Low + 1> q16{};
@@ -59,22 +59,21 @@ struct ModuleState {
     std::array<std::array<std::array<std::uint16_t, 256>, 3>, 17> lookupShare{};
 };
 
-ModuleState& State() {
-    static ModuleState state;
-    return state;
-}
+namespace {
+
+using Tables = ColourReducer::Tables;
 
 constexpr int kPlainPhase = 16;
 
-std::int32_t Q6(const ModuleState& s, int v) { return s.q6[static_cast<std::size_t>(v - kQ6Low)]; }
-std::int32_t Q16(const ModuleState& s, int v) { return s.q16[static_cast<std::size_t>(v - kQ16Low)]; }
+std::int32_t Q6(const Tables& s, int v) { return s.q6[static_cast<std::size_t>(v - kQ6Low)]; }
+std::int32_t Q16(const Tables& s, int v) { return s.q16[static_cast<std::size_t>(v - kQ16Low)]; }
 
 // v / divisor rounded to the nearest integer (halves to even), clamped to 0 .. top.
 std::int32_t Level(int v, int divisor, int top) {
     return std::clamp(ToInt32(static_cast<double>(v) / divisor), 0, top);
 }
 
-void FoldShares(ModuleState& s) {
+void FoldShares(Tables& s) {
     constexpr int kCubeWeight[3] = {36, 6, 1};     // blue, green, red
     constexpr int kLookupWeight[3] = {256, 16, 1};  // blue, green, red
     for (int phase = 0; phase <= kPlainPhase; ++phase) {
@@ -90,7 +89,7 @@ void FoldShares(ModuleState& s) {
     }
 }
 
-void RequireTables(const ModuleState& s) {
+void RequireTables(const Tables& s) {
     if (!s.ready) throw Error(ErrorKind::SubscriptOutOfRange, "The dither tables are not initialised");
 }
 
@@ -115,14 +114,14 @@ void CopyAs32(const DibSurface& source, DibSurface& copy) {
     }
 }
 
-void BuildAdaptivePalette(const DibSurface& source, Palette256& palette) {
+void BuildAdaptivePalette(ColourReducer& reducer, const DibSurface& source, Palette256& palette) {
     DibSurface thumbnail;
     source.CloneTo(thumbnail);
     std::int32_t x = 0, y = 0, width = 0, height = 0;
     thumbnail.GetBestFitInfo(50, 50, x, y, width, height, false);
     thumbnail.Resize(width, height, true);
     palette.CreateOptimal(thumbnail, 256, 6, 1.0f, 1.0f, 1.0f);
-    BuildColorLookup(palette);
+    reducer.BuildColorLookup(palette);
 }
 
 std::uint8_t* TargetRow(const DibSurface& target, std::int32_t y) {
@@ -172,7 +171,7 @@ std::uint8_t AddClamped(std::uint8_t value, std::int32_t delta) {
 // mapping of the pixel's current bytes; the difference to the chosen entry
 // goes to four neighbours unless it is tiny (channel errors summing below 4).
 template <typename Share, std::size_t N>
-void DiffusionLoop(const ModuleState& s, const MapPixelsAsArray& pixels, const DibSurface& target,
+void DiffusionLoop(const Tables& s, const MapPixelsAsArray& pixels, const DibSurface& target,
                    const std::array<std::array<std::array<Share, 256>, 3>, 17>& shares,
                    const std::array<std::uint8_t, N>& table) {
     const std::int32_t lastX = pixels.Columns() - 1;
@@ -204,8 +203,12 @@ void DiffusionLoop(const ModuleState& s, const MapPixelsAsArray& pixels, const D
 
 }  // namespace
 
-void InitDitherTables() {
-    ModuleState& s = State();
+ColourReducer::ColourReducer() : m_tables(std::make_unique<Tables>()) {}
+
+ColourReducer::~ColourReducer() = default;
+
+void ColourReducer::InitDitherTables() {
+    Tables& s = *m_tables;
     std::memcpy(s.matrix16, kMatrix16, sizeof kMatrix16);
     std::memcpy(s.matrix6, kMatrix6, sizeof kMatrix6);
     for (int i = 0; i < 216; ++i) s.cubeIndex[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
@@ -222,12 +225,8 @@ void InitDitherTables() {
     s.ready = true;
 }
 
-void SetPaletteMode(std::int32_t mode) { State().paletteMode = mode; }
-
-void SetDitherMethod(std::int32_t method) { State().ditherMethod = method; }
-
-void BuildColorLookup(const Palette256& palette) {
-    ModuleState& s = State();
+void ColourReducer::BuildColorLookup(const Palette256& palette) {
+    Tables& s = *m_tables;
     for (int b = 0; b < 16; ++b)
         for (int g = 0; g < 16; ++g)
             for (int r = 0; r < 16; ++r)
@@ -236,8 +235,9 @@ void BuildColorLookup(const Palette256& palette) {
                                          static_cast<std::uint8_t>(17 * b));
 }
 
-void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& palette, bool keepPalette) {
-    ModuleState& s = State();
+void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& palette,
+                                  bool keepPalette) {
+    Tables& s = *m_tables;
     RequireTables(s);
     if (source.BPP() != 32 && source.BPP() != 24)
         throw Error(ErrorKind::InvalidProcedureCall, "Only 24- and 32-bit pictures can be reduced to 8 bits");
@@ -245,17 +245,17 @@ void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& pal
     // The loops read four-byte pixels. A copy is made for a 24-bit source,
     // for diffusion (which writes into its pixels, never into the caller's
     // source) and when the target is the source itself.
-    const bool diffusion = s.ditherMethod == 2;
+    const bool diffusion = m_ditherMethod == DitherMethod::Diffusion;
     DibSurface working;
     const bool copied = source.BPP() != 32 || diffusion || &source == &target;
     if (copied) CopyAs32(source, working);
     const DibSurface& pixelsOf = copied ? working : source;
 
     if (!keepPalette) {
-        if (s.paletteMode == 0)
+        if (m_paletteMode == PaletteMode::Halftone)
             palette.CreateHalftone(4);
-        else if (s.paletteMode == 1)
-            BuildAdaptivePalette(pixelsOf, palette);
+        else if (m_paletteMode == PaletteMode::Adaptive)
+            BuildAdaptivePalette(*this, pixelsOf, palette);
     }
     // All 256 entries, whatever Entries says: the unused ones are black.
     const std::span<const std::uint8_t, 1024> table = std::as_const(palette).Bytes();
@@ -266,17 +266,18 @@ void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& pal
     target.SetPalette(s.paletteCopy);
 
     const MapPixelsAsArray pixels(pixelsOf);
-    const bool cube = s.paletteMode == 0;
-    if (s.paletteMode != 0 && s.paletteMode != 1) return;
-    switch (s.ditherMethod) {
-        case 0:
-        case 1:
+    const bool cube = m_paletteMode == PaletteMode::Halftone;
+    if (m_paletteMode != PaletteMode::Halftone && m_paletteMode != PaletteMode::Adaptive) return;
+    const bool ordered = m_ditherMethod == DitherMethod::Ordered;
+    switch (m_ditherMethod) {
+        case DitherMethod::None:
+        case DitherMethod::Ordered:
             if (cube)
-                MapLoop(pixels, target, s.ditherMethod == 1, s.cubeShare, s.cubeIndex);
+                MapLoop(pixels, target, ordered, s.cubeShare, s.cubeIndex);
             else
-                MapLoop(pixels, target, s.ditherMethod == 1, s.lookupShare, s.colorLookup);
+                MapLoop(pixels, target, ordered, s.lookupShare, s.colorLookup);
             break;
-        case 2:
+        case DitherMethod::Diffusion:
             if (cube)
                 DiffusionLoop(s, pixels, target, s.cubeShare, s.cubeIndex);
             else
@@ -287,4 +288,4 @@ void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& pal
     }
 }
 
-}  // namespace crossmeld::mDither8bpp
+}  // namespace crossmeld
