@@ -51,9 +51,9 @@ struct StrideCase {
     std::int32_t width, height, bpp, stride, size;
 };
 
-class cDIBStride : public ::testing::TestWithParam<StrideCase> {};
+class DibSurfaceStride : public ::testing::TestWithParam<StrideCase> {};
 
-TEST_P(cDIBStride, RowsArePaddedToFourBytes) {
+TEST_P(DibSurfaceStride, RowsArePaddedToFourBytes) {
     const StrideCase& c = GetParam();
     DibSurface dib;
     ASSERT_TRUE(dib.Create(c.width, c.height, c.bpp));
@@ -68,13 +68,13 @@ TEST_P(cDIBStride, RowsArePaddedToFourBytes) {
     EXPECT_EQ(dib.lpBits(), dib.hDIB()->bits());
 }
 
-INSTANTIATE_TEST_SUITE_P(Vectors, cDIBStride,
+INSTANTIATE_TEST_SUITE_P(Vectors, DibSurfaceStride,
                          ::testing::Values(StrideCase{3, 2, 8, 4, 8}, StrideCase{3, 2, 24, 12, 24},
                                            StrideCase{33, 1, 1, 8, 8}, StrideCase{32, 1, 1, 4, 4},
                                            StrideCase{9, 2, 4, 8, 16}, StrideCase{5, 3, 16, 12, 36},
                                            StrideCase{7, 2, 32, 28, 56}, StrideCase{1, 1, 24, 4, 4}));
 
-TEST(cDIBCreate, OverflowRules) {
+TEST(DibSurfaceCreate, OverflowRules) {
     DibSurface dib;
     // width x bits at the limit is accepted (a side of 0 then fails quietly).
     EXPECT_FALSE(dib.Create(2147483616, 0, 1));
@@ -87,14 +87,14 @@ TEST(cDIBCreate, OverflowRules) {
     ExpectOverflow([&] { dib.Create(100000, 100000, 32); });
 }
 
-TEST(cDIBCreate, OverflowLeavesTheObjectEmpty) {
+TEST(DibSurfaceCreate, OverflowLeavesTheObjectEmpty) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(4, 4, 24));
     ExpectOverflow([&] { dib.Create(100000, 100000, 32); });
     ExpectEmpty(dib);
 }
 
-TEST(cDIBCreate, UnsupportedDepthOrSideLeavesAnEmptyObjectThatIgnoresEverything) {
+TEST(DibSurfaceCreate, UnsupportedDepthOrSideLeavesAnEmptyObjectThatIgnoresEverything) {
     for (auto [w, h, bpp] : {std::tuple{4, 4, 2}, std::tuple{4, 4, 0}, std::tuple{-5, 2, 24}, std::tuple{3, 0, 8}}) {
         DibSurface dib;
         ASSERT_TRUE(dib.Create(2, 2, 8));
@@ -122,7 +122,7 @@ TEST(cDIBCreate, UnsupportedDepthOrSideLeavesAnEmptyObjectThatIgnoresEverything)
     ExpectEmpty(other);
 }
 
-TEST(cDIBPalette, NewPalettedSurfacesHaveAllBlackTables) {
+TEST(DibSurfacePalette, NewPalettedSurfacesHaveAllBlackTables) {
     for (auto [bpp, entries] : {std::pair{1, 2}, std::pair{4, 16}, std::pair{8, 256}}) {
         DibSurface dib;
         ASSERT_TRUE(dib.Create(3, 3, bpp));
@@ -132,7 +132,7 @@ TEST(cDIBPalette, NewPalettedSurfacesHaveAllBlackTables) {
     }
 }
 
-TEST(cDIBPalette, SetPaletteLoadsWholeEntriesFromTheFirst) {
+TEST(DibSurfacePalette, SetPaletteLoadsWholeEntriesFromTheFirst) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 2, 4));
     // Six bytes: one whole entry; the two extra bytes are ignored.
@@ -149,7 +149,7 @@ TEST(cDIBPalette, SetPaletteLoadsWholeEntriesFromTheFirst) {
     EXPECT_EQ(palette, Bytes(many.begin(), many.begin() + 64));
 }
 
-TEST(cDIBPalette, TrueColourSurfacesLeaveTheArrayUntouched) {
+TEST(DibSurfacePalette, TrueColourSurfacesLeaveTheArrayUntouched) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 2, 24));
     Bytes palette{1, 2, 3};
@@ -165,9 +165,9 @@ struct FitCase {
     std::int32_t x, y, fitWidth, fitHeight;
 };
 
-class cDIBBestFit : public ::testing::TestWithParam<FitCase> {};
+class DibSurfaceBestFit : public ::testing::TestWithParam<FitCase> {};
 
-TEST_P(cDIBBestFit, CentresTheFit) {
+TEST_P(DibSurfaceBestFit, CentresTheFit) {
     const FitCase& c = GetParam();
     DibSurface dib;
     ASSERT_TRUE(dib.Create(c.width, c.height, 8));
@@ -183,7 +183,7 @@ TEST_P(cDIBBestFit, CentresTheFit) {
 // so 25 rows give 2.50000004 and round up, where a double ratio would give
 // exactly 2.5 and round to 2.
 INSTANTIATE_TEST_SUITE_P(
-    Vectors, cDIBBestFit,
+    Vectors, DibSurfaceBestFit,
     ::testing::Values(FitCase{"shrink_wide", 200, 100, 100, 100, false, 0, 25, 100, 50},
                       FitCase{"no_enlarge", 200, 100, 400, 400, false, 100, 150, 200, 100},
                       FitCase{"stretch", 200, 100, 400, 400, true, 0, 100, 400, 200},
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FitCase{"odd_margin_truncates", 3, 3, 2, 1, false, 0, 0, 1, 1}),
     [](const auto& info) { return std::string(info.param.what); });
 
-TEST(cDIBBlit, LoadBltCopiesToTheOriginWithOwnSizeForZeroSizes) {
+TEST(DibSurfaceBlit, LoadBltCopiesToTheOriginWithOwnSizeForZeroSizes) {
     DibSurface source;
     ASSERT_TRUE(source.Create(3, 3, 24));
     for (int y = 0; y < 3; ++y)
@@ -209,7 +209,7 @@ TEST(cDIBBlit, LoadBltCopiesToTheOriginWithOwnSizeForZeroSizes) {
     EXPECT_EQ(Pixel24(dib, 1, 1), (Bytes{22, 0, 0}));
 }
 
-TEST(cDIBBlit, StretchScalesAndPutsTheTargetModeBack) {
+TEST(DibSurfaceBlit, StretchScalesAndPutsTheTargetModeBack) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 1, 24));
     SetPixel24(dib, 0, 0, 1, 2, 3);
@@ -230,7 +230,7 @@ TEST(cDIBBlit, StretchScalesAndPutsTheTargetModeBack) {
     EXPECT_EQ(Pixel24(target, 0, 0), (Bytes{1 & 4, 2 & 5, 3 & 6}));
 }
 
-TEST(cDIBCls, FillsWithTheTranslatedColour) {
+TEST(DibSurfaceCls, FillsWithTheTranslatedColour) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(3, 2, 24));
     dib.Cls(0x0000FF);  // red as 0x00BBGGRR
@@ -243,7 +243,7 @@ TEST(cDIBCls, FillsWithTheTranslatedColour) {
     EXPECT_EQ(dib.lpBits()[9], 0);
 }
 
-TEST(cDIBCls, PalettedSurfaceTakesTheNearestEntry) {
+TEST(DibSurfaceCls, PalettedSurfaceTakesTheNearestEntry) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(5, 1, 8));
     Bytes palette(1024, 0);
@@ -270,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(Vectors, OleColourTest,
                                            OleCase{0x800000FE, 0}, OleCase{0x80010005, 0},
                                            OleCase{0x02ABCDEF, 0xABCDEF}));
 
-TEST(cDIBResize, WithoutStretchKeepsTheOldPixelsTopLeft) {
+TEST(DibSurfaceResize, WithoutStretchKeepsTheOldPixelsTopLeft) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 2, 24));
     SetPixel24(dib, 0, 0, 1, 1, 1);
@@ -298,7 +298,7 @@ TEST(cDIBResize, WithoutStretchKeepsTheOldPixelsTopLeft) {
     EXPECT_EQ(Pixel24(dib, 0, 0), (Bytes{1, 1, 1}));
 }
 
-TEST(cDIBResize, WithStretchRepeatsPixels) {
+TEST(DibSurfaceResize, WithStretchRepeatsPixels) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 2, 24));
     SetPixel24(dib, 0, 0, 1, 1, 1);
@@ -313,7 +313,7 @@ TEST(cDIBResize, WithStretchRepeatsPixels) {
         }
 }
 
-TEST(cDIBResize, PalettedSurfaceKeepsItsTableAndIndices) {
+TEST(DibSurfaceResize, PalettedSurfaceKeepsItsTableAndIndices) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 1, 8));
     Bytes palette(1024);
@@ -329,7 +329,7 @@ TEST(cDIBResize, PalettedSurfaceKeepsItsTableAndIndices) {
     EXPECT_EQ(dib.lpBits()[1], 200);
 }
 
-TEST(cDIBClone, CopiesSizeTableAndRawBytes) {
+TEST(DibSurfaceClone, CopiesSizeTableAndRawBytes) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(3, 2, 8));
     Bytes palette(1024);
@@ -350,7 +350,7 @@ TEST(cDIBClone, CopiesSizeTableAndRawBytes) {
     EXPECT_NE(target.lpBits(), dib.lpBits());
 }
 
-TEST(cDIBPicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
+TEST(DibSurfacePicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
     auto bitmap = Surface::Create(2, 2, 8, RowOrder::BottomUp);
     bitmap->colorTable()[1] = RgbQuad{10, 20, 30, 0};
     bitmap->colorTable()[2] = RgbQuad{40, 50, 60, 0};
@@ -378,7 +378,7 @@ TEST(cDIBPicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
     ExpectEmpty(none);
 }
 
-TEST(cDIBPicture, ImageIsAThirtyTwoBitCopy) {
+TEST(DibSurfacePicture, ImageIsAThirtyTwoBitCopy) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 1, 4));
     dib.SetPalette(Bytes{0, 0, 0, 0, 7, 8, 9, 0});
@@ -393,7 +393,7 @@ TEST(cDIBPicture, ImageIsAThirtyTwoBitCopy) {
     EXPECT_EQ(image.bitmap()->GetPixel(0, 0), Rgb(0, 0, 0)) << "the picture shares the pixels";
 }
 
-TEST(cDIBMove, MovingLeavesTheSourceEmpty) {
+TEST(DibSurfaceMove, MovingLeavesTheSourceEmpty) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(3, 2, 24));
     std::uint8_t* bits = dib.lpBits();

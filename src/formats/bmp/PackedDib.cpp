@@ -1,6 +1,7 @@
 #include "formats/bmp/PackedDib.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -204,18 +205,27 @@ bool PackedDib::WriteToFile(const std::string& name) const {
     if (m_bitmapInfo) out.bytes(*m_bitmapInfo);
     if (m_bits) out.bytes(*m_bits);
 
-    // Written from the start without truncation: an existing longer file
-    // keeps its tail. Every error is ignored.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT, 0666);
-    if (fd < 0) return true;
+    // The file is replaced by exactly these bytes; a write that fails
+    // leaves no partial file.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
     std::span<const std::uint8_t> rest = sink.bytes();
+    bool written = true;
     while (!rest.empty()) {
         const ssize_t n = ::write(fd, rest.data(), rest.size());
-        if (n <= 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            written = false;
+            break;
+        }
         rest = rest.subspan(static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    return true;
+    // Only a regular file of ours is removed, never a device or a pipe.
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (::close(fd) != 0) written = false;
+    if (!written && regular) ::unlink(name.c_str());
+    return written;
 }
 
 std::span<const std::uint8_t> PackedDib::Bits() const {

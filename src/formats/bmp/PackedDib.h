@@ -39,9 +39,9 @@ public:
     // by biSizeImage pixel bytes. False (showing nothing) below 16 bits per
     // pixel, without pixel bytes, or when the input is too short for either.
     bool CreateFromPackedDIBPointer(std::span<const std::uint8_t> packed);
-    // Writes file header, information block and pixel bytes from the start
-    // of the file (which is created when missing, never shortened). Write
-    // errors are ignored; the result is always true.
+    // Writes file header, information block and pixel bytes as the whole
+    // file (created or replaced). False when the file cannot be written;
+    // a partly written file is removed.
     bool WriteToFile(const std::string& name) const;
 
     std::int32_t BitCount() const noexcept { return m_info.biBitCount; }

@@ -43,7 +43,7 @@ Bytes TwoByTwoFile() {
     };
 }
 
-TEST(cDIBFile, BitmapFileKeepsItsDepthAndRowOrder) {
+TEST(DibSurfaceFile, BitmapFileKeepsItsDepthAndRowOrder) {
     TempDir dir;
     WriteBytes(dir / "a.bmp", TwoByTwoFile());
     DibSurface dib;
@@ -60,7 +60,7 @@ TEST(cDIBFile, BitmapFileKeepsItsDepthAndRowOrder) {
     EXPECT_EQ(Bytes(clone.lpBits(), clone.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
 }
 
-TEST(cDIBFile, MissingZeroLengthAndUndecodableFiles) {
+TEST(DibSurfaceFile, MissingZeroLengthAndUndecodableFiles) {
     TempDir dir;
     DibSurface dib;
     ASSERT_TRUE(dib.Create(4, 4, 8));
@@ -81,7 +81,7 @@ TEST(cDIBFile, MissingZeroLengthAndUndecodableFiles) {
     ExpectEmpty(dib);
 }
 
-TEST(cDIBFile, SuiteFilesLoadWithTheirStoredPixelBytes) {
+TEST(DibSurfaceFile, SuiteFilesLoadWithTheirStoredPixelBytes) {
     CROSSMELD_REQUIRE_TESTDATA();
     // Uncompressed files of 127 x 64 pixels; offsets read with Python's struct module.
     struct Case {

@@ -106,7 +106,7 @@ void ExpectRangeError(auto fn) {
     }
 }
 
-class cDIBAVIFile : public ::testing::Test {
+class PackedDibFile : public ::testing::Test {
 protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
         const auto path = m_dir / name;
@@ -119,7 +119,7 @@ protected:
     PackedDib m_reader{m_host};
 };
 
-TEST_F(cDIBAVIFile, NeverLoadedObjectHasZeroHeadersAndNoArrays) {
+TEST_F(PackedDibFile, NeverLoadedObjectHasZeroHeadersAndNoArrays) {
     EXPECT_EQ(m_reader.BitCount(), 0);
     EXPECT_EQ(m_reader.SizeImage(), 0);
     EXPECT_EQ(m_reader.FileType(), 0);
@@ -129,7 +129,7 @@ TEST_F(cDIBAVIFile, NeverLoadedObjectHasZeroHeadersAndNoArrays) {
     ExpectRangeError([&] { m_reader.SizeBitmapInfo(); });
 }
 
-TEST_F(cDIBAVIFile, TwentyFourBitFileGivesFortyByteInfoBlockAndEveryField) {
+TEST_F(PackedDibFile, TwentyFourBitFileGivesFortyByteInfoBlockAndEveryField) {
     Info info;
     info.width = 3;
     info.height = -2;
@@ -161,7 +161,7 @@ TEST_F(cDIBAVIFile, TwentyFourBitFileGivesFortyByteInfoBlockAndEveryField) {
     EXPECT_EQ(m_reader.ClrImportant(), 5);
 }
 
-TEST_F(cDIBAVIFile, EightBitFileWith256EntriesGives1064ByteBlock) {
+TEST_F(PackedDibFile, EightBitFileWith256EntriesGives1064ByteBlock) {
     Info info;
     info.bitCount = 8;
     info.width = 4;
@@ -175,7 +175,7 @@ TEST_F(cDIBAVIFile, EightBitFileWith256EntriesGives1064ByteBlock) {
     EXPECT_EQ(AsVector(m_reader.Bits()), Sequence(8, 200));
 }
 
-TEST_F(cDIBAVIFile, SizeImageAloneDecidesThePixelByteCount) {
+TEST_F(PackedDibFile, SizeImageAloneDecidesThePixelByteCount) {
     Info info;
     info.sizeImage = 10;  // the file holds 16 pixel bytes
     ASSERT_TRUE(m_reader.CreateFromFile(Write("small.bmp", BitmapFile(info, {}, Sequence(16)))));
@@ -188,7 +188,7 @@ TEST_F(cDIBAVIFile, SizeImageAloneDecidesThePixelByteCount) {
     EXPECT_EQ(AsVector(m_reader.Bits()), expected);
 }
 
-TEST_F(cDIBAVIFile, NonBitmapFileIsRefusedWithItsNameAndOnlyTheFileHeaderReplaced) {
+TEST_F(PackedDibFile, NonBitmapFileIsRefusedWithItsNameAndOnlyTheFileHeaderReplaced) {
     Info info;
     ASSERT_TRUE(m_reader.CreateFromFile(Write("good.bmp", BitmapFile(info, {}, Sequence(16)))));
     // A GIF file given a .bmp name.
@@ -206,7 +206,7 @@ TEST_F(cDIBAVIFile, NonBitmapFileIsRefusedWithItsNameAndOnlyTheFileHeaderReplace
     EXPECT_EQ(m_reader.SizeBitmapInfo(), 40);
 }
 
-TEST_F(cDIBAVIFile, EmptyAndTinyFilesAreNotBitmaps) {
+TEST_F(PackedDibFile, EmptyAndTinyFilesAreNotBitmaps) {
     for (const Bytes& content : {Bytes{}, Bytes{'B'}}) {
         m_host.messages.clear();
         const std::string name = Write("tiny.bmp", content);
@@ -216,7 +216,7 @@ TEST_F(cDIBAVIFile, EmptyAndTinyFilesAreNotBitmaps) {
     }
 }
 
-TEST_F(cDIBAVIFile, MissingFileIsReportedAndChangesNothing) {
+TEST_F(PackedDibFile, MissingFileIsReportedAndChangesNothing) {
     const std::string name = (m_dir / "none.bmp").string();
     EXPECT_FALSE(m_reader.CreateFromFile(name));
     ASSERT_EQ(m_host.messages.size(), 1u);
@@ -226,7 +226,7 @@ TEST_F(cDIBAVIFile, MissingFileIsReportedAndChangesNothing) {
     EXPECT_EQ(m_reader.FileType(), 0);
 }
 
-TEST_F(cDIBAVIFile, FileThatCannotBeOpenedIsReportedAsLocked) {
+TEST_F(PackedDibFile, FileThatCannotBeOpenedIsReportedAsLocked) {
     // Root reads any ordinary file, but not a write-only kernel setting.
     std::string name = "/proc/sys/vm/compact_memory";
     if (geteuid() != 0) {
@@ -245,7 +245,7 @@ TEST_F(cDIBAVIFile, FileThatCannotBeOpenedIsReportedAsLocked) {
     EXPECT_EQ(m_host.messages[0].icon, MsgIcon::Critical);
 }
 
-TEST_F(cDIBAVIFile, ZeroSizeImageRaisesRangeErrorAfterReplacingTheHeaders) {
+TEST_F(PackedDibFile, ZeroSizeImageRaisesRangeErrorAfterReplacingTheHeaders) {
     Info info;
     info.sizeImage = 0;
     info.width = 9;
@@ -258,7 +258,7 @@ TEST_F(cDIBAVIFile, ZeroSizeImageRaisesRangeErrorAfterReplacingTheHeaders) {
     ExpectRangeError([&] { m_reader.PointerToBits(); });
 }
 
-TEST_F(cDIBAVIFile, OffsetWithoutRoomForAnInfoBlockRaisesRangeErrorAfterReadingPixels) {
+TEST_F(PackedDibFile, OffsetWithoutRoomForAnInfoBlockRaisesRangeErrorAfterReadingPixels) {
     Info info;
     info.sizeImage = 4;
     const Bytes file = BitmapFile(info, {}, Sequence(16), /*offBits=*/14);
@@ -277,10 +277,10 @@ struct OversizeCase {
     bool accepted;
 };
 
-class cDIBAVIOversize : public cDIBAVIFile, public ::testing::WithParamInterface<OversizeCase> {};
+class PackedDibOversize : public PackedDibFile, public ::testing::WithParamInterface<OversizeCase> {};
 
 // The file below holds 16 pixel bytes after offset 54 (70 bytes in all).
-TEST_P(cDIBAVIOversize, HeadersAskingForFarMoreThanTheFileHoldsAreRefused) {
+TEST_P(PackedDibOversize, HeadersAskingForFarMoreThanTheFileHoldsAreRefused) {
     Info previous;
     previous.sizeImage = 4;
     ASSERT_TRUE(m_reader.CreateFromFile(Write("prev.bmp", BitmapFile(previous, {}, Sequence(4, 90)))));
@@ -304,7 +304,7 @@ TEST_P(cDIBAVIOversize, HeadersAskingForFarMoreThanTheFileHoldsAreRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Limits, cDIBAVIOversize,
+    Limits, PackedDibOversize,
     ::testing::Values(OversizeCase{"within slack", 16 + PackedDib::kSlackBytes, 54, true},
                       OversizeCase{"one past slack", 16 + PackedDib::kSlackBytes + 1, 54, false},
                       OversizeCase{"largest positive", 0x7FFFFFFF, 54, false},
@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
-TEST_F(cDIBAVIFile, OffsetPastTheEndReadsZeroPixelsAndAZeroPaddedBlock) {
+TEST_F(PackedDibFile, OffsetPastTheEndReadsZeroPixelsAndAZeroPaddedBlock) {
     Info info;
     info.sizeImage = 8;
     const Bytes file = BitmapFile(info, {}, Sequence(16), /*offBits=*/100);
@@ -334,9 +334,9 @@ struct PackedCase {
     std::uint32_t sizeImage;
 };
 
-class cDIBAVIPacked : public cDIBAVIFile, public ::testing::WithParamInterface<PackedCase> {};
+class PackedDibPacked : public PackedDibFile, public ::testing::WithParamInterface<PackedCase> {};
 
-TEST_P(cDIBAVIPacked, WritesAFileOfSizeImagePlus54Bytes) {
+TEST_P(PackedDibPacked, WritesAFileOfSizeImagePlus54Bytes) {
     Info info;
     info.bitCount = GetParam().bitCount;
     info.width = GetParam().width;
@@ -363,10 +363,10 @@ TEST_P(cDIBAVIPacked, WritesAFileOfSizeImagePlus54Bytes) {
     EXPECT_EQ(Bytes(file.begin() + 54, file.end()), pixels);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, cDIBAVIPacked,
+INSTANTIATE_TEST_SUITE_P(Depths, PackedDibPacked,
                          ::testing::Values(PackedCase{16, 3, 16}, PackedCase{24, 2, 16}, PackedCase{32, 5, 40}));
 
-TEST_F(cDIBAVIFile, PackedDibRefusals) {
+TEST_F(PackedDibFile, PackedDibRefusals) {
     Info info;
     info.bitCount = 8;
     Bytes packed = InfoHeader(info);
@@ -400,16 +400,15 @@ TEST_F(cDIBAVIFile, PackedDibRefusals) {
     EXPECT_TRUE(m_host.messages.empty());
 }
 
-TEST_F(cDIBAVIFile, WritingKeepsTheTailOfALongerExistingFile) {
+TEST_F(PackedDibFile, WritingReplacesTheWholeFileAndFailsWhereItCannotWrite) {
     Info info;
     ASSERT_TRUE(m_reader.CreateFromFile(Write("src.bmp", BitmapFile(info, {}, Sequence(16)))));
     const std::string path = Write("longer.bmp", Bytes(100, 0xAB));
     EXPECT_TRUE(m_reader.WriteToFile(path));
     const Bytes file = ReadBytes(path);
-    ASSERT_EQ(file.size(), 100u);
-    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 70), Sequence(16));
-    EXPECT_EQ(Bytes(file.begin() + 70, file.end()), Bytes(30, 0xAB));
-    EXPECT_TRUE(m_reader.WriteToFile((m_dir / "no" / "such" / "dir.bmp").string()));
+    ASSERT_EQ(file.size(), 70u);  // 14 + 40 + 16: the old tail is gone
+    EXPECT_EQ(Bytes(file.begin() + 54, file.end()), Sequence(16));
+    EXPECT_FALSE(m_reader.WriteToFile((m_dir / "no" / "such" / "dir.bmp").string()));
 }
 
 // Header facts of the public bitmap suite, read with Python's struct module.
@@ -422,9 +421,9 @@ struct SuiteFile {
     std::int32_t infoSize;
 };
 
-class cDIBAVISuite : public cDIBAVIFile, public ::testing::WithParamInterface<SuiteFile> {};
+class PackedDibSuite : public PackedDibFile, public ::testing::WithParamInterface<SuiteFile> {};
 
-TEST_P(cDIBAVISuite, LoadAndWriteBackGivesTheSameBytesUpToThePixelEnd) {
+TEST_P(PackedDibSuite, LoadAndWriteBackGivesTheSameBytesUpToThePixelEnd) {
     CROSSMELD_REQUIRE_TESTDATA();
     const auto source = crossmeld::test::TestDataDir() / "bmp" / "good" / GetParam().name;
     ASSERT_TRUE(m_reader.CreateFromFile(source.string()));
@@ -448,7 +447,7 @@ TEST_P(cDIBAVISuite, LoadAndWriteBackGivesTheSameBytesUpToThePixelEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Bmpsuite, cDIBAVISuite,
+    Bmpsuite, PackedDibSuite,
     ::testing::Values(SuiteFile{"pal8.bmp", 1062, 8192, 8, 64, 40}, SuiteFile{"rgb24.bmp", 54, 24576, 24, 64, 40},
                       SuiteFile{"pal4.bmp", 102, 4096, 4, 64, 40}, SuiteFile{"pal1.bmp", 62, 1024, 1, 64, 40},
                       SuiteFile{"rgb32.bmp", 54, 32512, 32, 64, 40},

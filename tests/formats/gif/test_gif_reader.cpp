@@ -753,7 +753,7 @@ int TableSize(int entries) {
     return n;
 }
 
-struct FrameSpec {
+struct FramePlan {
     int width = 0, height = 0, left = 0, top = 0;
     bool interlaced = false, transparent = false, userInput = false, local = false, sorted = false;
     int transparentIndex = 0, delay = 0, disposal = 0, entries = 0;
@@ -761,22 +761,22 @@ struct FrameSpec {
     Bytes pixels;
 };
 
-struct DocumentSpec {
+struct DocumentPlan {
     int screenWidth = 0, screenHeight = 0, background = 0, aspect = 0, loops = 0;
     bool global = false, globalSorted = false;
     int globalEntries = 0;
     Bytes globalPalette;
-    std::vector<FrameSpec> frames;
+    std::vector<FramePlan> frames;
 };
 
-DocumentSpec RandomDocument(std::mt19937& rng) {
+DocumentPlan RandomDocument(std::mt19937& rng) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto randomPalette = [&] {
         Bytes p(1024);
         for (auto& b : p) b = static_cast<std::uint8_t>(pick(0, 255));
         return p;
     };
-    DocumentSpec d;
+    DocumentPlan d;
     d.global = pick(0, 2) != 0;
     d.globalSorted = pick(0, 1) != 0;
     d.globalEntries = pick(2, 256);
@@ -786,7 +786,7 @@ DocumentSpec RandomDocument(std::mt19937& rng) {
     d.aspect = pick(0, 255);
     const int frames = pick(1, 3);
     for (int k = 0; k < frames; ++k) {
-        FrameSpec f;
+        FramePlan f;
         // Mostly small frames, now and then one up to 300 x 200.
         const bool big = pick(0, 4) == 0;
         f.width = big ? pick(100, 300) : pick(1, 40);
@@ -820,10 +820,10 @@ DocumentSpec RandomDocument(std::mt19937& rng) {
     return d;
 }
 
-void Build(const DocumentSpec& d, GifDocument& gif) {
+void Build(const DocumentPlan& d, GifDocument& gif) {
     gif.Destroy();
     for (std::size_t k = 0; k < d.frames.size(); ++k) {
-        const FrameSpec& f = d.frames[k];
+        const FramePlan& f = d.frames[k];
         const auto n = static_cast<std::int16_t>(k + 1);
         gif.FrameInsert(n, static_cast<std::int16_t>(f.width), static_cast<std::int16_t>(f.height));
         DibSurface& dib = gif.FrameDIBXOR(n);
@@ -862,7 +862,7 @@ Bytes AsWritten(const Bytes& palette, int entries) {
     return p;
 }
 
-void ExpectDocument(const DocumentSpec& d, GifDocument& gif) {
+void ExpectDocument(const DocumentPlan& d, GifDocument& gif) {
     EXPECT_EQ(gif.ScreenWidth(), d.screenWidth);
     EXPECT_EQ(gif.ScreenHeight(), d.screenHeight);
     EXPECT_EQ(gif.ScreenBackgroundColorIndex(), d.background);
@@ -881,7 +881,7 @@ void ExpectDocument(const DocumentSpec& d, GifDocument& gif) {
     ASSERT_EQ(gif.FramesCount(), static_cast<int>(d.frames.size()));
     EXPECT_TRUE(gif.ReadNotes().empty());
     for (std::size_t k = 0; k < d.frames.size(); ++k) {
-        const FrameSpec& f = d.frames[k];
+        const FramePlan& f = d.frames[k];
         const auto n = static_cast<std::int16_t>(k + 1);
         SCOPED_TRACE("frame " + std::to_string(n) + " " + std::to_string(f.width) + " x " + std::to_string(f.height) +
                      (f.interlaced ? " interlaced" : "") + (f.local ? " local" : ""));
@@ -922,7 +922,7 @@ TEST(GifReader, RandomDocumentsRoundTripThroughOurWriter) {
     std::mt19937 rng(20240611);
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE("document " + std::to_string(round));
-        const DocumentSpec d = RandomDocument(rng);
+        const DocumentPlan d = RandomDocument(rng);
         GifDocument written;
         Build(d, written);
         const Bytes bytes = WriteToBytes(written);
@@ -941,7 +941,7 @@ TEST(GifReader, ExtremeFramesRoundTrip) {
     const std::vector<std::pair<int, int>> sizes{{1, 1}, {300, 1}, {1, 200}, {300, 200}, {3, 5}, {5, 4}};
     for (auto [w, h] : sizes) {
         for (int colours : {2, 256}) {
-            DocumentSpec d;
+            DocumentPlan d;
             d.global = true;
             d.globalEntries = colours;
             d.globalPalette.assign(1024, 0);
@@ -950,7 +950,7 @@ TEST(GifReader, ExtremeFramesRoundTrip) {
             d.screenWidth = w;
             d.screenHeight = h;
             for (bool interlaced : {false, true}) {
-                FrameSpec f;
+                FramePlan f;
                 f.width = w;
                 f.height = h;
                 f.interlaced = interlaced;
@@ -1139,7 +1139,7 @@ std::vector<Bytes> DamageSources() {
     std::vector<Bytes> sources;
     for (const fs::path& file : CorpusFiles()) sources.push_back(ReadBytes(file));
     std::mt19937 rng(99);
-    DocumentSpec d = RandomDocument(rng);
+    DocumentPlan d = RandomDocument(rng);
     GifDocument gif;
     Build(d, gif);
     sources.push_back(WriteToBytes(gif));
