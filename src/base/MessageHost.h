@@ -7,7 +7,7 @@
 
 namespace crossmeld {
 
-// Values as the platform numbers them, so that combined style codes read the same.
+// Values as Windows numbers them, so that combined style codes read the same.
 enum class MsgIcon : int { None = 0, Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
 enum class MsgButtons : int { OK = 0, OKCancel = 1, YesNo = 4 };
 enum class MsgResult : int { OK = 1, Cancel = 2, Yes = 6, No = 7 };

@@ -1,5 +1,5 @@
 #pragma once
-// LogicalPalette: our record of the platform's logical palette, the object
+// LogicalPalette: our record of a GDI logical palette, the object
 // that nearest-colour searches run on. It holds version 0x300 and up to 256
 // four-byte entries (first, second, third, flags) copied byte for byte from
 // a colour table, and answers GetNearestPaletteIndex queries.

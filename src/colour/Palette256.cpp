@@ -59,7 +59,7 @@ void Palette256::Initialize(std::int16_t InitialEntries) {
 void Palette256::BuildLogicalPalette() {
     m_nearestColourTable.reset();
     const std::span<const std::uint8_t, 1024> table = Bytes();
-    if (m_entries < 1 || m_entries > 256) return;  // the platform refuses such a palette
+    if (m_entries < 1 || m_entries > 256) return;  // GDI refuses such a palette
     m_nearestColourTable = std::make_unique<LogicalPalette>(table.first(static_cast<std::size_t>(m_entries) * 4));
 }
 
@@ -71,7 +71,7 @@ void Palette256::Destroy() noexcept {
 }
 
 std::uint8_t Palette256::ClosestIndex(std::uint8_t R, std::uint8_t G, std::uint8_t B) const {
-    // The platform's search answers an invalid index (all bits set) without
+    // GDI's search answers an invalid index (all bits set) without
     // a palette; that value does not fit the byte result.
     if (!m_nearestColourTable) throw Error(ErrorKind::Overflow, "There is no logical palette to search");
     // Red and blue change places twice: the logical palette holds the table's

@@ -24,7 +24,7 @@ OpenFileDialog::OpenFileDialog(QWidget* parent, const FileDialogState& state, co
 void OpenFileDialog::accept() {
     const QStringList files = selectedFiles();
     // One new name in an existing folder is taken as it is: the open dialog
-    // of the platform names files to write too.
+    // of Windows names files to write too.
     if (files.size() == 1) {
         const QFileInfo info(files.front());
         if (!info.exists() && info.dir().exists() && !info.fileName().isEmpty()) {

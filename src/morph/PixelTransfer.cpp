@@ -29,7 +29,7 @@ void Write(PictureBox& picture, const PixelGrid& grid) {
     if (!image) return;
     const std::int32_t gw = grid.GridWidth(), gh = grid.GridHeight();
     if (gw <= 0 || gh <= 0 || grid.Bits.size() < 4 * static_cast<std::size_t>(gw) * static_cast<std::size_t>(gh))
-        return;  // nothing the platform could transfer; the image keeps its pixels
+        return;  // nothing Windows' GDI could transfer; the image keeps its pixels
     if (gw == image->width() && gh == image->height()) {
         image->WriteBgrx(grid.Bits);
         return;

@@ -1,10 +1,10 @@
 #pragma once
-// A drawing context over a Surface: the replacement of the platform's memory
+// A drawing context over a Surface: the replacement of a GDI memory
 // drawing contexts. It holds the selected surface, a pen, a brush, the
 // current position and the stretch mode, and offers the drawing operations
 // the program uses. Everything is clipped to the surface.
 //
-// Coverage rules (the platform's, which the fade engine relies on):
+// Coverage rules (GDI's, which the fade engine relies on):
 // - FillRect(l, t, r, b) fills pixels l <= x < r, t <= y < b.
 // - Polygon fills with the brush the pixels (x, y) whose point (x, y) lies
 //   inside the polygon (alternate rule); a point exactly on an edge belongs
@@ -128,7 +128,7 @@ bool BitBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, 
 // repeated, never blended): the i-th target column from the rectangle's
 // start takes source column floor(i * |sw| / |w|). A negative size spans
 // from x + w to x (pixels x + w .. x - 1); when the signs of w and sw (h and
-// sh) differ, the copy is mirrored along that axis, as on the platform.
+// sh) differ, the copy is mirrored along that axis, as GDI does.
 bool StretchBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                 const DeviceContext& src, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
                 RasterOp rop);

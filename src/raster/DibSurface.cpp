@@ -18,7 +18,7 @@ struct SystemColor {
     ColorRef color;
 };
 
-// Default system colours of the platform's standard scheme, by index.
+// Default system colours of Windows' standard scheme, by index.
 constexpr SystemColor kSystemColors[] = {
     {0, Rgb(200, 200, 200)},   // scroll bar
     {1, Rgb(0, 0, 0)},         // desktop

@@ -10,7 +10,7 @@ namespace crossmeld::raster {
 
 namespace {
 
-// Pixels are sampled at their integer coordinates (x, y), as the platform's
+// Pixels are sampled at their integer coordinates (x, y), as GDI's
 // polygon fill does: a pixel belongs to a polygon when the point (x, y) lies
 // inside it, or on a left or top edge. That point is also what the fade
 // engine maps through the covering triangle, so it must lie in that triangle.

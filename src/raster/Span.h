@@ -2,7 +2,7 @@
 // Writing stored values into a surface: one pixel or a horizontal run.
 // Callers clip; nothing here checks coordinates. On 32-bit surfaces the whole
 // four-byte pixel is written, so a colour value (top byte 0) clears the
-// fourth byte, as the platform's drawing operations do.
+// fourth byte, as GDI's drawing operations do.
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 #pragma once
-// A raster surface of our own: the replacement of the platform's DIB
+// A raster surface of our own: the replacement of a GDI DIB
 // sections and bitmaps. 1, 4, 8, 16 (5-5-5), 24 and 32 bits per pixel; rows
 // padded to four bytes; stored top-down or bottom-up; a colour table of
 // 2^bpp entries for 8 bits per pixel or fewer.
@@ -12,7 +12,7 @@
 
 namespace crossmeld {
 
-// A colour as the platform stores it in a 32-bit value: 0x00BBGGRR.
+// A colour as GDI stores it in a 32-bit value: 0x00BBGGRR.
 using ColorRef = std::uint32_t;
 
 constexpr ColorRef Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {

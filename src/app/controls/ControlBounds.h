@@ -23,7 +23,7 @@ public:
     bool Visible() const noexcept { return m_visible; }
     void SetVisible(bool visible) noexcept { m_visible = visible; }
 
-    // Negative sizes are refused, as the platform refuses them.
+    // Negative sizes are refused, as Windows controls refuse them.
     void Move(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) {
         if (width < 0 || height < 0) throw Error(ErrorKind::InvalidProcedureCall, "Invalid property value");
         m_left = left;

@@ -1,5 +1,5 @@
 #pragma once
-// The video-file library's calls for writing AVI files, with the platform's
+// The video-file library's calls for writing AVI files, with Video for Windows'
 // names, arguments and order of use:
 //
 //   AVIFileInit();

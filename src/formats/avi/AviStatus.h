@@ -1,6 +1,6 @@
 #pragma once
 // Status results of the video-file library: 0 is success; every failure is
-// a negative 32-bit code with the platform's numbering (severity bit set,
+// a negative 32-bit code with Video for Windows' numbering (severity bit set,
 // interface facility, 0x4000 plus the error number), so a caller that only
 // tests "negative" or "nonzero" reads them the same way.
 

@@ -1,6 +1,6 @@
 #pragma once
 // The video-file library's calls for reading a stream of an AVI file, with
-// the platform's names, arguments and results:
+// Video for Windows' names, arguments and results:
 //
 //   AVIStreamOpenFromFile(stream, path, streamtypeVIDEO, 0, OF_SHARE_EXCLUSIVE, nullptr);
 //   AVIStreamLength(stream); AVIStreamStart(stream);

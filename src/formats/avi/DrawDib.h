@@ -42,7 +42,7 @@ HDRAWDIB DrawDibOpen() noexcept;
 // source width or height means the DIB's own; a negative target width or
 // height means the source's (no scaling). dib holds the information header
 // and colour table, followed by the pixels unless bits holds them. flags
-// are accepted and ignored (the platform's options for palettes, buffering
+// are accepted and ignored (Video for Windows' options for palettes, buffering
 // and halftoning do not apply here). False for a null handle, a context
 // without a surface, or a DIB that is not one of the kinds above or is
 // shorter than its header says.

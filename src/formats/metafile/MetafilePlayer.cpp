@@ -124,7 +124,7 @@ void MetafilePlayer::ScaleViewportExt(double xNum, double xDenom, double yNum, d
 }
 
 void MetafilePlayer::SetWorldTransform(const Affine& xform) {
-    // A transform that cannot be inverted is refused, as on the platform.
+    // A transform that cannot be inverted is refused, as Windows' GDI does.
     if (!xform.Finite() || xform.Determinant() == 0) return;
     m_state.world = xform;
     UpdateTransform();
