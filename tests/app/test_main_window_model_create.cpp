@@ -19,11 +19,11 @@ namespace crossmeld {
 namespace {
 
 namespace fs = std::filesystem;
+using test::kRequest;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using test::WriteBitmap;
 
-const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 const std::string kNoPictures =
     "Please select two pictures to morph. Please contact support@crossmeld.example if you have any questions.";
 const std::string kSizeMismatch =

@@ -23,11 +23,10 @@ namespace crossmeld {
 namespace {
 
 namespace fs = std::filesystem;
+using test::kRequest;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using test::WriteBitmap;
-
-const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 
 // What PIL reads of a GIF: frame count, loop, and per frame the duration and
 // the colours of the first and the last pixel.

@@ -14,11 +14,11 @@
 namespace crossmeld {
 namespace {
 
+using test::kRequest;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using test::WriteBitmap;
 
-const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 const std::string kFilter =
     "All Supported Image (*.bmp;*.dib;*.jpg;*.jpeg;*.gif;*.wmf;*.emf)|*.bmp;*.dib;*.jpg;*.jpeg;*.gif;*.wmf;*.emf";
 const std::string kSampleMessage =

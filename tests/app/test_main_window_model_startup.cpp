@@ -9,17 +9,17 @@
 #include "colour/Palette256.h"
 #include "formats/LoadPicture.h"
 #include "raster/DibSurface.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {
 namespace {
 
+using test::kRequest;
 using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using Write = RecordingSettingsStore::Write;
-
-const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 
 class Startup : public testing::Test {
 protected:

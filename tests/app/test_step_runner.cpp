@@ -8,14 +8,14 @@
 #include "app/ErrorReport.h"
 #include "app/StepRunner.h"
 #include "base/Error.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 
 namespace crossmeld {
 namespace {
 
+using test::kRequest;
 using test::ScriptedHost;
-
-const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 
 TEST(ErrorReport, TextIsDescriptionPlaceAndRequest) {
     EXPECT_EQ(ErrorReport("Division by zero", "PushButton3_Click", 162),

@@ -6,8 +6,10 @@
 #include "base/ByteReader.h"
 #include "base/ByteWriter.h"
 #include "base/Error.h"
+#include "support/Expect.h"
 
 using namespace crossmeld;
+using crossmeld::test::FailingSink;
 
 namespace {
 
@@ -65,20 +67,6 @@ TEST(ByteReader, FailureKindIsChosenByTheParser) {
         EXPECT_EQ(e.number(), 62);
     }
 }
-
-class FailingSink final : public ByteSink {
-public:
-    explicit FailingSink(std::size_t limit) : m_limit(limit) {}
-    bool write(std::span<const std::uint8_t> bytes) override {
-        if (m_taken + bytes.size() > m_limit) return false;
-        m_taken += bytes.size();
-        return true;
-    }
-
-private:
-    std::size_t m_limit;
-    std::size_t m_taken = 0;
-};
 
 TEST(ByteWriter, WritesLittleEndianAndCounts) {
     VectorSink sink;

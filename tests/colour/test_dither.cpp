@@ -15,9 +15,11 @@
 #include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
 #include "raster/DibSurface.h"
+#include "support/Expect.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;
+using crossmeld::test::ExpectError;
 using crossmeld::test::HaveProgram;
 using crossmeld::test::Quote;
 using crossmeld::test::ReadBytes;
@@ -59,15 +61,6 @@ Bytes ColourTable(const DibSurface& dib) {
     Bytes table;
     dib.GetPalette(table);
     return table;
-}
-
-void ExpectError(ErrorKind kind, auto fn) {
-    try {
-        fn();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), kind) << e.description();
-    }
 }
 
 class Dither : public ::testing::Test {

@@ -17,9 +17,11 @@
 #include "base/Error.h"
 #include "colour/Palette256.h"
 #include "raster/DibSurface.h"
+#include "support/Expect.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;
+using crossmeld::test::ExpectError;
 using crossmeld::test::HaveProgram;
 using crossmeld::test::Quote;
 using crossmeld::test::ReadBytes;
@@ -60,15 +62,6 @@ DibSurface Picture32(int width, int height, const std::vector<Colour>& pixels) {
         p[3] = 0;
     }
     return dib;
-}
-
-void ExpectError(ErrorKind kind, auto fn) {
-    try {
-        fn();
-        ADD_FAILURE() << "no error raised";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), kind) << e.description();
-    }
 }
 
 // The plainest possible nearest search: squared distance, first of the nearest.

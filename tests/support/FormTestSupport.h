@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "app/StepRunner.h"
@@ -11,6 +12,9 @@
 #include "raster/Surface.h"
 
 namespace crossmeld::test {
+
+// The request that ends every failure report.
+inline const std::string kRequest = "Please email screenshot of this message to support@crossmeld.example";
 
 // A 24-bit bitmap file of one colour (folders are made as needed).
 inline void WriteBitmap(const std::filesystem::path& path, std::int32_t w, std::int32_t h, ColorRef color) {

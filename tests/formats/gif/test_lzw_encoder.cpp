@@ -16,6 +16,7 @@
 #include "base/Error.h"
 #include "formats/gif/LzwEncoder.h"
 #include "raster/DibSurface.h"
+#include "support/Expect.h"
 
 namespace crossmeld::test {
 namespace {
@@ -363,20 +364,6 @@ TEST(LzwEncoder, InitialWidthOutside3To9IsRejected) {
         }
     }
 }
-
-class FailingSink final : public ByteSink {
-public:
-    explicit FailingSink(std::size_t limit) : m_limit(limit) {}
-    bool write(std::span<const std::uint8_t> bytes) override {
-        if (m_written + bytes.size() > m_limit) return false;
-        m_written += bytes.size();
-        return true;
-    }
-
-private:
-    std::size_t m_limit;
-    std::size_t m_written = 0;
-};
 
 TEST(LzwEncoder, AFailedWriteEndsTheEncoding) {
     std::mt19937 rng(5);

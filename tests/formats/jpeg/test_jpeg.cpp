@@ -13,6 +13,7 @@
 #include "formats/LoadPicture.h"
 #include "formats/jpeg/JpegDecoder.h"
 #include "formats/jpeg/JpegOrientation.h"
+#include "support/Expect.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {
@@ -44,16 +45,7 @@ void ExpectSame(const RgbImage& ours, const RgbImage& theirs, int tolerance = 0)
 
 // Expects a clean refusal: an invalid-picture error with a description.
 void ExpectRefused(const std::vector<std::uint8_t>& bytes, const std::string& description = {}) {
-    try {
-        DecodeJpeg(bytes);
-        ADD_FAILURE() << "decoded";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.kind(), ErrorKind::InvalidPicture);
-        EXPECT_FALSE(e.description().empty());
-        if (!description.empty()) {
-            EXPECT_EQ(e.description(), description);
-        }
-    }
+    test::ExpectInvalidPicture([&] { DecodeJpeg(bytes); }, description);
 }
 
 // A PPM with smooth gradients and sharp edges, so that every stage of the
