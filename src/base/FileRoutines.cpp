@@ -44,6 +44,12 @@ std::vector<std::string> MatchFiles(const std::string& pattern) {
     return out;
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {}, sb {};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 void ForceDeleteFile(const std::string& pattern) {
     const std::vector<std::string> files = MatchFiles(pattern);
     if (files.empty()) throw Error(ErrorKind::FileNotFound, "File not found: " + pattern);

@@ -12,6 +12,10 @@ namespace crossmeld {
 // (missing file, bad path, empty text).
 bool FileExists(const std::string& path);
 
+// Whether both paths name one existing file (same device and inode), so that
+// another spelling of a path, a symbolic link or a hard link counts.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Lets pending events run (pumpEvents, when given), then deletes every file
 // matching the path, whose last component may hold * and ?. When that fails
 // it tries ForceDeleteFile on the same text. Never reports, never throws.

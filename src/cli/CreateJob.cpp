@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/MainWindowModel.h"
+#include "base/FileRoutines.h"
 #include "base/Folders.h"
 #include "base/SettingsStore.h"
 #include "cli/CliHost.h"
@@ -31,14 +32,6 @@ struct FileStamp {
                a.modified.tv_nsec == b.modified.tv_nsec;
     }
 };
-
-// Whether two paths name the same file (device and inode, so that ./a.jpg,
-// symbolic links and hard links count).
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
 
 FileStamp Stamp(const std::string& path) {
     struct stat st {};

@@ -1,22 +1,17 @@
 #include "gui/SaveFileDialog.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/FileRoutines.h"
 #include "gui/FilterText.h"
 
 namespace crossmeld::gui {
 
 std::optional<std::string> SameFileAsProtected(const QString& file, const std::vector<std::string>& protectedFiles) {
-    struct stat chosen {};
-    if (::stat(QFile::encodeName(file).constData(), &chosen) != 0) return std::nullopt;
-    for (const std::string& candidate : protectedFiles) {
-        struct stat other {};
-        if (::stat(candidate.c_str(), &other) == 0 && other.st_dev == chosen.st_dev && other.st_ino == chosen.st_ino)
-            return candidate;
-    }
+    const std::string chosen = QFile::encodeName(file).toStdString();
+    for (const std::string& candidate : protectedFiles)
+        if (SameFile(chosen, candidate)) return candidate;
     return std::nullopt;
 }
 

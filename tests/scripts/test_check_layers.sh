@@ -13,11 +13,11 @@ failures=0
 # tree NAME FILE:INCLUDE... -- makes $work/NAME/src with each FILE holding
 # its includes ("FILE:" alone makes a file without any).
 tree() {
-  local root=$work/$1/src spec file inc
+  local root=$work/$1/src entry file inc
   shift
-  for spec in "$@"; do
-    file=${spec%%:*}
-    inc=${spec#*:}
+  for entry in "$@"; do
+    file=${entry%%:*}
+    inc=${entry#*:}
     mkdir -p "$root/$(dirname "$file")"
     touch "$root/$file"
     [[ -n $inc ]] && echo "#include \"$inc\"" >>"$root/$file"
