@@ -22,13 +22,13 @@ constexpr std::int32_t kMaxFrames = 64;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace crossmeld;
-    using namespace crossmeld::vfw;
+    using namespace crossmeld::avi;
     AviStreamHandle stream;
-    if (AviStreamOpenFromBytes(stream, std::vector<std::uint8_t>(data, data + size), streamtypeVIDEO, 0) < 0)
+    if (AviStreamOpenFromBytes(stream, std::vector<std::uint8_t>(data, data + size), kStreamTypeVideo, 0) < 0)
         return 0;
     const std::int32_t start = AVIStreamStart(stream);
     const std::int32_t length = AVIStreamLength(stream);
-    AviStreamInfo info;
+    StreamHeader info;
     AVIStreamInfo(stream, info, sizeof info);
     const auto Position = [start](std::int64_t k) {
         return static_cast<std::int32_t>(std::min<std::int64_t>(start + k, INT32_MAX));

@@ -48,7 +48,7 @@ void SetUpHiddenCopy(PictureBox& box) {
 
 }  // namespace
 
-MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, vfw::CodecChooser& codecs, std::string programFolder,
+MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder,
              std::string tempFolder)
     : m_host(host),
       m_settings(settings),

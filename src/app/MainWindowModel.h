@@ -44,7 +44,7 @@ public:
 
     // The program folder holds the samples, the cursor and the skin file;
     // the temporary folder the frame files.
-    MainWindowModel(Host& host, SettingsStore& settings, vfw::CodecChooser& codecs, std::string programFolder = ProgramFolder(),
+    MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder = ProgramFolder(),
           std::string tempFolder = TempFolder());
     ~MainWindowModel();
     MainWindowModel(const MainWindowModel&) = delete;
@@ -174,7 +174,7 @@ private:
 
     Host& m_host;
     SettingsStore& m_settings;
-    vfw::CodecChooser& m_codecs;
+    avi::CodecChooser& m_codecs;
     std::string m_programFolder;
     std::string m_tempFolder;
 
@@ -232,7 +232,7 @@ private:
     // The GIF stage's temporary AVI holds full frames: it is read back at
     // once, so a lossy codec would only cost quality, and no codec question
     // is asked for it.
-    vfw::FixedCodecChooser m_rawCodec{vfw::kHandlerDib};
+    avi::FixedCodecChooser m_rawCodec{avi::kHandlerDib};
 };
 
 }  // namespace crossmeld

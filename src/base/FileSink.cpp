@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <limits>
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 namespace {
 
 // Largest request handed to the kernel at once (Linux moves at most about
@@ -43,4 +43,4 @@ bool FileSink::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes
     return true;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

@@ -7,7 +7,7 @@
 
 #include "base/ByteWriter.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 
 class SeekableSink : public ByteSink {
 public:
@@ -35,4 +35,4 @@ private:
     int m_error = 0;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

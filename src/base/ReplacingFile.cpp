@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 namespace {
 
 // Keeps the temporary name within the usual 255-byte limit of a file name.
@@ -66,4 +66,4 @@ void ReplacingFile::Discard() noexcept {
     errno = saved;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

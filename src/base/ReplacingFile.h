@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 
 class ReplacingFile {
 public:
@@ -37,4 +37,4 @@ private:
     std::filesystem::path m_temporary;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

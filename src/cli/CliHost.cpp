@@ -46,9 +46,9 @@ void CliHost::CheckStop() {
     if (StopSignals::Received() != 0) throw RunStopped();
 }
 
-bool CliHost::ChooseCodec(vfw::AviCompressOptions& options) {
-    options.fccHandler = m_codec;
-    options.dwQuality = vfw::ICQUALITY_DEFAULT;
+bool CliHost::ChooseCodec(avi::AviCompressOptions& options) {
+    options.handler = m_codec;
+    options.quality = avi::ICQUALITY_DEFAULT;
     return true;
 }
 

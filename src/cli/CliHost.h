@@ -19,7 +19,7 @@ struct ShownMessage {
     MsgIcon icon;
 };
 
-class CliHost final : public Host, public vfw::CodecChooser {
+class CliHost final : public Host, public avi::CodecChooser {
 public:
     CliHost(std::FILE* err, bool progress, std::uint32_t codec);
 
@@ -36,7 +36,7 @@ public:
     void SetFocus(FocusTarget) override {}
     void SetProgressMax(double maximum) override;
     void SetProgressValue(double value) override;
-    bool ChooseCodec(vfw::AviCompressOptions& options) override;
+    bool ChooseCodec(avi::AviCompressOptions& options) override;
 
     // The answer the next file dialog gives ("" = cancelled).
     void SetNextFileName(std::string name) { m_nextFileName = std::move(name); }

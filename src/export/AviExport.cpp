@@ -33,7 +33,7 @@ void ShowOk(Host& host, const std::string& text) {
 }  // namespace
 
 void ExportAvi(AviOutputContext& context, const std::string& path, std::int16_t fps) {
-    using namespace vfw;
+    using namespace avi;
     const std::string scratch = context.tempFolder + "/temp.bmp";
     AviFileHandle file;
     AviStreamHandle stream;
@@ -66,17 +66,17 @@ void ExportAvi(AviOutputContext& context, const std::string& path, std::int16_t 
             if (!reader.CreateFromFile(scratch)) {
                 ShowOk(context.host, "Could not load first bitmap file in list.");
             } else {
-                AviStreamInfo header;
-                header.fccType = mmioStringToFOURCC("vids", 0);
-                header.fccHandler = 0;
-                header.dwScale = 1;
+                StreamHeader header;
+                header.type = mmioStringToFOURCC("vids", 0);
+                header.handler = 0;
+                header.scale = 1;
                 std::int32_t rate = fps;
-                header.dwSuggestedBufferSize = static_cast<std::uint32_t>(reader.SizeImage());
-                header.rcFrame = {0, 0, reader.Width(), reader.Height()};
+                header.suggestedBufferSize = static_cast<std::uint32_t>(reader.SizeImage());
+                header.frameRect = {0, 0, reader.Width(), reader.Height()};
                 // The rate is limited only once the header is filled.
                 if (rate < kMinRate) rate = kMinRate;
                 if (rate > kMaxRate) rate = kMaxRate;
-                header.dwRate = static_cast<std::uint32_t>(rate);
+                header.rate = static_cast<std::uint32_t>(rate);
 
                 AviCompressOptions options;
                 AviCompressOptions* optionsPointer = &options;

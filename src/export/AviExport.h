@@ -11,14 +11,14 @@
 
 namespace crossmeld {
 
-namespace vfw {
+namespace avi {
 class CodecChooser;
 }
 
 // What the writer uses of the main window.
 struct AviOutputContext {
     Host& host;                               // messages, progress bar, pending events
-    vfw::CodecChooser& codecs;                // the codec dialog
+    avi::CodecChooser& codecs;                // the codec dialog
     PictureBox& SaveCanvas;                      // each frame is re-saved through it
     std::function<std::int16_t()> imageCount;  // N: the image-count field read as a 16-bit integer (may raise)
     std::string tempFolder;                   // the temporary folder, used unchanged

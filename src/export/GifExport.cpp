@@ -25,24 +25,24 @@ constexpr std::int32_t kStreamInfoSize = 140;
 // handle, library.
 class ImportHandles {
 public:
-    ImportHandles() noexcept { vfw::AVIFileInit(); }
+    ImportHandles() noexcept { avi::AVIFileInit(); }
     ~ImportHandles() {
-        if (frames) vfw::AVIStreamGetFrameClose(frames);
-        if (stream) vfw::AVIStreamRelease(stream);
-        if (drawing) vfw::DrawDibClose(drawing);
-        vfw::AVIFileExit();
+        if (frames) avi::AVIStreamGetFrameClose(frames);
+        if (stream) avi::AVIStreamRelease(stream);
+        if (drawing) avi::DrawDibClose(drawing);
+        avi::AVIFileExit();
     }
     ImportHandles(const ImportHandles&) = delete;
     ImportHandles& operator=(const ImportHandles&) = delete;
 
-    vfw::HDRAWDIB drawing;
-    vfw::AviStreamHandle stream;
-    vfw::GetFrameHandle frames;
+    avi::HDRAWDIB drawing;
+    avi::AviStreamHandle stream;
+    avi::GetFrameHandle frames;
 };
 
 // Milliseconds per frame, rounded half to even. A stream without frames
 // has no delay: the division by zero is raised.
-std::int32_t FrameDelayMs(const vfw::AviStreamHandle& stream, std::int32_t frameCount) {
+std::int32_t FrameDelayMs(const avi::AviStreamHandle& stream, std::int32_t frameCount) {
     const std::int32_t duration = StreamDurationMs(stream);
     if (frameCount == 0) throw Error(ErrorKind::DivisionByZero);
     return ToInt32(static_cast<double>(duration) / static_cast<double>(frameCount));
@@ -61,31 +61,31 @@ void CopyPaletteEntries(const Palette256& palette, GifDocument::PaletteBytes tar
 
 }  // namespace
 
-std::int32_t StreamDurationMs(const vfw::AviStreamHandle& stream) {
-    const std::int32_t end = CheckedAdd(vfw::AVIStreamStart(stream), vfw::AVIStreamLength(stream));
-    return vfw::AVIStreamSampleToTime(stream, end);
+std::int32_t StreamDurationMs(const avi::AviStreamHandle& stream) {
+    const std::int32_t end = CheckedAdd(avi::AVIStreamStart(stream), avi::AVIStreamLength(stream));
+    return avi::AVIStreamSampleToTime(stream, end);
 }
 
 bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress,
                       ColourReducer& reducer) {
     ImportHandles h;
-    h.drawing = vfw::DrawDibOpen();
+    h.drawing = avi::DrawDibOpen();
     if (!h.drawing) return false;
-    const vfw::AviStatus opened =
-        vfw::AVIStreamOpenFromFile(h.stream, fileName, vfw::streamtypeVIDEO, 0, kOpenShareExclusive, nullptr);
+    const avi::AviStatus opened =
+        avi::AVIStreamOpenFromFile(h.stream, fileName, avi::kStreamTypeVideo, 0, kOpenShareExclusive, nullptr);
     if (opened < 0 || !h.stream) return false;
-    h.frames = vfw::AVIStreamGetFrameOpen(h.stream, nullptr);
+    h.frames = avi::AVIStreamGetFrameOpen(h.stream, nullptr);
     if (!h.frames) return false;
 
-    const std::int32_t frameCount = vfw::AVIStreamLength(h.stream);
+    const std::int32_t frameCount = avi::AVIStreamLength(h.stream);
     progress.SetMax(frameCount);
     const std::int32_t delayMs = FrameDelayMs(h.stream, frameCount);
-    vfw::AviStreamInfo info;
-    vfw::AVIStreamInfo(h.stream, info, kStreamInfoSize);
+    avi::StreamHeader info;
+    avi::AVIStreamInfo(h.stream, info, kStreamInfoSize);
     // The rectangle's right and bottom are taken as the size, whatever its
     // left and top.
-    const std::int32_t width = info.rcFrame.right;
-    const std::int32_t height = info.rcFrame.bottom;
+    const std::int32_t width = info.frameRect.right;
+    const std::int32_t height = info.frameRect.bottom;
     DibSurface work;
     work.Create(width, height, 32);
     Palette256 palette;
@@ -93,7 +93,7 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
     bool failed = false;
     for (std::int32_t frame = 1; frame <= frameCount; ++frame) {
         doc.FrameInsert(frame, CheckedInt16(width), CheckedInt16(height));
-        const auto dib = vfw::AVIStreamGetFrame(h.frames, frame - 1);
+        const auto dib = avi::AVIStreamGetFrame(h.frames, frame - 1);
         if (dib.empty()) {
             failed = true;  // the frame just inserted stays, unfilled
             break;
@@ -103,14 +103,14 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
         // A work surface that could not be made has no context: nothing is
         // drawn, and the reduction below refuses the empty surface.
         if (DeviceContext* dc = work.hDC())
-            vfw::DrawDibDraw(h.drawing, *dc, 0, 0, work.Width(), work.Height(), dib, {}, 0, 0, -1, -1, 0);
+            avi::DrawDibDraw(h.drawing, *dc, 0, 0, work.Width(), work.Height(), dib, {}, 0, 0, -1, -1, 0);
         // The first frame builds the palette; every later one is reduced to it.
         reducer.ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
         CopyPaletteEntries(palette, doc.lpLocalPalette(frame));
         doc.FrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
         doc.FrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));
     }
-    vfw::AVIStreamGetFrameClose(h.frames);
+    avi::AVIStreamGetFrameClose(h.frames);
 
     doc.ScreenWidth(CheckedInt16(width));
     doc.ScreenHeight(CheckedInt16(height));
@@ -120,8 +120,8 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
     CopyPaletteEntries(palette, doc.lpGlobalPalette());
     progress.SetValue(0);
 
-    vfw::AVIStreamRelease(h.stream);
-    vfw::DrawDibClose(h.drawing);
+    avi::AVIStreamRelease(h.stream);
+    avi::DrawDibClose(h.drawing);
     return !failed;
 }
 

@@ -42,6 +42,6 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
 
 // The time in milliseconds at the end of the stream: the time of sample
 // start + length. Error(Overflow) when that sum does not fit 32 bits.
-std::int32_t StreamDurationMs(const vfw::AviStreamHandle& stream);
+std::int32_t StreamDurationMs(const avi::AviStreamHandle& stream);
 
 }  // namespace crossmeld

@@ -14,13 +14,13 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t handler) : QDialog(paren
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Compressor:"), this));
     int current = 0;
-    for (std::size_t i = 0; i < vfw::kAviCodecs.size(); ++i) {
-        auto* item = new QListWidgetItem(QString::fromUtf8(vfw::kAviCodecs[i].name), m_list);
-        item->setData(Qt::UserRole, static_cast<uint>(vfw::kAviCodecs[i].fccHandler));
-        if (vfw::kAviCodecs[i].fccHandler == handler) current = static_cast<int>(i);
+    for (std::size_t i = 0; i < avi::kAviCodecs.size(); ++i) {
+        auto* item = new QListWidgetItem(QString::fromUtf8(avi::kAviCodecs[i].name), m_list);
+        item->setData(Qt::UserRole, static_cast<uint>(avi::kAviCodecs[i].handler));
+        if (avi::kAviCodecs[i].handler == handler) current = static_cast<int>(i);
     }
     m_list->setCurrentRow(current);
-    m_list->setMinimumHeight(m_list->sizeHintForRow(0) * static_cast<int>(vfw::kAviCodecs.size()) + 8);
+    m_list->setMinimumHeight(m_list->sizeHintForRow(0) * static_cast<int>(avi::kAviCodecs.size()) + 8);
     layout->addWidget(m_list);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -31,7 +31,7 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t handler) : QDialog(paren
 
 std::uint32_t CodecDialog::ChosenHandler() const {
     const QListWidgetItem* item = m_list->currentItem();
-    return item ? item->data(Qt::UserRole).toUInt() : vfw::kAviCodecs.front().fccHandler;
+    return item ? item->data(Qt::UserRole).toUInt() : avi::kAviCodecs.front().handler;
 }
 
 }  // namespace crossmeld::gui

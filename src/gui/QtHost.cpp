@@ -145,11 +145,11 @@ void QtHost::Warn(const std::string& text) {
     if (m_window) m_window->ShowNote(DisplayText(text));
 }
 
-bool QtHost::ChooseCodec(vfw::AviCompressOptions& options) {
-    CodecDialog dialog(m_window, options.fccHandler);
+bool QtHost::ChooseCodec(avi::AviCompressOptions& options) {
+    CodecDialog dialog(m_window, options.handler);
     if (Exec(dialog) != QDialog::Accepted) return false;
-    options.fccHandler = dialog.ChosenHandler();
-    options.dwQuality = vfw::ICQUALITY_DEFAULT;
+    options.handler = dialog.ChosenHandler();
+    options.quality = avi::ICQUALITY_DEFAULT;
     return true;
 }
 

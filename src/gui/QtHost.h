@@ -17,7 +17,7 @@ namespace crossmeld::gui {
 
 class MainWindow;
 
-class QtHost final : public Host, public vfw::CodecChooser {
+class QtHost final : public Host, public avi::CodecChooser {
 public:
     QtHost() = default;
     QtHost(const QtHost&) = delete;
@@ -48,7 +48,7 @@ public:
     void SetFocus(FocusTarget target) override;
     void SetProgressMax(double maximum) override;
     void SetProgressValue(double value) override;
-    bool ChooseCodec(vfw::AviCompressOptions& options) override;
+    bool ChooseCodec(avi::AviCompressOptions& options) override;
 
     // Asks the running command to stop: CheckStop raises RunStopped from
     // then on, but only at the level the command runs at (see StopLevel),

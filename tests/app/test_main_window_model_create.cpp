@@ -325,7 +325,7 @@ class CreateAvi : public Create {
 protected:
     CreateAvi() {
         form.AviOption().SetValue(true);
-        host.codecHandler = vfw::kHandlerDib;
+        host.codecHandler = avi::kHandlerDib;
     }
 };
 
@@ -341,7 +341,7 @@ TEST_F(CreateAvi, WritesTheFramesToTheExactPath) {
     EXPECT_EQ(host.codecDialogs, 1);
     ASSERT_TRUE(fs::exists(output));
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_FALSE(AnyFrameFileLeft());
     std::string probe;
     ASSERT_EQ(test::Run("/usr/bin/ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -377,7 +377,7 @@ TEST_F(CreateAvi, UnreadableFrameRateIsReportedAtTheWriterStep) {
     EXPECT_EQ(host.messages[0].text,
               "Type mismatch\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 196\r\r" + kRequest);
     EXPECT_EQ(host.messages[1].text, "Done.");
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
 }
 

@@ -31,7 +31,7 @@
 namespace crossmeld::test {
 namespace {
 
-using namespace crossmeld::vfw;
+using namespace crossmeld::avi;
 
 const char* const kFfmpeg = "/usr/bin/ffmpeg";
 
@@ -50,7 +50,7 @@ struct Clip {
     int width = 6, height = 4;
     std::uint32_t fps = 5;
     int frames = 3;
-    AviRect rect{};  // empty: the writer takes the frame size
+    FrameRect rect{};  // empty: the writer takes the frame size
     std::uint32_t handler = kHandlerDib;
     Colour colour = Pattern;
 };
@@ -67,11 +67,11 @@ void WriteClip(const fs::path& path, const Clip& c) {
     AviFileHandle file;
     AviStreamHandle stream, compressed;
     ASSERT_EQ(AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr), 0);
-    AviStreamInfo header{};
-    header.fccType = streamtypeVIDEO;
-    header.dwScale = 1;
-    header.dwRate = c.fps;
-    header.rcFrame = c.rect;
+    StreamHeader header{};
+    header.type = kStreamTypeVideo;
+    header.scale = 1;
+    header.rate = c.fps;
+    header.frameRect = c.rect;
     ASSERT_EQ(AVIFileCreateStream(file, stream, header), 0);
     AviCompressOptions options{};
     AviCompressOptions* pointer = &options;
@@ -242,7 +242,7 @@ TEST(StreamDurationMs, TimeAtTheEndOfTheStream) {
     TempDir dir;
     WriteClip(dir / "clip.avi", clip);
     AviStreamHandle stream;
-    ASSERT_EQ(AVIStreamOpenFromFile(stream, (dir / "clip.avi").string(), streamtypeVIDEO, 0, OF_READ, nullptr), 0);
+    ASSERT_EQ(AVIStreamOpenFromFile(stream, (dir / "clip.avi").string(), kStreamTypeVideo, 0, OF_READ, nullptr), 0);
     EXPECT_EQ(StreamDurationMs(stream), 1333);  // 4 / 3 s, rounded down
     AVIStreamRelease(stream);
 }
@@ -320,7 +320,7 @@ TEST_F(AviImport, MotionJpegFramesImportAtTheirSize) {
 TEST_F(AviImport, NonzeroLeftAndTopStillTakeRightAndBottomAsTheSize) {
     Clip clip;
     clip.width = 4, clip.height = 3, clip.frames = 2;
-    clip.rect = AviRect{2, 1, 8, 6};
+    clip.rect = FrameRect{2, 1, 8, 6};
     WriteClip(dir / "clip.avi", clip);
     ASSERT_TRUE(ImportAviIntoGif((dir / "clip.avi").string(), doc, progress, reducer));
     ASSERT_EQ(doc.FramesCount(), 2);

@@ -19,7 +19,7 @@ using namespace crossmeld::test;
 
 namespace {
 
-class TestHost final : public Host, public vfw::CodecChooser {
+class TestHost final : public Host, public avi::CodecChooser {
 public:
     MsgResult MessageBox(const std::string& text, MsgIcon, MsgButtons, const std::string& caption) override {
         messages.push_back(text);
@@ -32,10 +32,10 @@ public:
     void SetFocus(FocusTarget) override {}
     void SetProgressMax(double v) override { progress.push_back("max " + std::to_string(static_cast<int>(v))); }
     void SetProgressValue(double v) override { progress.push_back(std::to_string(static_cast<int>(v))); }
-    bool ChooseCodec(vfw::AviCompressOptions& options) override {
+    bool ChooseCodec(avi::AviCompressOptions& options) override {
         ++dialogs;
         if (!confirm) return false;
-        options.fccHandler = handler;
+        options.handler = handler;
         return true;
     }
 
@@ -45,7 +45,7 @@ public:
     int events = 0;
     int dialogs = 0;
     bool confirm = true;
-    std::uint32_t handler = vfw::kHandlerDib;
+    std::uint32_t handler = avi::kHandlerDib;
 };
 
 struct Fixture {
@@ -68,7 +68,7 @@ struct Fixture {
     }
 
     void Run(const std::string& path, std::int16_t fps) {
-        vfw::AVIFileInit();
+        avi::AVIFileInit();
         ExportAvi(context, path, fps);
     }
 };
@@ -99,12 +99,12 @@ std::optional<AviFacts> ReadFacts(const std::filesystem::path& file) {
     const std::size_t strh = find("strh");
     const std::size_t strf = find("strf");
     if (strh == std::string::npos || strf == std::string::npos) return std::nullopt;
-    // strh payload: fccType, fccHandler, dwFlags, wPriority+wLanguage, dwInitialFrames, dwScale, dwRate.
+    // strh payload: type, handler, flags, priority+language, initialFrames, scale, rate.
     f.scale = U32(b, strh + 8 + 20);
     f.rate = U32(b, strh + 8 + 24);
     f.width = static_cast<std::int32_t>(U32(b, strf + 8 + 4));
     f.height = static_cast<std::int32_t>(U32(b, strf + 8 + 8));
-    // avih payload: dwMicroSecPerFrame, dwMaxBytesPerSec, dwPaddingGranularity, dwFlags, dwTotalFrames.
+    // avih payload: dwMicroSecPerFrame, dwMaxBytesPerSec, dwPaddingGranularity, flags, dwTotalFrames.
     const std::size_t avih = find("avih");
     if (avih == std::string::npos) return std::nullopt;
     f.frames = U32(b, avih + 8 + 16);
@@ -127,7 +127,7 @@ TEST(ExportAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
     EXPECT_EQ(fx.host.dialogs, 1);
     EXPECT_GE(fx.host.events, 3);  // pending events run once per frame
     EXPECT_FALSE(std::filesystem::exists(fx.temp / "temp.bmp"));
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
 }
 
 class RateClamp : public ::testing::TestWithParam<std::pair<int, std::uint32_t>> {};
@@ -156,7 +156,7 @@ TEST(ExportAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
     fx.Run(out.string(), 5);
     EXPECT_TRUE(fx.host.messages.empty());
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
 }
 
 TEST(ExportAvi, AFolderThatDoesNotExistGivesTheWriteError) {
@@ -172,14 +172,14 @@ TEST(ExportAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
     Fixture fx;
     const auto out = fx.temp / "none.avi";
     WriteBytes(out, {9});
-    vfw::AVIFileInit();
+    avi::AVIFileInit();
     try {
         ExportAvi(fx.context, out.string(), 5);
         FAIL() << "no error raised";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::FileNotFound);
     }
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{9}));
 }
 
@@ -191,7 +191,7 @@ TEST(ExportAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
     WriteBytes(out, {7, 7});
     EXPECT_THROW(fx.Run(out.string(), 5), Error);
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{7, 7}));
-    EXPECT_EQ(vfw::AviLibraryUseCount(), 0);
+    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
 }
 
 TEST(ExportAvi, ZeroImagesWriteNoFrameAndNoMessage) {

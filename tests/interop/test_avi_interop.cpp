@@ -25,7 +25,7 @@
 namespace crossmeld::test {
 namespace {
 
-using namespace crossmeld::vfw;
+using namespace crossmeld::avi;
 
 const char* const kFfprobe = "/usr/bin/ffprobe";
 const char* const kFfmpeg = "/usr/bin/ffmpeg";
@@ -39,11 +39,11 @@ AviStatus WriteAvi(const fs::path& path, const TestFrame& first, int count, std:
     AviStreamHandle stream, compressed;
     AviStatus status = AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr);
     if (status != 0) return status;
-    AviStreamInfo info{};
-    info.fccType = mmioStringToFOURCC("vids", 0);
-    info.dwScale = 1;
-    info.dwRate = fps;
-    info.dwSuggestedBufferSize = static_cast<std::uint32_t>(first.bits.size());
+    StreamHeader info{};
+    info.type = mmioStringToFOURCC("vids", 0);
+    info.scale = 1;
+    info.rate = fps;
+    info.suggestedBufferSize = static_cast<std::uint32_t>(first.bits.size());
     status = AVIFileCreateStream(file, stream, info);
     AviCompressOptions options{};
     AviCompressOptions* pointer = &options;
@@ -263,9 +263,9 @@ TEST_F(Interop, ManySmallOpenDmlPartsReadBack) {
         ASSERT_GE(fd, 0);
         FileSink sink(fd);
         AviStreamLayout stream;
-        stream.info.fccType = streamtypeVIDEO;
-        stream.info.dwScale = 1;
-        stream.info.dwRate = 10;
+        stream.info.type = kStreamTypeVideo;
+        stream.info.scale = 1;
+        stream.info.rate = 10;
         stream.handler = kHandlerDib;
         stream.format = frames[0].info;
         stream.width = 16;

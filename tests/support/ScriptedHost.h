@@ -25,7 +25,7 @@ struct ShownMessage {
     std::string caption;
 };
 
-class ScriptedHost final : public Host, public vfw::CodecChooser {
+class ScriptedHost final : public Host, public avi::CodecChooser {
 public:
     // ---- Script -----------------------------------------------------------
     // The answers of the next file dialogs, in order; "" is a cancel. When
@@ -43,7 +43,7 @@ public:
     std::function<void()> onDoEvents;  // runs inside every DoEvents
     MsgResult messageAnswer = MsgResult::OK;
     bool confirmCodec = true;
-    std::uint32_t codecHandler = vfw::kHandlerDib;
+    std::uint32_t codecHandler = avi::kHandlerDib;
 
     // ---- Record -----------------------------------------------------------
     std::deque<std::string> fileAnswers;
@@ -87,10 +87,10 @@ public:
     void SetProgressValue(double value) override { progressValues.push_back(value); }
 
     // ---- Codec dialog -----------------------------------------------------
-    bool ChooseCodec(vfw::AviCompressOptions& options) override {
+    bool ChooseCodec(avi::AviCompressOptions& options) override {
         ++codecDialogs;
         if (!confirmCodec) return false;
-        options.fccHandler = codecHandler;
+        options.handler = codecHandler;
         return true;
     }
 };

@@ -8,7 +8,7 @@
 #include "formats/avi/AviWriter.h"
 #include "formats/avi/RawFrameCodec.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 struct AviHandleAccess {
     static std::shared_ptr<AviWriter>& Object(AviFileHandle& h) { return h.m_object; }
@@ -65,7 +65,7 @@ AviStatus AVIFileOpen(AviFileHandle& file, const std::string& path, std::uint32_
     });
 }
 
-AviStatus AVIFileCreateStream(const AviFileHandle& file, AviStreamHandle& stream, const AviStreamInfo& info) noexcept {
+AviStatus AVIFileCreateStream(const AviFileHandle& file, AviStreamHandle& stream, const StreamHeader& info) noexcept {
     return Guarded([&] {
         Access::Object(stream).reset();
         const auto& writer = Access::Object(file);
@@ -87,8 +87,8 @@ AviStatus AVISaveOptions(CodecChooser* chooser, std::uint32_t /*flags*/, std::in
         for (std::int32_t i = 0; i < streamCount; ++i) {
             AviCompressOptions& o = *options[i];
             if (chooser && !chooser->ChooseCodec(o)) return 0;
-            o.fccType = streamtypeVIDEO;
-            o.dwFlags |= AVICOMPRESSF_VALID;
+            o.type = kStreamTypeVideo;
+            o.flags |= AVICOMPRESSF_VALID;
         }
         return 1;
     });
@@ -108,7 +108,7 @@ AviStatus AVIMakeCompressedStream(AviStreamHandle& compressed, const AviStreamHa
         if (!stream || stream->writer()->IsClosed()) return AVIERR_BADHANDLE;
         if (options == nullptr) return AVIERR_BADPARAM;
         if (handlerClass != nullptr) return AVIERR_UNSUPPORTED;
-        auto codec = MakeFrameCodec(options->fccHandler, options->dwQuality);
+        auto codec = MakeFrameCodec(options->handler, options->quality);
         if (!codec) return AVIERR_NOCOMPRESSOR;
         Access::Object(compressed) = std::make_shared<AviStream>(stream->writer(), std::move(codec));
         return AVIERR_OK;
@@ -156,4 +156,4 @@ AviStatus AVIFileRelease(AviFileHandle& file) noexcept {
     return status;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

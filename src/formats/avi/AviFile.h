@@ -4,7 +4,7 @@
 //
 //   AVIFileInit();
 //   AVIFileOpen(file, path, OF_WRITE | OF_CREATE, nullptr);
-//   AVIFileCreateStream(file, stream, info);          // info.fccType 'vids'
+//   AVIFileCreateStream(file, stream, info);          // info.type 'vids'
 //   AVISaveOptions(chooser, flags, 1, &stream, &optionsPointer);  // 1 = confirmed
 //   AVIMakeCompressedStream(compressed, stream, optionsPointer, nullptr);
 //   AVIStreamSetFormat(compressed, 0, bitmapInfo, bitmapInfoSize);
@@ -28,7 +28,7 @@
 #include "formats/avi/CodecChooser.h"
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviWriter;
 class AviStream;
@@ -74,12 +74,12 @@ int AviLibraryUseCount() noexcept;
 AviStatus AVIFileOpen(AviFileHandle& file, const std::string& path, std::uint32_t mode,
                       const void* handlerClass) noexcept;
 
-// Adds the file's one video stream (fccType 'vids', nonzero scale and rate).
-AviStatus AVIFileCreateStream(const AviFileHandle& file, AviStreamHandle& stream, const AviStreamInfo& info) noexcept;
+// Adds the file's one video stream (type 'vids', nonzero scale and rate).
+AviStatus AVIFileCreateStream(const AviFileHandle& file, AviStreamHandle& stream, const StreamHeader& info) noexcept;
 
 // Asks the chooser for each stream's codec, starting from the options
 // records. Returns 1 when every choice was confirmed (options then carry
-// fccType 'vids' and AVICOMPRESSF_VALID), 0 when one was cancelled, and an
+// type 'vids' and AVICOMPRESSF_VALID), 0 when one was cancelled, and an
 // error status for bad arguments. A null chooser confirms the options as
 // they are (full frames when the handler is 0).
 AviStatus AVISaveOptions(CodecChooser* chooser, std::uint32_t flags, std::int32_t streamCount,
@@ -113,4 +113,4 @@ AviStatus AVIStreamRelease(AviStreamHandle& stream) noexcept;
 // AVIERR_FILEWRITE when a write failed or the file could not be completed.
 AviStatus AVIFileRelease(AviFileHandle& file) noexcept;
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

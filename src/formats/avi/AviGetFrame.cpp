@@ -13,7 +13,7 @@
 #include "formats/bmp/DibFormat.h"
 #include "formats/bmp/DibLayout.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // Huffman-coded JPEG spends at least one bit per 8 x 8 block of each
 // component (a DC code), even on a flat picture: at most 512 pixels per
@@ -31,7 +31,7 @@ public:
           m_pixelsAt(m_dib.size()) {}
 
     std::span<const std::uint8_t> Get(std::int32_t position) {
-        const std::int64_t k = std::int64_t{position} - m_reader->Info().dwStart;
+        const std::int64_t k = std::int64_t{position} - m_reader->Info().start;
         if (k < 0 || k >= m_reader->FrameCount()) return {};
         const auto picture = m_reader->PictureOf(static_cast<std::uint32_t>(k));
         if (!picture) return {};
@@ -181,4 +181,4 @@ AviStatus AVIStreamGetFrameClose(GetFrameHandle& frames) noexcept {
     return AVIERR_OK;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

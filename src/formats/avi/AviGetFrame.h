@@ -21,7 +21,7 @@
 
 #include "formats/avi/AviFile.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviFrameReader;
 
@@ -50,4 +50,4 @@ std::span<const std::uint8_t> AVIStreamGetFrame(const GetFrameHandle& frames, st
 // 0, or AVIERR_BADHANDLE for a null handle.
 AviStatus AVIStreamGetFrameClose(GetFrameHandle& frames) noexcept;
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -6,7 +6,7 @@
 #include "base/ByteWriter.h"
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 constexpr std::uint32_t kRiff = MakeFourcc("RIFF");
@@ -38,13 +38,13 @@ std::vector<std::uint8_t> MainHeader(const AviStreamLayout& s, const AviCounts& 
     VectorSink sink;
     ByteWriter out(sink);
     const std::uint64_t perSecond =
-        (std::uint64_t{c.largestChunk} * s.info.dwRate + s.info.dwScale - 1) / s.info.dwScale;
-    out.u32le(MicroSecondsPerFrame(s.info.dwScale, s.info.dwRate));
+        (std::uint64_t{c.largestChunk} * s.info.rate + s.info.scale - 1) / s.info.scale;
+    out.u32le(MicroSecondsPerFrame(s.info.scale, s.info.rate));
     out.u32le(static_cast<std::uint32_t>(std::min<std::uint64_t>(perSecond, 0xFFFFFFFFu)));  // dwMaxBytesPerSec
     out.u32le(0);                                                                            // dwPaddingGranularity
     out.u32le(AVIF_HASINDEX | AVIF_ISINTERLEAVED);
     out.u32le(c.firstRiffFrames);  // dwTotalFrames: the frames of the first RIFF only
-    out.u32le(s.info.dwInitialFrames);
+    out.u32le(s.info.initialFrames);
     out.u32le(1);  // dwStreams
     out.u32le(bufferSize);
     out.i32le(s.width);
@@ -53,24 +53,24 @@ std::vector<std::uint8_t> MainHeader(const AviStreamLayout& s, const AviCounts& 
     return std::move(sink.bytes());
 }
 
-std::vector<std::uint8_t> StreamHeader(const AviStreamLayout& s, const AviCounts& c, std::uint32_t bufferSize) {
+std::vector<std::uint8_t> StreamHeaderChunk(const AviStreamLayout& s, const AviCounts& c, std::uint32_t bufferSize) {
     VectorSink sink;
     ByteWriter out(sink);
-    AviRect rect = s.info.rcFrame;
-    if (rect.right <= rect.left || rect.bottom <= rect.top) rect = AviRect{0, 0, s.width, s.height};
-    out.u32le(streamtypeVIDEO);
+    FrameRect rect = s.info.frameRect;
+    if (rect.right <= rect.left || rect.bottom <= rect.top) rect = FrameRect{0, 0, s.width, s.height};
+    out.u32le(kStreamTypeVideo);
     out.u32le(s.handler);
-    out.u32le(s.info.dwFlags);
-    out.u16le(s.info.wPriority);
-    out.u16le(s.info.wLanguage);
-    out.u32le(s.info.dwInitialFrames);
-    out.u32le(s.info.dwScale);
-    out.u32le(s.info.dwRate);
-    out.u32le(s.info.dwStart);
-    out.u32le(c.totalFrames);  // dwLength
+    out.u32le(s.info.flags);
+    out.u16le(s.info.priority);
+    out.u16le(s.info.language);
+    out.u32le(s.info.initialFrames);
+    out.u32le(s.info.scale);
+    out.u32le(s.info.rate);
+    out.u32le(s.info.start);
+    out.u32le(c.totalFrames);  // length
     out.u32le(bufferSize);
-    out.u32le(0xFFFFFFFFu);  // dwQuality: the codec's default
-    out.u32le(0);            // dwSampleSize: frames differ in size
+    out.u32le(0xFFFFFFFFu);  // quality: the codec's default
+    out.u32le(0);            // sampleSize: frames differ in size
     out.i16le(ClampToInt16(rect.left));
     out.i16le(ClampToInt16(rect.top));
     out.i16le(ClampToInt16(rect.right));
@@ -120,16 +120,16 @@ std::uint32_t MicroSecondsPerFrame(std::uint32_t scale, std::uint32_t rate) noex
 }
 
 std::vector<std::uint8_t> BuildHeaderBlock(const AviStreamLayout& s, const AviCounts& c) {
-    const std::uint32_t bufferSize = c.totalFrames > 0 ? c.largestChunk : s.info.dwSuggestedBufferSize;
+    const std::uint32_t bufferSize = c.totalFrames > 0 ? c.largestChunk : s.info.suggestedBufferSize;
     const bool openDml = !c.parts.empty();
 
     VectorSink strl;
     ByteWriter l(strl);
-    Chunk(l, MakeFourcc("strh"), StreamHeader(s, c, bufferSize));
+    Chunk(l, MakeFourcc("strh"), StreamHeaderChunk(s, c, bufferSize));
     Chunk(l, MakeFourcc("strf"), s.format);
-    const std::size_t nameLength = strnlen(s.info.szName, sizeof s.info.szName);
+    const std::size_t nameLength = strnlen(s.info.name, sizeof s.info.name);
     if (nameLength > 0) {
-        std::vector<std::uint8_t> name(s.info.szName, s.info.szName + nameLength);
+        std::vector<std::uint8_t> name(s.info.name, s.info.name + nameLength);
         name.push_back(0);
         Chunk(l, MakeFourcc("strn"), name);
     }
@@ -195,4 +195,4 @@ std::vector<std::uint8_t> BuildStandardIndex(std::uint32_t chunkId, std::span<co
     return std::move(sink.bytes());
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

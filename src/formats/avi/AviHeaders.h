@@ -27,7 +27,7 @@
 
 #include "formats/avi/AviTypes.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // Entries the super index has room for: the most RIFF parts a file can have.
 inline constexpr std::size_t kSuperIndexEntries = 256;
@@ -39,7 +39,7 @@ inline constexpr std::uint32_t kIdx1Entry = 16;
 
 // What the headers say about the stream; fixed once the format is set.
 struct AviStreamLayout {
-    AviStreamInfo info;                // as the caller gave it
+    StreamHeader info;                // as the caller gave it
     std::uint32_t handler = 0;         // 'DIB ' or 'MJPG'
     std::vector<std::uint8_t> format;  // strf payload
     std::int32_t width = 0;
@@ -83,4 +83,4 @@ std::vector<std::uint8_t> BuildIdx1(std::uint32_t chunkId, std::span<const Frame
 std::vector<std::uint8_t> BuildStandardIndex(std::uint32_t chunkId, std::span<const FrameIndexEntry> frames,
                                              std::uint64_t moviCode);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -8,7 +8,7 @@
 #include "base/Error.h"
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 constexpr std::uint8_t kIndexOfIndexes = 0;
@@ -204,4 +204,4 @@ std::vector<AviFrameEntry> WalkMovieLists(AviSource& source, std::span<const Mov
     return frames;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

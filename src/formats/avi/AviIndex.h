@@ -15,7 +15,7 @@
 
 #include "formats/avi/AviSource.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // The most frames a stream may have (about 155 hours at 30 frames per
 // second); a stream with more is refused (Error OutOfMemory) before its
@@ -68,4 +68,4 @@ bool InFileOrder(std::span<const AviFrameEntry> frames) noexcept;
 // the last entry; reading it fails later.
 std::vector<AviFrameEntry> WalkMovieLists(AviSource& source, std::span<const MoviList> lists, StreamChunks stream);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

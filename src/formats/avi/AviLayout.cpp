@@ -5,7 +5,7 @@
 
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 AviLayout::AviLayout(SeekableSink& sink, AviStreamLayout stream, std::uint64_t riffLimit)
     : m_sink(sink), m_out(sink), m_stream(std::move(stream)), m_riffLimit(riffLimit) {}
@@ -113,4 +113,4 @@ bool AviLayout::Finish() {
     return m_sink.writeAt(0, header) || Fail();
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -14,7 +14,7 @@
 #include "base/FileSink.h"
 #include "formats/avi/AviHeaders.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviLayout {
 public:
@@ -62,4 +62,4 @@ private:
     bool m_finished = false;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

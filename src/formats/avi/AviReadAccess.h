@@ -7,11 +7,11 @@
 #include "formats/avi/AviFile.h"
 #include "formats/avi/AviReader.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 struct AviReadAccess {
     static std::shared_ptr<AviReader>& Reader(AviStreamHandle& h) noexcept { return h.m_reader; }
     static const std::shared_ptr<AviReader>& Reader(const AviStreamHandle& h) noexcept { return h.m_reader; }
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

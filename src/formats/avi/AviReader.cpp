@@ -9,7 +9,7 @@
 #include "base/Error.h"
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 constexpr std::uint32_t kNoPicture = std::numeric_limits<std::uint32_t>::max();
@@ -18,7 +18,7 @@ constexpr std::uint32_t kNoPicture = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kMaxHeaderList = 16u << 20;
 // More RIFF parts than this are not walked (a super index has far fewer).
 constexpr int kMaxRiffParts = 1 << 16;
-// The smallest stream header: up to dwSampleSize, without the rectangle.
+// The smallest stream header: up to sampleSize, without the rectangle.
 constexpr std::size_t kMinStreamHeader = 48;
 // Streams are numbered by two digits in chunk codes.
 constexpr int kMaxStreams = 100;
@@ -54,41 +54,41 @@ std::uint64_t NextChunk(std::uint64_t at, std::uint32_t size) {
 // What the header list says about the wanted stream.
 struct StreamHeaders {
     int number = -1;  // the stream's position among all streams; -1: not found
-    AviStreamInfo info;
+    StreamHeader info;
     std::vector<std::uint8_t> format;
     std::vector<std::uint8_t> superIndex;
 };
 
-AviStreamInfo ParseStreamHeader(std::span<const std::uint8_t> payload) {
+StreamHeader ParseStreamHeader(std::span<const std::uint8_t> payload) {
     ByteReader in(payload);
-    AviStreamInfo info;
-    info.fccType = in.u32le();
-    info.fccHandler = in.u32le();
-    info.dwFlags = in.u32le();
-    info.wPriority = in.u16le();
-    info.wLanguage = in.u16le();
-    info.dwInitialFrames = in.u32le();
-    info.dwScale = in.u32le();
-    info.dwRate = in.u32le();
-    info.dwStart = in.u32le();
-    info.dwLength = in.u32le();
-    info.dwSuggestedBufferSize = in.u32le();
-    info.dwQuality = in.u32le();
-    info.dwSampleSize = in.u32le();
+    StreamHeader info;
+    info.type = in.u32le();
+    info.handler = in.u32le();
+    info.flags = in.u32le();
+    info.priority = in.u16le();
+    info.language = in.u16le();
+    info.initialFrames = in.u32le();
+    info.scale = in.u32le();
+    info.rate = in.u32le();
+    info.start = in.u32le();
+    info.length = in.u32le();
+    info.suggestedBufferSize = in.u32le();
+    info.quality = in.u32le();
+    info.sampleSize = in.u32le();
     if (in.has(8)) {
-        info.rcFrame.left = in.i16le();
-        info.rcFrame.top = in.i16le();
-        info.rcFrame.right = in.i16le();
-        info.rcFrame.bottom = in.i16le();
+        info.frameRect.left = in.i16le();
+        info.frameRect.top = in.i16le();
+        info.frameRect.right = in.i16le();
+        info.frameRect.bottom = in.i16le();
     }
     return info;
 }
 
 // One 'strl' list; fills headers when it is the wanted stream.
-void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32_t fccType, std::int32_t& toSkip,
+void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32_t type, std::int32_t& toSkip,
                      StreamHeaders& headers) {
     ByteReader in(list);
-    std::optional<AviStreamInfo> info;
+    std::optional<StreamHeader> info;
     std::span<const std::uint8_t> format, name, superIndex;
     while (in.remaining() >= 8) {
         const std::uint32_t id = in.u32le();
@@ -108,18 +108,18 @@ void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32
         }
     }
     if (!info) Refuse("a stream list has no stream header");
-    if (fccType != 0 && info->fccType != fccType) return;
+    if (type != 0 && info->type != type) return;
     if (toSkip-- != 0) return;
     headers.number = number;
     headers.info = *info;
-    const std::size_t nameLength = std::min(name.size(), sizeof headers.info.szName - 1);
-    std::copy_n(name.begin(), nameLength, headers.info.szName);
-    headers.info.szName[nameLength] = '\0';
+    const std::size_t nameLength = std::min(name.size(), sizeof headers.info.name - 1);
+    std::copy_n(name.begin(), nameLength, headers.info.name);
+    headers.info.name[nameLength] = '\0';
     headers.format.assign(format.begin(), format.end());
     headers.superIndex.assign(superIndex.begin(), superIndex.end());
 }
 
-void ParseHeaderList(std::span<const std::uint8_t> list, std::uint32_t fccType, std::int32_t streamIndex,
+void ParseHeaderList(std::span<const std::uint8_t> list, std::uint32_t type, std::int32_t streamIndex,
                      StreamHeaders& headers) {
     ByteReader in(list);
     int number = 0;
@@ -134,25 +134,25 @@ void ParseHeaderList(std::span<const std::uint8_t> list, std::uint32_t fccType, 
         ByteReader list(payload);
         if (list.u32le() != MakeFourcc("strl")) continue;
         if (number >= kMaxStreams) Refuse("more than 100 streams");
-        ParseStreamList(list.rest(), number++, fccType, toSkip, headers);
+        ParseStreamList(list.rest(), number++, type, toSkip, headers);
     }
 }
 
 // The size of the frames' pictures from a format block that starts with a
 // bitmap information header: biWidth and biHeight.
-AviRect RectFromFormat(std::span<const std::uint8_t> format) {
+FrameRect RectFromFormat(std::span<const std::uint8_t> format) {
     if (format.size() < 12) return {};
     ByteReader in(format);
     in.skip(4);
     const std::int32_t width = in.i32le();
     const std::int32_t height = in.i32le();
     if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) return {};
-    return AviRect{0, 0, width, height < 0 ? -height : height};
+    return FrameRect{0, 0, width, height < 0 ? -height : height};
 }
 
 }  // namespace
 
-std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, std::uint32_t fccType,
+std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, std::uint32_t type,
                                            std::int32_t streamIndex) {
     if (streamIndex < 0) return nullptr;
     AviSource& file = *source;
@@ -174,7 +174,7 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
                 Refuse("the header list runs past the end of the file");
             std::vector<std::uint8_t> list(head->size - 4);
             if (!file.ReadAt(at + 12, list)) Refuse("the header list cannot be read");
-            ParseHeaderList(list, fccType, streamIndex, headers);
+            ParseHeaderList(list, type, streamIndex, headers);
             haveHeaders = true;
         } else if (head->id == MakeFourcc("LIST") && head->type == MakeFourcc("movi")) {
             const std::uint64_t end = head->size < 4 ? riffEnd : std::min(at + 8 + head->size, riffEnd);
@@ -223,9 +223,9 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
 
     reader->m_format = std::move(headers.format);
     reader->m_info = headers.info;
-    reader->m_info.dwLength = reader->FrameCount();
-    const AviRect& rect = reader->m_info.rcFrame;
-    if (rect.right <= rect.left || rect.bottom <= rect.top) reader->m_info.rcFrame = RectFromFormat(reader->m_format);
+    reader->m_info.length = reader->FrameCount();
+    const FrameRect& rect = reader->m_info.frameRect;
+    if (rect.right <= rect.left || rect.bottom <= rect.top) reader->m_info.frameRect = RectFromFormat(reader->m_format);
     return reader;
 }
 
@@ -252,4 +252,4 @@ bool AviReader::ReadChunk(std::uint32_t k, std::span<std::uint8_t> out) {
     return m_source->ReadAt(m_frames[k].chunk + 8, out);
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

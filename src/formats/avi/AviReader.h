@@ -25,20 +25,20 @@
 #include "formats/avi/AviSource.h"
 #include "formats/avi/AviTypes.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviReader {
 public:
-    // Opens the streamIndex-th stream of the type (fccType 0: of any type),
+    // Opens the streamIndex-th stream of the type (type 0: of any type),
     // counted from 0. Returns null when the file has no such stream. Raises
     // Error: InvalidPicture when the file is not an AVI file or its headers
     // are broken, OutOfMemory for more than kMaxAviFrames frames.
-    static std::shared_ptr<AviReader> Open(std::unique_ptr<AviSource> source, std::uint32_t fccType,
+    static std::shared_ptr<AviReader> Open(std::unique_ptr<AviSource> source, std::uint32_t type,
                                            std::int32_t streamIndex);
 
-    // The stream header. dwLength is the number of frames found; an empty
+    // The stream header. length is the number of frames found; an empty
     // frame rectangle is replaced by the format's size.
-    const AviStreamInfo& Info() const noexcept { return m_info; }
+    const StreamHeader& Info() const noexcept { return m_info; }
     // The stream format block (strf payload).
     std::span<const std::uint8_t> Format() const noexcept { return m_format; }
     std::uint32_t FrameCount() const noexcept { return static_cast<std::uint32_t>(m_frames.size()); }
@@ -59,10 +59,10 @@ private:
 
     std::unique_ptr<AviSource> m_source;
     StreamChunks m_chunks;
-    AviStreamInfo m_info;
+    StreamHeader m_info;
     std::vector<std::uint8_t> m_format;
     std::vector<AviFrameEntry> m_frames;
     std::vector<std::uint32_t> m_pictureOf;  // kNoPicture when no frame with data precedes
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 // Reads at most this many bytes through the window; larger reads go
@@ -98,4 +98,4 @@ std::unique_ptr<AviSource> MakeMemorySource(std::vector<std::uint8_t> bytes) {
     return std::make_unique<MemorySource>(std::move(bytes));
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

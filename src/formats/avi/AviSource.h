@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviSource {
 public:
@@ -29,4 +29,4 @@ std::unique_ptr<AviSource> OpenFileSource(const std::string& path);
 
 std::unique_ptr<AviSource> MakeMemorySource(std::vector<std::uint8_t> bytes);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -1,6 +1,6 @@
 #include "formats/avi/AviStatus.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 const char* AviStatusText(AviStatus status) noexcept {
     switch (status) {
@@ -49,4 +49,4 @@ const char* AviStatusText(AviStatus status) noexcept {
     }
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 using AviStatus = std::int32_t;
 
@@ -38,4 +38,4 @@ inline constexpr AviStatus AVIERR_ERROR = MakeAviError(199);
 // A short English description of a status ("file could not be written", ...).
 const char* AviStatusText(AviStatus status) noexcept;
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

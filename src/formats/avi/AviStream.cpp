@@ -4,7 +4,7 @@
 
 #include "base/Error.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 AviStatus AviStream::SetFormat(std::int32_t position, std::span<const std::uint8_t> block) {
     if (m_writer->IsClosed()) return AVIERR_BADHANDLE;
@@ -49,4 +49,4 @@ AviStatus AviStream::Write(std::int32_t samples, std::span<const std::uint8_t> d
     return status;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -16,7 +16,7 @@
 #include "formats/avi/FrameCodec.h"
 #include "formats/bmp/DibFormat.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviStream {
 public:
@@ -36,4 +36,4 @@ private:
     std::vector<std::uint8_t> m_block;  // the format block as given, to accept the same one again
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

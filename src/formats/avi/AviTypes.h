@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // File open modes (AVIFileOpen).
 inline constexpr std::uint32_t OF_READ = 0x0000;
@@ -36,7 +36,7 @@ inline constexpr std::uint32_t AVICOMPRESSF_VALID = 0x8;
 inline constexpr std::uint32_t ICQUALITY_DEFAULT = 0xFFFFFFFFu;
 inline constexpr std::uint32_t ICQUALITY_HIGH = 10000;
 
-struct AviRect {
+struct FrameRect {
     std::int32_t left = 0;
     std::int32_t top = 0;
     std::int32_t right = 0;
@@ -44,37 +44,37 @@ struct AviRect {
 };
 
 // The stream header a caller gives when it adds a stream.
-struct AviStreamInfo {
-    std::uint32_t fccType = 0;
-    std::uint32_t fccHandler = 0;
-    std::uint32_t dwFlags = 0;
-    std::uint32_t dwCaps = 0;
-    std::uint16_t wPriority = 0;
-    std::uint16_t wLanguage = 0;
-    std::uint32_t dwScale = 0;
-    std::uint32_t dwRate = 0;  // dwRate / dwScale = samples per second
-    std::uint32_t dwStart = 0;
-    std::uint32_t dwLength = 0;
-    std::uint32_t dwInitialFrames = 0;
-    std::uint32_t dwSuggestedBufferSize = 0;
-    std::uint32_t dwQuality = 0;
-    std::uint32_t dwSampleSize = 0;
-    AviRect rcFrame;
-    std::uint32_t dwEditCount = 0;
-    std::uint32_t dwFormatChangeCount = 0;
-    char szName[64] = {};
+struct StreamHeader {
+    std::uint32_t type = 0;
+    std::uint32_t handler = 0;
+    std::uint32_t flags = 0;
+    std::uint32_t caps = 0;
+    std::uint16_t priority = 0;
+    std::uint16_t language = 0;
+    std::uint32_t scale = 0;
+    std::uint32_t rate = 0;  // rate / scale = samples per second
+    std::uint32_t start = 0;
+    std::uint32_t length = 0;
+    std::uint32_t initialFrames = 0;
+    std::uint32_t suggestedBufferSize = 0;
+    std::uint32_t quality = 0;
+    std::uint32_t sampleSize = 0;
+    FrameRect frameRect;
+    std::uint32_t editCount = 0;
+    std::uint32_t formatChangeCount = 0;
+    char name[64] = {};
 };
 
-// What the codec dialog chose. fccHandler 0 or 'DIB ' stores full frames,
-// 'MJPG' Motion JPEG; dwQuality (0 ... 10000) sets the JPEG quality.
+// What the codec dialog chose. handler 0 or 'DIB ' stores full frames,
+// 'MJPG' Motion JPEG; quality (0 ... 10000) sets the JPEG quality.
 struct AviCompressOptions {
-    std::uint32_t fccType = 0;
-    std::uint32_t fccHandler = 0;
+    std::uint32_t type = 0;
+    std::uint32_t handler = 0;
     std::uint32_t dwKeyFrameEvery = 0;
-    std::uint32_t dwQuality = 0;
+    std::uint32_t quality = 0;
     std::uint32_t dwBytesPerSecond = 0;
-    std::uint32_t dwFlags = 0;
+    std::uint32_t flags = 0;
     std::uint32_t dwInterleaveEvery = 0;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

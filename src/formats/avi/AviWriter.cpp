@@ -2,7 +2,7 @@
 
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 AviStatus AviWriter::Open(const std::filesystem::path& target) {
     if (!m_file.Create(target)) return AVIERR_FILEOPEN;
@@ -10,11 +10,11 @@ AviStatus AviWriter::Open(const std::filesystem::path& target) {
     return AVIERR_OK;
 }
 
-AviStatus AviWriter::AddStream(const AviStreamInfo& info) {
+AviStatus AviWriter::AddStream(const StreamHeader& info) {
     if (m_closed) return AVIERR_BADHANDLE;
     if (m_info) return AVIERR_UNSUPPORTED;  // one video stream per file
-    if (info.fccType != streamtypeVIDEO) return AVIERR_UNSUPPORTED;
-    if (info.dwScale == 0 || info.dwRate == 0) return AVIERR_BADPARAM;
+    if (info.type != kStreamTypeVideo) return AVIERR_UNSUPPORTED;
+    if (info.scale == 0 || info.rate == 0) return AVIERR_BADPARAM;
     m_info = info;
     return AVIERR_OK;
 }
@@ -63,4 +63,4 @@ AviStatus AviWriter::Close() {
     return status;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

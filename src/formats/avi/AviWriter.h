@@ -18,7 +18,7 @@
 #include "formats/avi/AviTypes.h"
 #include "formats/avi/FrameCodec.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class AviWriter {
 public:
@@ -26,7 +26,7 @@ public:
 
     AviStatus Open(const std::filesystem::path& target);
     // The one video stream of the file.
-    AviStatus AddStream(const AviStreamInfo& info);
+    AviStatus AddStream(const StreamHeader& info);
     // Fixes the stored format from a started codec and writes the headers.
     AviStatus SetFormat(const FrameCodec& codec, const DibFormat& input);
     AviStatus AppendFrame(std::span<const std::uint8_t> chunk);
@@ -43,10 +43,10 @@ private:
     std::uint64_t m_riffLimit;
     ReplacingFile m_file;
     std::unique_ptr<FileSink> m_sink;
-    std::optional<AviStreamInfo> m_info;
+    std::optional<StreamHeader> m_info;
     std::optional<AviLayout> m_layout;
     AviStatus m_failure = AVIERR_OK;
     bool m_closed = false;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

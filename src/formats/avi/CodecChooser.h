@@ -9,10 +9,10 @@
 #include "formats/avi/AviTypes.h"
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 struct CodecDescription {
-    std::uint32_t fccHandler;
+    std::uint32_t handler;
     const char* name;
 };
 
@@ -37,8 +37,8 @@ public:
     explicit FixedCodecChooser(std::uint32_t handler, std::uint32_t quality = ICQUALITY_DEFAULT)
         : m_handler(handler), m_quality(quality) {}
     bool ChooseCodec(AviCompressOptions& options) override {
-        options.fccHandler = m_handler;
-        options.dwQuality = m_quality;
+        options.handler = m_handler;
+        options.quality = m_quality;
         return true;
     }
 
@@ -47,4 +47,4 @@ private:
     std::uint32_t m_quality;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

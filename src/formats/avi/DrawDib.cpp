@@ -8,7 +8,7 @@
 #include "formats/bmp/DibFormat.h"
 #include "formats/bmp/DibLayout.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // The picture last drawn, as a surface the block copy can read.
 class DrawDibState {
@@ -89,4 +89,4 @@ bool DrawDibClose(HDRAWDIB& hdd) noexcept {
     return true;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

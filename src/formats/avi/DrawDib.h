@@ -17,7 +17,7 @@
 
 #include "raster/DeviceContext.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class DrawDibState;
 
@@ -54,4 +54,4 @@ bool DrawDibDraw(const HDRAWDIB& hdd, DeviceContext& dc, std::int32_t xDst, std:
 // False for a null handle.
 bool DrawDibClose(HDRAWDIB& hdd) noexcept;
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -1,6 +1,6 @@
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 std::uint32_t mmioStringToFOURCC(std::string_view text, std::uint32_t flags) {
     char c[4] = {' ', ' ', ' ', ' '};
@@ -17,4 +17,4 @@ std::string FourccText(std::uint32_t code) {
     return s;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 constexpr std::uint32_t MakeFourcc(char a, char b, char c, char d) noexcept {
     return static_cast<std::uint32_t>(static_cast<std::uint8_t>(a)) |
@@ -31,8 +31,8 @@ std::uint32_t mmioStringToFOURCC(std::string_view text, std::uint32_t flags);
 std::string FourccText(std::uint32_t code);
 
 // Codes of the container and the two codecs.
-inline constexpr std::uint32_t streamtypeVIDEO = MakeFourcc("vids");
+inline constexpr std::uint32_t kStreamTypeVideo = MakeFourcc("vids");
 inline constexpr std::uint32_t kHandlerDib = MakeFourcc("DIB ");
 inline constexpr std::uint32_t kHandlerMjpg = MakeFourcc("MJPG");
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -4,7 +4,7 @@
 #include "formats/avi/MjpegEncoder.h"
 #include "formats/avi/RawFrameCodec.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 std::unique_ptr<FrameCodec> MakeFrameCodec(std::uint32_t handler, std::uint32_t quality) {
     if (handler == 0 || handler == kHandlerDib) return std::make_unique<RawFrameCodec>();
@@ -13,4 +13,4 @@ std::unique_ptr<FrameCodec> MakeFrameCodec(std::uint32_t handler, std::uint32_t 
     return nullptr;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

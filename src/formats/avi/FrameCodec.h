@@ -10,7 +10,7 @@
 
 #include "formats/bmp/DibFormat.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class FrameCodec {
 public:
@@ -35,4 +35,4 @@ public:
 // null for any other code.
 std::unique_ptr<FrameCodec> MakeFrameCodec(std::uint32_t handler, std::uint32_t quality);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

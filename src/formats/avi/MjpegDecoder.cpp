@@ -15,7 +15,7 @@
 #include "base/Error.h"
 #include "formats/jpeg/JpegErrorManager.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 constexpr long kMaxDecoderMemory = 1L << 30;
@@ -177,4 +177,4 @@ void MjpegDecoder::Decode(std::span<std::uint8_t> pixels, std::size_t stride) {
     if (!DecodeRows(d, rows.data())) d.Fail("the decoder stopped early");
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

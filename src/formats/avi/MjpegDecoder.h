@@ -9,7 +9,7 @@
 #include <memory>
 #include <span>
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // One frame's decoder: the header first, so that the caller can check the
 // size before it provides the pixel rows, then the rows.
@@ -40,4 +40,4 @@ private:
     std::unique_ptr<State> m_state;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -14,7 +14,7 @@
 #include "formats/avi/Fourcc.h"
 #include "formats/jpeg/JpegErrorManager.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 namespace {
 
 struct Compressor {
@@ -103,4 +103,4 @@ std::span<const std::uint8_t> MjpegEncoder::Encode(std::span<const std::uint8_t>
     return m_jpeg;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -7,7 +7,7 @@
 
 #include "formats/avi/FrameCodec.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 // JPEG quality used when the options ask for the default (0 or
 // ICQUALITY_DEFAULT).
@@ -38,4 +38,4 @@ private:
     std::vector<std::uint8_t> m_jpeg;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

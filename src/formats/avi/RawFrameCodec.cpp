@@ -4,7 +4,7 @@
 
 #include "formats/avi/Fourcc.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 std::vector<std::uint8_t> RawFrameCodec::StoredFormat() const {
     return BuildStoredFormat(m_format, BI_RGB, m_format.bitCount, m_format.frameSize, m_format.bitCount == 8);
@@ -27,4 +27,4 @@ std::span<const std::uint8_t> RawFrameCodec::Encode(std::span<const std::uint8_t
     return m_flipped;
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

@@ -5,7 +5,7 @@
 
 #include "formats/avi/FrameCodec.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld::avi {
 
 class RawFrameCodec final : public FrameCodec {
 public:
@@ -20,4 +20,4 @@ private:
     std::vector<std::uint8_t> m_flipped;
 };
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld::avi

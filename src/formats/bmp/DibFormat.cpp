@@ -8,7 +8,7 @@
 #include "base/ByteWriter.h"
 #include "base/Error.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) {
@@ -126,4 +126,4 @@ void RowToBgr(const DibFormat& format, std::span<const std::uint8_t> row, std::u
     }
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 
 inline constexpr std::uint32_t BI_RGB = 0;
 inline constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
@@ -49,4 +49,4 @@ std::vector<std::uint8_t> BuildStoredFormat(const DibFormat& format, std::uint32
 // 16-bit pixels widen each 5-bit channel by repeating its top bits.
 void RowToBgr(const DibFormat& format, std::span<const std::uint8_t> row, std::uint8_t* bgr);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

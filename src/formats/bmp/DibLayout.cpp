@@ -7,7 +7,7 @@
 #include "base/ByteWriter.h"
 #include "base/Error.h"
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& what) {
@@ -76,4 +76,4 @@ std::vector<std::uint8_t> BuildDibHeader(const DibLayout& d) {
     return std::move(sink.bytes());
 }
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

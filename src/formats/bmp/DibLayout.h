@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-namespace crossmeld::vfw {
+namespace crossmeld {
 
 // Largest pixel block a frame may have (1 GiB, as for drawing surfaces).
 inline constexpr std::uint64_t kMaxDibImageBytes = std::uint64_t{1} << 30;
@@ -43,4 +43,4 @@ DibLayout ReadDibLayout(std::span<const std::uint8_t> block);
 // topDown), followed by nothing.
 std::vector<std::uint8_t> BuildDibHeader(const DibLayout& layout);
 
-}  // namespace crossmeld::vfw
+}  // namespace crossmeld

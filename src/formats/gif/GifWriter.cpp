@@ -181,9 +181,9 @@ bool GifDocument::Save(const std::string& Filename, GifProgress& oProgress, cons
     // and an existing file as it was.
     if (pumpEvents) pumpEvents();
     try {
-        vfw::ReplacingFile file;
+        ReplacingFile file;
         if (!file.Create(Filename)) return false;
-        vfw::FileSink fileSink(file.fd());
+        FileSink fileSink(file.fd());
         BufferedSink sink(fileSink);
         ByteWriter out(sink);
         WriteTo(out, oProgress, pumpEvents);

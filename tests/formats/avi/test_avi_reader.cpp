@@ -26,17 +26,17 @@
 namespace crossmeld::test {
 namespace {
 
-using namespace crossmeld::vfw;
+using namespace crossmeld::avi;
 
 const char* const kFfmpeg = "/usr/bin/ffmpeg";
 
 // ---- writing test files -------------------------------------------------
 
-AviStreamInfo VideoInfo(std::uint32_t scale, std::uint32_t rate) {
-    AviStreamInfo info{};
-    info.fccType = streamtypeVIDEO;
-    info.dwScale = scale;
-    info.dwRate = rate;
+StreamHeader VideoInfo(std::uint32_t scale, std::uint32_t rate) {
+    StreamHeader info{};
+    info.type = kStreamTypeVideo;
+    info.scale = scale;
+    info.rate = rate;
     return info;
 }
 
@@ -46,8 +46,8 @@ void WriteWithCalls(const fs::path& path, const std::vector<TestFrame>& frames, 
     AviFileHandle file;
     AviStreamHandle stream, compressed;
     ASSERT_EQ(AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr), 0);
-    AviStreamInfo info = VideoInfo(1, fps);
-    std::strcpy(info.szName, "fade");
+    StreamHeader info = VideoInfo(1, fps);
+    std::strcpy(info.name, "fade");
     ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
     AviCompressOptions options{};
     AviCompressOptions* pointer = &options;
@@ -69,7 +69,7 @@ void WriteWithCalls(const fs::path& path, const std::vector<TestFrame>& frames, 
 
 // Through the container layout directly: any stream header, any chunk
 // contents, and a small RIFF limit so that a few frames fill many parts.
-std::vector<std::uint8_t> WriteWithLayout(const AviStreamInfo& info, const std::vector<std::uint8_t>& format,
+std::vector<std::uint8_t> WriteWithLayout(const StreamHeader& info, const std::vector<std::uint8_t>& format,
                                           std::int32_t width, std::int32_t height,
                                           const std::vector<std::vector<std::uint8_t>>& chunks,
                                           std::uint64_t riffLimit = AviLayout::kRiffLimit,
@@ -144,7 +144,7 @@ double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
 struct Opened {
     AviStatus status = 0;
     std::int32_t length = -1;
-    AviStreamInfo info{};
+    StreamHeader info{};
     std::vector<std::vector<std::uint8_t>> frames;
 };
 
@@ -168,13 +168,13 @@ Opened ReadAll(AviStreamHandle& stream, AviStatus status) {
 
 Opened ReadFile(const fs::path& path) {
     AviStreamHandle stream;
-    const AviStatus status = AVIStreamOpenFromFile(stream, path.string(), streamtypeVIDEO, 0, OF_SHARE_EXCLUSIVE, nullptr);
+    const AviStatus status = AVIStreamOpenFromFile(stream, path.string(), kStreamTypeVideo, 0, OF_SHARE_EXCLUSIVE, nullptr);
     return ReadAll(stream, status);
 }
 
 Opened ReadBytesAvi(std::vector<std::uint8_t> bytes) {
     AviStreamHandle stream;
-    const AviStatus status = AviStreamOpenFromBytes(stream, std::move(bytes), streamtypeVIDEO, 0);
+    const AviStatus status = AviStreamOpenFromBytes(stream, std::move(bytes), kStreamTypeVideo, 0);
     return ReadAll(stream, status);
 }
 
@@ -213,14 +213,14 @@ TEST_P(RawRoundTrip, EveryFrameComesBackInItsOwnDepth) {
     const Opened o = ReadFile(dir / "raw.avi");
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.length, 4);
-    EXPECT_EQ(o.info.fccType, streamtypeVIDEO);
-    EXPECT_EQ(o.info.fccHandler, kHandlerDib);
-    EXPECT_EQ(o.info.dwScale, 1u);
-    EXPECT_EQ(o.info.dwRate, c.fps);
-    EXPECT_EQ(o.info.dwLength, 4u);
-    EXPECT_EQ(o.info.rcFrame.right, c.width);
-    EXPECT_EQ(o.info.rcFrame.bottom, std::abs(c.height));
-    EXPECT_STREQ(o.info.szName, "fade");
+    EXPECT_EQ(o.info.type, kStreamTypeVideo);
+    EXPECT_EQ(o.info.handler, kHandlerDib);
+    EXPECT_EQ(o.info.scale, 1u);
+    EXPECT_EQ(o.info.rate, c.fps);
+    EXPECT_EQ(o.info.length, 4u);
+    EXPECT_EQ(o.info.frameRect.right, c.width);
+    EXPECT_EQ(o.info.frameRect.bottom, std::abs(c.height));
+    EXPECT_STREQ(o.info.name, "fade");
     ASSERT_EQ(o.frames.size(), 4u);
     for (int k = 0; k < 4; ++k) {
         const Dib d = ParseDib(o.frames[k]);
@@ -245,7 +245,7 @@ TEST(AviReader, MotionJpegFramesComeBackAs24BitBottomUpWithin40Db) {
     WriteWithCalls(dir / "mjpg.avi", frames, 10, kHandlerMjpg);
     const Opened o = ReadFile(dir / "mjpg.avi");
     ASSERT_EQ(o.status, 0);
-    EXPECT_EQ(o.info.fccHandler, kHandlerMjpg);
+    EXPECT_EQ(o.info.handler, kHandlerMjpg);
     ASSERT_EQ(o.frames.size(), 3u);
     for (int k = 0; k < 3; ++k) {
         const Dib d = ParseDib(o.frames[k]);
@@ -351,9 +351,9 @@ TEST_P(FfmpegFiles, FramesMatchWhatWasEncoded) {
     const Opened o = ReadFile(dir / "out.avi");
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.length, 3);
-    EXPECT_EQ(o.info.rcFrame.right, c.width);
-    EXPECT_EQ(o.info.rcFrame.bottom, c.height);
-    EXPECT_EQ(double(o.info.dwRate) / o.info.dwScale, 5.0);
+    EXPECT_EQ(o.info.frameRect.right, c.width);
+    EXPECT_EQ(o.info.frameRect.bottom, c.height);
+    EXPECT_EQ(double(o.info.rate) / o.info.scale, 5.0);
     ASSERT_EQ(o.frames.size(), 3u);
     for (int k = 0; k < 3; ++k) {
         const Dib d = ParseDib(o.frames[k]);
@@ -392,7 +392,7 @@ TEST_P(SampleTimes, MillisecondsOfASample) {
     const auto file = WriteWithLayout(VideoInfo(c.scale, c.rate), f.info, 2, 2,
                                       std::vector<std::vector<std::uint8_t>>(c.frames, f.bits));
     AviStreamHandle stream;
-    ASSERT_EQ(AviStreamOpenFromBytes(stream, file, streamtypeVIDEO, 0), 0);
+    ASSERT_EQ(AviStreamOpenFromBytes(stream, file, kStreamTypeVideo, 0), 0);
     EXPECT_EQ(AVIStreamStart(stream), 0);
     EXPECT_EQ(AVIStreamLength(stream), c.frames);
     EXPECT_EQ(AVIStreamSampleToTime(stream, c.sample), c.ms);
@@ -413,15 +413,15 @@ TEST(AviReader, StreamInfoIsCopiedUpToTheGivenSize) {
     const TestFrame f = MakeFrame(24, 3, 2, 0);
     AviStreamHandle stream;
     ASSERT_EQ(AviStreamOpenFromBytes(stream, WriteWithLayout(VideoInfo(1, 7), f.info, 3, 2, {f.bits}), 0, 0), 0);
-    AviStreamInfo info;
+    StreamHeader info;
     std::memset(static_cast<void*>(&info), 0xAB, sizeof info);
     EXPECT_EQ(AVIStreamInfo(stream, info, 20), AVIERR_BUFFERTOOSMALL);
-    EXPECT_EQ(info.fccType, streamtypeVIDEO);
-    EXPECT_EQ(info.dwScale, 0xABABABABu) << "bytes past the size stay untouched";
+    EXPECT_EQ(info.type, kStreamTypeVideo);
+    EXPECT_EQ(info.scale, 0xABABABABu) << "bytes past the size stay untouched";
     EXPECT_EQ(AVIStreamInfo(stream, info, -1), AVIERR_BADPARAM);
     EXPECT_EQ(AVIStreamInfo(stream, info, 140), 0);
-    EXPECT_EQ(info.dwRate, 7u);
-    EXPECT_EQ(info.dwLength, 1u);
+    EXPECT_EQ(info.rate, 7u);
+    EXPECT_EQ(info.length, 1u);
 }
 
 TEST(AviReader, RefusalsAndNullHandles) {
@@ -432,11 +432,11 @@ TEST(AviReader, RefusalsAndNullHandles) {
     WriteBytes(dir / "text.avi", std::vector<std::uint8_t>(100, 'x'));
     AviStreamHandle s;
     const std::string ok = (dir / "ok.avi").string();
-    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "missing.avi").string(), streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, dir.path().string(), streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "text.avi").string(), streamtypeVIDEO, 0, OF_READ, nullptr), AVIERR_BADFORMAT);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, streamtypeVIDEO, 0, OF_WRITE, nullptr), AVIERR_READONLY);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, streamtypeVIDEO, 1, OF_READ, nullptr), AVIERR_NODATA);
+    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "missing.avi").string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
+    EXPECT_EQ(AVIStreamOpenFromFile(s, dir.path().string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
+    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "text.avi").string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_BADFORMAT);
+    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 0, OF_WRITE, nullptr), AVIERR_READONLY);
+    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 1, OF_READ, nullptr), AVIERR_NODATA);
     EXPECT_EQ(AVIStreamOpenFromFile(s, ok, MakeFourcc("auds"), 0, OF_READ, nullptr), AVIERR_NODATA);
     EXPECT_FALSE(s);
     EXPECT_EQ(AVIStreamLength(s), -1);
@@ -444,7 +444,7 @@ TEST(AviReader, RefusalsAndNullHandles) {
     EXPECT_FALSE(AVIStreamGetFrameOpen(s, nullptr));
     EXPECT_EQ(AVIStreamRelease(s), AVIERR_BADHANDLE);
 
-    ASSERT_EQ(AVIStreamOpenFromFile(s, ok, streamtypeVIDEO, 0, OF_READ | OF_SHARE_EXCLUSIVE, nullptr), 0);
+    ASSERT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 0, OF_READ | OF_SHARE_EXCLUSIVE, nullptr), 0);
     EXPECT_FALSE(AVIStreamGetFrameOpen(s, f.info.data())) << "only the stream's own format is delivered";
     EXPECT_EQ(AVIStreamWrite(s, 0, 1, f.bits.data(), 24, 0, nullptr, nullptr), AVIERR_BADHANDLE);
     GetFrameHandle frames = AVIStreamGetFrameOpen(s, nullptr);
@@ -484,7 +484,7 @@ TEST(AviReader, HandMadeFileWithoutIndex) {
     for (std::uint32_t v : {MakeFourcc("vids"), 0u, 0u, 0u, 0u, 1u /*scale*/, 25u /*rate*/, 0u, 3u /*length*/,
                             0u, 0u, 0u})
         Put32(strh, v);
-    Put32(strh, 0), Put32(strh, 0);  // rcFrame empty: the format's size is used
+    Put32(strh, 0), Put32(strh, 0);  // frameRect empty: the format's size is used
     std::vector<std::uint8_t> strf;
     for (std::uint32_t v : {40u, 2u /*width*/, 1u /*height*/}) Put32(strf, v);
     Put16(strf, 1), Put16(strf, 24);
@@ -500,8 +500,8 @@ TEST(AviReader, HandMadeFileWithoutIndex) {
     const Opened o = ReadBytesAvi(file);
     ASSERT_EQ(o.status, 0);
     EXPECT_EQ(o.length, 3);
-    EXPECT_EQ(o.info.rcFrame.right, 2);
-    EXPECT_EQ(o.info.rcFrame.bottom, 1);
+    EXPECT_EQ(o.info.frameRect.right, 2);
+    EXPECT_EQ(o.info.frameRect.bottom, 1);
     ASSERT_EQ(o.frames.size(), 3u);
     EXPECT_EQ(ParseDib(o.frames[0]).topDown, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(o.frames[1], o.frames[0]);

@@ -20,7 +20,7 @@
 namespace crossmeld::test {
 namespace {
 
-using namespace crossmeld::vfw;
+using namespace crossmeld::avi;
 
 // ---- a minimal RIFF walker ------------------------------------------------
 
@@ -111,8 +111,8 @@ public:
     bool ChooseCodec(AviCompressOptions& options) override {
         ++calls;
         if (!m_confirm) return false;
-        options.fccHandler = m_handler;
-        options.dwQuality = m_quality;
+        options.handler = m_handler;
+        options.quality = m_quality;
         return true;
     }
     int calls = 0;
@@ -138,14 +138,14 @@ WriteResult WriteAvi(const fs::path& path, const std::vector<TestFrame>& frames,
     AviStreamHandle stream, compressed;
     r.open = AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr);
     if (r.open == 0) {
-        AviStreamInfo info{};
-        info.fccType = mmioStringToFOURCC("vids", 0);
-        info.dwScale = 1;
-        info.dwRate = fps;
-        info.dwSuggestedBufferSize = static_cast<std::uint32_t>(frames[0].bits.size());
+        StreamHeader info{};
+        info.type = mmioStringToFOURCC("vids", 0);
+        info.scale = 1;
+        info.rate = fps;
+        info.suggestedBufferSize = static_cast<std::uint32_t>(frames[0].bits.size());
         const std::int32_t height = static_cast<std::int32_t>(U32(frames[0].info, 8));
-        info.rcFrame = {0, 0, static_cast<std::int32_t>(U32(frames[0].info, 4)), height < 0 ? -height : height};
-        std::strncpy(info.szName, name, sizeof info.szName - 1);
+        info.frameRect = {0, 0, static_cast<std::int32_t>(U32(frames[0].info, 4)), height < 0 ? -height : height};
+        std::strncpy(info.name, name, sizeof info.name - 1);
         r.create = AVIFileCreateStream(file, stream, info);
         AviCompressOptions options{};
         AviCompressOptions* optionsPointer = &options;
@@ -242,7 +242,7 @@ TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
     EXPECT_EQ(U32(file, avih + 12), 0x110u);  // AVIF_HASINDEX | AVIF_ISINTERLEAVED
     EXPECT_EQ(U32(file, avih + 16), 3u);      // dwTotalFrames
     EXPECT_EQ(U32(file, avih + 24), 1u);      // dwStreams
-    EXPECT_EQ(U32(file, avih + 28), 48u);     // dwSuggestedBufferSize
+    EXPECT_EQ(U32(file, avih + 28), 48u);     // suggestedBufferSize
     EXPECT_EQ(U32(file, avih + 32), 5u);      // dwWidth
     EXPECT_EQ(U32(file, avih + 36), 3u);      // dwHeight
 
@@ -250,14 +250,14 @@ TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
     EXPECT_EQ(strl.find("strh")->size, 56u);
     EXPECT_EQ(U32(file, strh + 0), 0x73646976u);                                                // 'vids'
     EXPECT_EQ(U32(file, strh + 4), 0x20424944u);                                                // 'DIB '
-    EXPECT_EQ(U32(file, strh + 20), 1u);                                                        // dwScale
-    EXPECT_EQ(U32(file, strh + 24), 10u);                                                       // dwRate
-    EXPECT_EQ(U32(file, strh + 28), 0u);                                                        // dwStart
-    EXPECT_EQ(U32(file, strh + 32), 3u);                                                        // dwLength
-    EXPECT_EQ(U32(file, strh + 36), 48u);                                                       // dwSuggestedBufferSize
-    EXPECT_EQ(U32(file, strh + 40), 0xFFFFFFFFu);                                               // dwQuality
-    EXPECT_EQ(U32(file, strh + 44), 0u);                                                        // dwSampleSize
-    EXPECT_EQ(Bytes(file, strh + 48, 8), (std::vector<std::uint8_t>{0, 0, 0, 0, 5, 0, 3, 0}));  // rcFrame
+    EXPECT_EQ(U32(file, strh + 20), 1u);                                                        // scale
+    EXPECT_EQ(U32(file, strh + 24), 10u);                                                       // rate
+    EXPECT_EQ(U32(file, strh + 28), 0u);                                                        // start
+    EXPECT_EQ(U32(file, strh + 32), 3u);                                                        // length
+    EXPECT_EQ(U32(file, strh + 36), 48u);                                                       // suggestedBufferSize
+    EXPECT_EQ(U32(file, strh + 40), 0xFFFFFFFFu);                                               // quality
+    EXPECT_EQ(U32(file, strh + 44), 0u);                                                        // sampleSize
+    EXPECT_EQ(Bytes(file, strh + 48, 8), (std::vector<std::uint8_t>{0, 0, 0, 0, 5, 0, 3, 0}));  // frameRect
 
     const Chunk& strf = *strl.find("strf");
     EXPECT_EQ(strf.size, 40u);
@@ -345,7 +345,7 @@ TEST(AviLayoutOfFile, NoFramesStillMakesACompleteFile) {
     EXPECT_EQ(top[0].find("movi")->children.size(), 0u);
     EXPECT_EQ(top[0].find("idx1")->size, 0u);
     const std::size_t strh = top[0].find("hdrl")->find("strl")->find("strh")->data();
-    EXPECT_EQ(U32(bytes, strh + 32), 0u);   // dwLength
+    EXPECT_EQ(U32(bytes, strh + 32), 0u);   // length
     EXPECT_EQ(U32(bytes, strh + 36), 48u);  // the caller's suggested buffer size: 4 rows of 12 bytes
 }
 
@@ -369,9 +369,9 @@ private:
 
 AviStreamLayout PlainStream() {
     AviStreamLayout s;
-    s.info.fccType = streamtypeVIDEO;
-    s.info.dwScale = 1;
-    s.info.dwRate = 25;
+    s.info.type = kStreamTypeVideo;
+    s.info.scale = 1;
+    s.info.rate = 25;
     s.handler = kHandlerMjpg;
     s.format = MakeFrame(24, 2, 2, 0).info;
     s.width = 2;
@@ -547,10 +547,10 @@ TEST_P(SetFormatResult, MatchesWhatCanBeWritten) {
     AviFileHandle file;
     AviStreamHandle stream;
     ASSERT_EQ(AVIFileOpen(file, (dir / "f.avi").string(), OF_WRITE | OF_CREATE, nullptr), 0);
-    AviStreamInfo info{};
-    info.fccType = streamtypeVIDEO;
-    info.dwScale = 1;
-    info.dwRate = 5;
+    StreamHeader info{};
+    info.type = kStreamTypeVideo;
+    info.scale = 1;
+    info.rate = 5;
     ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
     const std::int32_t size = c.size ? c.size : static_cast<std::int32_t>(h.size());
     EXPECT_EQ(AVIStreamSetFormat(stream, 0, h.data(), size), c.expected) << c.name;
@@ -586,14 +586,14 @@ class AviCalls : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(AVIFileOpen(file, (dir / "c.avi").string(), OF_WRITE | OF_CREATE, nullptr), 0);
-        info.fccType = streamtypeVIDEO;
-        info.dwScale = 1;
-        info.dwRate = 5;
+        info.type = kStreamTypeVideo;
+        info.scale = 1;
+        info.rate = 5;
     }
     TempDir dir;
     AviFileHandle file;
     AviStreamHandle stream;
-    AviStreamInfo info{};
+    StreamHeader info{};
     TestFrame frame = MakeFrame(24, 4, 2, 0);  // 24 bytes
 };
 
@@ -609,11 +609,11 @@ TEST_F(AviCalls, OpenRefusals) {
 }
 
 TEST_F(AviCalls, StreamRefusals) {
-    AviStreamInfo audio = info;
-    audio.fccType = mmioStringToFOURCC("auds", 0);
+    StreamHeader audio = info;
+    audio.type = mmioStringToFOURCC("auds", 0);
     EXPECT_EQ(AVIFileCreateStream(file, stream, audio), AVIERR_UNSUPPORTED);
-    AviStreamInfo noRate = info;
-    noRate.dwRate = 0;
+    StreamHeader noRate = info;
+    noRate.rate = 0;
     EXPECT_EQ(AVIFileCreateStream(file, stream, noRate), AVIERR_BADPARAM);
     EXPECT_FALSE(stream);
     ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
@@ -622,11 +622,11 @@ TEST_F(AviCalls, StreamRefusals) {
     AviFileHandle none;
     EXPECT_EQ(AVIFileCreateStream(none, second, info), AVIERR_BADHANDLE);
     AviCompressOptions options{};
-    options.fccHandler = mmioStringToFOURCC("XVID", 0);
+    options.handler = mmioStringToFOURCC("XVID", 0);
     EXPECT_EQ(AVIMakeCompressedStream(second, stream, &options, nullptr), AVIERR_NOCOMPRESSOR);
     EXPECT_EQ(AVIMakeCompressedStream(second, stream, nullptr, nullptr), AVIERR_BADPARAM);
     EXPECT_EQ(AVIMakeCompressedStream(second, AviStreamHandle{}, &options, nullptr), AVIERR_BADHANDLE);
-    options.fccHandler = mmioStringToFOURCC("mjpg", 0);  // any letter case
+    options.handler = mmioStringToFOURCC("mjpg", 0);  // any letter case
     EXPECT_EQ(AVIMakeCompressedStream(second, stream, &options, nullptr), 0);
 }
 
@@ -691,10 +691,10 @@ TEST(AviSaveOptions, ConfirmCancelAndArguments) {
     AviFileHandle file;
     AviStreamHandle stream;
     ASSERT_EQ(AVIFileOpen(file, (dir / "o.avi").string(), 4097, nullptr), 0);
-    AviStreamInfo info{};
-    info.fccType = streamtypeVIDEO;
-    info.dwScale = 1;
-    info.dwRate = 5;
+    StreamHeader info{};
+    info.type = kStreamTypeVideo;
+    info.scale = 1;
+    info.rate = 5;
     ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
     AviCompressOptions options{};
     AviCompressOptions* pointer = &options;
@@ -702,10 +702,10 @@ TEST(AviSaveOptions, ConfirmCancelAndArguments) {
     ScriptedChooser mjpeg(true, kHandlerMjpg, 7500);
     EXPECT_EQ(AVISaveOptions(&mjpeg, 3, 1, &stream, &pointer), 1);
     EXPECT_EQ(mjpeg.calls, 1);
-    EXPECT_EQ(options.fccType, 0x73646976u);
-    EXPECT_EQ(options.fccHandler, kHandlerMjpg);
-    EXPECT_EQ(options.dwQuality, 7500u);
-    EXPECT_NE(options.dwFlags & AVICOMPRESSF_VALID, 0u);
+    EXPECT_EQ(options.type, 0x73646976u);
+    EXPECT_EQ(options.handler, kHandlerMjpg);
+    EXPECT_EQ(options.quality, 7500u);
+    EXPECT_NE(options.flags & AVICOMPRESSF_VALID, 0u);
 
     ScriptedChooser cancel(false, 0);
     EXPECT_EQ(AVISaveOptions(&cancel, 3, 1, &stream, &pointer), 0);
@@ -714,7 +714,7 @@ TEST(AviSaveOptions, ConfirmCancelAndArguments) {
     AviCompressOptions plain{};
     AviCompressOptions* plainPointer = &plain;
     EXPECT_EQ(AVISaveOptions(nullptr, 3, 1, &stream, &plainPointer), 1);  // no dialog: full frames
-    EXPECT_EQ(plain.fccHandler, 0u);
+    EXPECT_EQ(plain.handler, 0u);
 
     AviCompressOptions* none = nullptr;
     for (AviStatus s :
@@ -762,10 +762,10 @@ TEST_F(ExistingFile, HandlesDroppedWithoutReleaseLeaveItUntouched) {
         AviFileHandle file;
         AviStreamHandle stream;
         ASSERT_EQ(AVIFileOpen(file, target.string(), 4097, nullptr), 0);
-        AviStreamInfo info{};
-        info.fccType = streamtypeVIDEO;
-        info.dwScale = 1;
-        info.dwRate = 5;
+        StreamHeader info{};
+        info.type = kStreamTypeVideo;
+        info.scale = 1;
+        info.rate = 5;
         ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
         ASSERT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), 40), 0);
         ASSERT_EQ(AVIStreamWrite(stream, 0, 1, frame.bits.data(), 48, AVIIF_KEYFRAME, nullptr, nullptr), 0);
