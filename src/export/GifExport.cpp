@@ -6,43 +6,17 @@
 #include "base/Numeric.h"
 #include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
-#include "formats/avi/AviGetFrame.h"
-#include "formats/avi/AviStreamRead.h"
-#include "formats/avi/DrawDib.h"
+#include "formats/avi/AviFrameReader.h"
+#include "formats/avi/AviReader.h"
+#include "formats/bmp/DrawPackedDib.h"
 #include "raster/DibSurface.h"
 
 namespace crossmeld {
 namespace {
 
-// Read mode, shared exclusively.
-constexpr std::uint32_t kOpenShareExclusive = 16;
-// The stream information record as callers pass its size.
-constexpr std::int32_t kStreamInfoSize = 140;
-
-// The video library and the handles of one import. Whatever is still open
-// when the import leaves, normally or through an error, is closed here in
-// the order the import closes it itself: frame reader, stream, drawing
-// handle, library.
-class ImportHandles {
-public:
-    ImportHandles() noexcept { avi::AVIFileInit(); }
-    ~ImportHandles() {
-        if (frames) avi::AVIStreamGetFrameClose(frames);
-        if (stream) avi::AVIStreamRelease(stream);
-        if (drawing) avi::DrawDibClose(drawing);
-        avi::AVIFileExit();
-    }
-    ImportHandles(const ImportHandles&) = delete;
-    ImportHandles& operator=(const ImportHandles&) = delete;
-
-    avi::HDRAWDIB drawing;
-    avi::AviStreamHandle stream;
-    avi::GetFrameHandle frames;
-};
-
 // Milliseconds per frame, rounded half to even. A stream without frames
 // has no delay: the division by zero is raised.
-std::int32_t FrameDelayMs(const avi::AviStreamHandle& stream, std::int32_t frameCount) {
+std::int32_t FrameDelayMs(const avi::Reader& stream, std::int32_t frameCount) {
     const std::int32_t duration = StreamDurationMs(stream);
     if (frameCount == 0) throw Error(ErrorKind::DivisionByZero);
     return ToInt32(static_cast<double>(duration) / static_cast<double>(frameCount));
@@ -61,31 +35,26 @@ void CopyPaletteEntries(const Palette256& palette, GifDocument::PaletteBytes tar
 
 }  // namespace
 
-std::int32_t StreamDurationMs(const avi::AviStreamHandle& stream) {
-    const std::int32_t end = CheckedAdd(avi::AVIStreamStart(stream), avi::AVIStreamLength(stream));
-    return avi::AVIStreamSampleToTime(stream, end);
+std::int32_t StreamDurationMs(const avi::Reader& stream) {
+    const std::int32_t end = CheckedAdd(stream.Start(), stream.FrameCount());
+    return stream.SampleTimeMs(end);
 }
 
 bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress,
                       ColourReducer& reducer) {
-    ImportHandles h;
-    h.drawing = avi::DrawDibOpen();
-    if (!h.drawing) return false;
-    const avi::AviStatus opened =
-        avi::AVIStreamOpenFromFile(h.stream, fileName, avi::kStreamTypeVideo, 0, kOpenShareExclusive, nullptr);
-    if (opened < 0 || !h.stream) return false;
-    h.frames = avi::AVIStreamGetFrameOpen(h.stream, nullptr);
-    if (!h.frames) return false;
+    const auto opened = avi::Reader::OpenFile(fileName);
+    if (opened.result != avi::OpenResult::Ok) return false;
+    const avi::Reader& stream = *opened.reader;
+    const auto frames = avi::FrameReader::Create(opened.reader);
+    if (!frames) return false;
 
-    const std::int32_t frameCount = avi::AVIStreamLength(h.stream);
+    const std::int32_t frameCount = stream.FrameCount();
     progress.SetMax(frameCount);
-    const std::int32_t delayMs = FrameDelayMs(h.stream, frameCount);
-    avi::StreamHeader info;
-    avi::AVIStreamInfo(h.stream, info, kStreamInfoSize);
+    const std::int32_t delayMs = FrameDelayMs(stream, frameCount);
     // The rectangle's right and bottom are taken as the size, whatever its
     // left and top.
-    const std::int32_t width = info.frameRect.right;
-    const std::int32_t height = info.frameRect.bottom;
+    const std::int32_t width = stream.Header().frameRect.right;
+    const std::int32_t height = stream.Header().frameRect.bottom;
     DibSurface work;
     work.Create(width, height, 32);
     Palette256 palette;
@@ -93,7 +62,8 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
     bool failed = false;
     for (std::int32_t frame = 1; frame <= frameCount; ++frame) {
         doc.FrameInsert(frame, CheckedInt16(width), CheckedInt16(height));
-        const auto dib = avi::AVIStreamGetFrame(h.frames, frame - 1);
+        // Frames are fetched at positions 0, 1, ... (not from the stream's start).
+        const auto dib = frames->Frame(frame - 1);
         if (dib.empty()) {
             failed = true;  // the frame just inserted stays, unfilled
             break;
@@ -103,14 +73,13 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
         // A work surface that could not be made has no context: nothing is
         // drawn, and the reduction below refuses the empty surface.
         if (DeviceContext* dc = work.hDC())
-            avi::DrawDibDraw(h.drawing, *dc, 0, 0, work.Width(), work.Height(), dib, {}, 0, 0, -1, -1, 0);
+            DrawPackedDib(*dc, Rect{0, 0, work.Width(), work.Height()}, dib);
         // The first frame builds the palette; every later one is reduced to it.
         reducer.ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
         CopyPaletteEntries(palette, doc.lpLocalPalette(frame));
         doc.FrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
         doc.FrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));
     }
-    avi::AVIStreamGetFrameClose(h.frames);
 
     doc.ScreenWidth(CheckedInt16(width));
     doc.ScreenHeight(CheckedInt16(height));
@@ -119,9 +88,6 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
     doc.GlobalPaletteEntries(palette.Entries());
     CopyPaletteEntries(palette, doc.lpGlobalPalette());
     progress.SetValue(0);
-
-    avi::AVIStreamRelease(h.stream);
-    avi::DrawDibClose(h.drawing);
     return !failed;
 }
 

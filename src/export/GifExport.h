@@ -10,7 +10,7 @@
 #include <string>
 
 #include "colour/ColourReducer.h"
-#include "formats/avi/AviFile.h"
+#include "formats/avi/AviReader.h"
 #include "formats/gif/GifDocument.h"
 
 namespace crossmeld {
@@ -33,15 +33,15 @@ public:
 // unfilled frame, and the screen and palette settings of a full import.
 // Errors of the operations it calls reach the caller: Error(DivisionByZero)
 // for a stream without frames, Error(Overflow) for a frame size or delay
-// that does not fit 16 bits, and those of GifDocument and the reducer. The video
-// library, stream and frame reader are released on every path, errors
-// included. The reducer's InitDitherTables must have run; its palette mode
-// and dither method apply to every frame.
+// that does not fit 16 bits, and those of GifDocument and the reducer. The
+// file is closed on every path, errors included. The reducer's
+// InitDitherTables must have run; its palette mode and dither method apply
+// to every frame.
 bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgress& progress,
                       ColourReducer& reducer);
 
 // The time in milliseconds at the end of the stream: the time of sample
-// start + length. Error(Overflow) when that sum does not fit 32 bits.
-std::int32_t StreamDurationMs(const avi::AviStreamHandle& stream);
+// Start() + FrameCount(). Error(Overflow) when that sum does not fit 32 bits.
+std::int32_t StreamDurationMs(const avi::Reader& stream);
 
 }  // namespace crossmeld

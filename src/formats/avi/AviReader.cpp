@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
@@ -84,9 +85,8 @@ StreamHeader ParseStreamHeader(std::span<const std::uint8_t> payload) {
     return info;
 }
 
-// One 'strl' list; fills headers when it is the wanted stream.
-void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32_t type, std::int32_t& toSkip,
-                     StreamHeaders& headers) {
+// One 'strl' list; fills headers when it is a video stream.
+void ParseStreamList(std::span<const std::uint8_t> list, int number, StreamHeaders& headers) {
     ByteReader in(list);
     std::optional<StreamHeader> info;
     std::span<const std::uint8_t> format, name, superIndex;
@@ -108,8 +108,7 @@ void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32
         }
     }
     if (!info) Refuse("a stream list has no stream header");
-    if (type != 0 && info->type != type) return;
-    if (toSkip-- != 0) return;
+    if (info->type != MakeFourcc("vids")) return;
     headers.number = number;
     headers.info = *info;
     const std::size_t nameLength = std::min(name.size(), sizeof headers.info.name - 1);
@@ -119,11 +118,10 @@ void ParseStreamList(std::span<const std::uint8_t> list, int number, std::uint32
     headers.superIndex.assign(superIndex.begin(), superIndex.end());
 }
 
-void ParseHeaderList(std::span<const std::uint8_t> list, std::uint32_t type, std::int32_t streamIndex,
-                     StreamHeaders& headers) {
+// Finds the first video stream of the header list.
+void ParseHeaderList(std::span<const std::uint8_t> list, StreamHeaders& headers) {
     ByteReader in(list);
     int number = 0;
-    std::int32_t toSkip = streamIndex;
     while (in.remaining() >= 8 && headers.number < 0) {
         const std::uint32_t id = in.u32le();
         const std::uint32_t size = in.u32le();
@@ -134,7 +132,7 @@ void ParseHeaderList(std::span<const std::uint8_t> list, std::uint32_t type, std
         ByteReader list(payload);
         if (list.u32le() != MakeFourcc("strl")) continue;
         if (number >= kMaxStreams) Refuse("more than 100 streams");
-        ParseStreamList(list.rest(), number++, type, toSkip, headers);
+        ParseStreamList(list.rest(), number++, headers);
     }
 }
 
@@ -152,9 +150,42 @@ FrameRect RectFromFormat(std::span<const std::uint8_t> format) {
 
 }  // namespace
 
-std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, std::uint32_t type,
-                                           std::int32_t streamIndex) {
-    if (streamIndex < 0) return nullptr;
+Reader::Opened Reader::OpenFile(const std::string& path) noexcept {
+    std::unique_ptr<AviSource> source;
+    try {
+        source = OpenFileSource(path);
+    } catch (const std::bad_alloc&) {
+        return {OpenResult::TooManyFrames, nullptr};
+    }
+    if (!source) return {OpenResult::CannotOpen, nullptr};
+    return OpenSource(std::move(source));
+}
+
+Reader::Opened Reader::OpenBytes(std::vector<std::uint8_t> bytes) noexcept {
+    std::unique_ptr<AviSource> source;
+    try {
+        source = MakeMemorySource(std::move(bytes));
+    } catch (const std::bad_alloc&) {
+        return {OpenResult::TooManyFrames, nullptr};
+    }
+    return OpenSource(std::move(source));
+}
+
+Reader::Opened Reader::OpenSource(std::unique_ptr<AviSource> source) noexcept {
+    try {
+        auto reader = Open(std::move(source));
+        if (!reader) return {OpenResult::NoVideoStream, nullptr};
+        return {OpenResult::Ok, std::move(reader)};
+    } catch (const std::bad_alloc&) {
+        return {OpenResult::TooManyFrames, nullptr};
+    } catch (const Error& e) {
+        return {e.kind() == ErrorKind::OutOfMemory ? OpenResult::TooManyFrames : OpenResult::NotAvi, nullptr};
+    } catch (...) {
+        return {OpenResult::NotAvi, nullptr};
+    }
+}
+
+std::shared_ptr<Reader> Reader::Open(std::unique_ptr<AviSource> source) {
     AviSource& file = *source;
     const std::uint64_t fileSize = file.Size();
     const auto riff = ReadHead(file, 0, fileSize);
@@ -174,7 +205,7 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
                 Refuse("the header list runs past the end of the file");
             std::vector<std::uint8_t> list(head->size - 4);
             if (!file.ReadAt(at + 12, list)) Refuse("the header list cannot be read");
-            ParseHeaderList(list, type, streamIndex, headers);
+            ParseHeaderList(list, headers);
             haveHeaders = true;
         } else if (head->id == MakeFourcc("LIST") && head->type == MakeFourcc("movi")) {
             const std::uint64_t end = head->size < 4 ? riffEnd : std::min(at + 8 + head->size, riffEnd);
@@ -205,7 +236,7 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
         }
     }
 
-    std::shared_ptr<AviReader> reader(new AviReader(std::move(source), headers.number));
+    std::shared_ptr<Reader> reader(new Reader(std::move(source), headers.number));
     std::optional<std::vector<AviFrameEntry>> frames;
     if (!headers.superIndex.empty()) frames = ReadSuperIndex(file, headers.superIndex, reader->m_chunks);
     if (frames && !InFileOrder(*frames)) frames.reset();
@@ -229,12 +260,32 @@ std::shared_ptr<AviReader> AviReader::Open(std::unique_ptr<AviSource> source, st
     return reader;
 }
 
-std::optional<std::uint32_t> AviReader::PictureOf(std::uint32_t k) const noexcept {
+std::int32_t Reader::Start() const noexcept {
+    const std::uint32_t start = m_info.start;
+    return start > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
+               ? std::numeric_limits<std::int32_t>::max()
+               : static_cast<std::int32_t>(start);
+}
+
+std::int32_t Reader::SampleTimeMs(std::int32_t sample) const noexcept {
+    if (m_info.rate == 0) return -1;
+    const std::int64_t start = m_info.start;
+    const std::int64_t end = start + m_info.length;
+    const std::int64_t clamped = sample < start ? start : (sample > end ? end : sample);
+    // Up to 2^33 x 2^32 x 1000: beyond 64 bits, so the product is kept in 128.
+    const unsigned __int128 numerator = static_cast<unsigned __int128>(clamped) * m_info.scale * 1000u;
+    const bool roundUp = m_info.scale != 0 && m_info.rate / m_info.scale >= 1000;
+    const unsigned __int128 time = (numerator + (roundUp ? m_info.rate - 1 : 0)) / m_info.rate;
+    const auto most = static_cast<unsigned __int128>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(time > most ? most : time);
+}
+
+std::optional<std::uint32_t> Reader::PictureOf(std::uint32_t k) const noexcept {
     if (k >= m_pictureOf.size() || m_pictureOf[k] == kNoPicture) return std::nullopt;
     return m_pictureOf[k];
 }
 
-std::optional<std::uint32_t> AviReader::ChunkSize(std::uint32_t k) {
+std::optional<std::uint32_t> Reader::ChunkSize(std::uint32_t k) {
     if (k >= m_frames.size()) return std::nullopt;
     const AviFrameEntry& entry = m_frames[k];
     std::array<std::uint8_t, 8> bytes{};
@@ -247,7 +298,7 @@ std::optional<std::uint32_t> AviReader::ChunkSize(std::uint32_t k) {
     return size;
 }
 
-bool AviReader::ReadChunk(std::uint32_t k, std::span<std::uint8_t> out) {
+bool Reader::ReadChunk(std::uint32_t k, std::span<std::uint8_t> out) {
     if (k >= m_frames.size()) return false;
     return m_source->ReadAt(m_frames[k].chunk + 8, out);
 }

@@ -1,7 +1,7 @@
 // Reading AVI files back: files from our writer (full frames, Motion JPEG,
 // OpenDML parts), files ffmpeg writes from known frames, small files built
-// by hand, damaged files, and DrawDib's scaling. Expected pixels come from
-// the frames the tests make (support/AviFrames.h) or are worked out by hand.
+// by hand, and damaged files. Expected pixels come from the frames the tests
+// make (support/AviFrames.h) or are worked out by hand.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,10 +16,10 @@
 
 #include "base/ByteReader.h"
 #include "formats/avi/AviFile.h"
-#include "formats/avi/AviGetFrame.h"
+#include "formats/avi/AviFrameReader.h"
 #include "formats/avi/AviLayout.h"
-#include "formats/avi/AviStreamRead.h"
-#include "formats/avi/DrawDib.h"
+#include "formats/avi/AviReader.h"
+#include "formats/bmp/DrawPackedDib.h"
 #include "support/AviFrames.h"
 #include "support/TestSupport.h"
 
@@ -32,11 +32,12 @@ const char* const kFfmpeg = "/usr/bin/ffmpeg";
 
 // ---- writing test files -------------------------------------------------
 
-StreamHeader VideoInfo(std::uint32_t scale, std::uint32_t rate) {
+StreamHeader VideoInfo(std::uint32_t scale, std::uint32_t rate, std::uint32_t start = 0) {
     StreamHeader info{};
     info.type = kStreamTypeVideo;
     info.scale = scale;
     info.rate = rate;
+    info.start = start;
     return info;
 }
 
@@ -86,6 +87,16 @@ std::vector<std::uint8_t> WriteWithLayout(const StreamHeader& info, const std::v
     EXPECT_TRUE(layout.Finish());
     ::close(fd);
     return ReadBytes(path);
+}
+
+void PatchU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* code, std::size_t from = 0) {
+    const auto at = std::search(bytes.begin() + std::ptrdiff_t(from), bytes.end(), code, code + std::strlen(code));
+    EXPECT_NE(at, bytes.end()) << code;
+    return std::size_t(at - bytes.begin());
 }
 
 // ---- reading delivered frames -------------------------------------------
@@ -142,41 +153,30 @@ double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
 
 // Every frame of a file as delivered (empty where one was not).
 struct Opened {
-    AviStatus status = 0;
+    OpenResult result = OpenResult::CannotOpen;
     std::int32_t length = -1;
     StreamHeader info{};
     std::vector<std::vector<std::uint8_t>> frames;
 };
 
-Opened ReadAll(AviStreamHandle& stream, AviStatus status) {
+Opened ReadAll(const Reader::Opened& opened) {
     Opened o;
-    o.status = status;
-    if (status != 0) return o;
-    o.length = AVIStreamLength(stream);
-    EXPECT_EQ(AVIStreamInfo(stream, o.info, sizeof o.info), 0);
-    GetFrameHandle frames = AVIStreamGetFrameOpen(stream, nullptr);
-    if (frames) {
+    o.result = opened.result;
+    if (opened.result != OpenResult::Ok) return o;
+    o.length = opened.reader->FrameCount();
+    o.info = opened.reader->Header();
+    if (const auto frames = FrameReader::Create(opened.reader)) {
         for (std::int32_t k = 0; k < o.length; ++k) {
-            const auto dib = AVIStreamGetFrame(frames, AVIStreamStart(stream) + k);
+            const auto dib = frames->Frame(opened.reader->Start() + k);
             o.frames.emplace_back(dib.begin(), dib.end());
         }
-        EXPECT_EQ(AVIStreamGetFrameClose(frames), 0);
     }
-    EXPECT_EQ(AVIStreamRelease(stream), 0);
     return o;
 }
 
-Opened ReadFile(const fs::path& path) {
-    AviStreamHandle stream;
-    const AviStatus status = AVIStreamOpenFromFile(stream, path.string(), kStreamTypeVideo, 0, OF_SHARE_EXCLUSIVE, nullptr);
-    return ReadAll(stream, status);
-}
+Opened ReadFile(const fs::path& path) { return ReadAll(Reader::OpenFile(path.string())); }
 
-Opened ReadBytesAvi(std::vector<std::uint8_t> bytes) {
-    AviStreamHandle stream;
-    const AviStatus status = AviStreamOpenFromBytes(stream, std::move(bytes), kStreamTypeVideo, 0);
-    return ReadAll(stream, status);
-}
+Opened ReadBytesAvi(std::vector<std::uint8_t> bytes) { return ReadAll(Reader::OpenBytes(std::move(bytes))); }
 
 // Smooth frames (as a fade gives) for the lossy codec: gradients that drift.
 TestFrame SmoothFrame(int width, int height, int seed) {
@@ -211,7 +211,7 @@ TEST_P(RawRoundTrip, EveryFrameComesBackInItsOwnDepth) {
     TempDir dir;
     WriteWithCalls(dir / "raw.avi", frames, c.fps, kHandlerDib);
     const Opened o = ReadFile(dir / "raw.avi");
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     EXPECT_EQ(o.length, 4);
     EXPECT_EQ(o.info.type, kStreamTypeVideo);
     EXPECT_EQ(o.info.handler, kHandlerDib);
@@ -244,7 +244,7 @@ TEST(AviReader, MotionJpegFramesComeBackAs24BitBottomUpWithin40Db) {
     TempDir dir;
     WriteWithCalls(dir / "mjpg.avi", frames, 10, kHandlerMjpg);
     const Opened o = ReadFile(dir / "mjpg.avi");
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     EXPECT_EQ(o.info.handler, kHandlerMjpg);
     ASSERT_EQ(o.frames.size(), 3u);
     for (int k = 0; k < 3; ++k) {
@@ -296,7 +296,7 @@ TEST(AviReader, MotionJpegWithoutHuffmanTablesUsesTheStandardOnes) {
     const Opened original = ReadBytesAvi(file);
     const Opened bare = ReadBytesAvi(
         WriteWithLayout(VideoInfo(1, 5), format, 24, 16, {stripped}, AviLayout::kRiffLimit, kHandlerMjpg, "00dc"));
-    ASSERT_EQ(bare.status, 0);
+    ASSERT_EQ(bare.result, OpenResult::Ok);
     ASSERT_EQ(bare.frames.size(), 1u);
     EXPECT_FALSE(bare.frames[0].empty());
     EXPECT_EQ(bare.frames[0], original.frames.at(0));
@@ -311,7 +311,7 @@ TEST(AviReader, OpenDmlPartsAreReadThroughTheirIndexes) {
     }
     const auto file = WriteWithLayout(VideoInfo(1, 10), frames[0].info, 16, 12, chunks, 4096 + 3 * 600);
     const Opened o = ReadBytesAvi(file);
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     ASSERT_EQ(o.length, 40);
     for (int k = 0; k < 40; ++k) EXPECT_EQ(AsExpected(ParseDib(o.frames[k])), frames[k].expected) << "frame " << k;
 }
@@ -349,7 +349,7 @@ TEST_P(FfmpegFiles, FramesMatchWhatWasEncoded) {
     ASSERT_EQ(RunCommand(command), 0) << command;
 
     const Opened o = ReadFile(dir / "out.avi");
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     EXPECT_EQ(o.length, 3);
     EXPECT_EQ(o.info.frameRect.right, c.width);
     EXPECT_EQ(o.info.frameRect.bottom, c.height);
@@ -381,21 +381,22 @@ struct TimeCase {
     std::uint32_t scale, rate;
     int frames;
     std::int32_t sample, ms;
+    std::uint32_t start = 0;
 };
 
 class SampleTimes : public ::testing::TestWithParam<TimeCase> {};
 
-// Below 1000 samples a second times are rounded down, from there on up.
+// Below 1000 samples a second times are rounded down, from there on up;
+// samples are limited to start ... start + frames first.
 TEST_P(SampleTimes, MillisecondsOfASample) {
     const TimeCase& c = GetParam();
     const TestFrame f = MakeFrame(24, 2, 2, 0);
-    const auto file = WriteWithLayout(VideoInfo(c.scale, c.rate), f.info, 2, 2,
-                                      std::vector<std::vector<std::uint8_t>>(c.frames, f.bits));
-    AviStreamHandle stream;
-    ASSERT_EQ(AviStreamOpenFromBytes(stream, file, kStreamTypeVideo, 0), 0);
-    EXPECT_EQ(AVIStreamStart(stream), 0);
-    EXPECT_EQ(AVIStreamLength(stream), c.frames);
-    EXPECT_EQ(AVIStreamSampleToTime(stream, c.sample), c.ms);
+    const auto opened = Reader::OpenBytes(WriteWithLayout(VideoInfo(c.scale, c.rate, c.start), f.info, 2, 2,
+                                                          std::vector<std::vector<std::uint8_t>>(c.frames, f.bits)));
+    ASSERT_EQ(opened.result, OpenResult::Ok);
+    EXPECT_EQ(opened.reader->Start(), std::int32_t(c.start));
+    EXPECT_EQ(opened.reader->FrameCount(), c.frames);
+    EXPECT_EQ(opened.reader->SampleTimeMs(c.sample), c.ms);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, SampleTimes,
@@ -407,54 +408,97 @@ INSTANTIATE_TEST_SUITE_P(Rates, SampleTimes,
                                            TimeCase{1, 30, 2, 7, 66},        // past the end: the end
                                            TimeCase{1, 30, 2, -4, 0},        // before the start: the start
                                            TimeCase{1, 44100, 2, 1, 1},      // 0.0227 rounded up
-                                           TimeCase{1, 1000, 3, 3, 3}));
+                                           TimeCase{1, 1000, 3, 3, 3},
+                                           TimeCase{1001, 1000000, 5, 1, 1},  // 999 a second: 1.001 down
+                                           TimeCase{1, 5, 3, 0, 400, 2},      // before start 2: 2 / 5 s
+                                           TimeCase{1, 5, 3, 9, 1000, 2},     // past start + 3: 5 / 5 s
+                                           TimeCase{1, 1, 2, 3000000, 2147483647, 2999999},  // 3e9 ms: the largest
+                                           TimeCase{1, 0, 2, 1, -1}));        // no rate
 
-TEST(AviReader, StreamInfoIsCopiedUpToTheGivenSize) {
+// The header as the file has it, except for the length: the frames found.
+TEST(AviReader, HeaderIsTheFilesWithTheFramesFound) {
     const TestFrame f = MakeFrame(24, 3, 2, 0);
-    AviStreamHandle stream;
-    ASSERT_EQ(AviStreamOpenFromBytes(stream, WriteWithLayout(VideoInfo(1, 7), f.info, 3, 2, {f.bits}), 0, 0), 0);
-    StreamHeader info;
-    std::memset(static_cast<void*>(&info), 0xAB, sizeof info);
-    EXPECT_EQ(AVIStreamInfo(stream, info, 20), AVIERR_BUFFERTOOSMALL);
-    EXPECT_EQ(info.type, kStreamTypeVideo);
-    EXPECT_EQ(info.scale, 0xABABABABu) << "bytes past the size stay untouched";
-    EXPECT_EQ(AVIStreamInfo(stream, info, -1), AVIERR_BADPARAM);
-    EXPECT_EQ(AVIStreamInfo(stream, info, 140), 0);
-    EXPECT_EQ(info.rate, 7u);
-    EXPECT_EQ(info.length, 1u);
+    auto file = WriteWithLayout(VideoInfo(1, 7, 4), f.info, 3, 2, {f.bits, f.bits});
+    const std::size_t strh = Find(file, "strh") + 8;
+    PatchU32(file, strh + 32, 99);  // dwLength
+    const auto opened = Reader::OpenBytes(file);
+    ASSERT_EQ(opened.result, OpenResult::Ok);
+    const StreamHeader& h = opened.reader->Header();
+    EXPECT_EQ(h.type, kStreamTypeVideo);
+    EXPECT_EQ(h.handler, kHandlerDib);
+    EXPECT_EQ(h.scale, 1u);
+    EXPECT_EQ(h.rate, 7u);
+    EXPECT_EQ(h.start, 4u);
+    EXPECT_EQ(h.length, 2u);
+    EXPECT_EQ(h.frameRect.right, 3);
+    EXPECT_EQ(h.frameRect.bottom, 2);
+    EXPECT_EQ(opened.reader->FrameCount(), 2);
+    EXPECT_EQ(opened.reader->Start(), 4);
+    EXPECT_EQ(opened.reader->SampleTimeMs(6), 857) << "6 / 7 s";
+
+    // A start past 31 bits is given as the largest 32-bit number.
+    PatchU32(file, strh + 28, 0x80000005u);
+    EXPECT_EQ(Reader::OpenBytes(file).reader->Start(), 2147483647);
 }
 
-TEST(AviReader, RefusalsAndNullHandles) {
+TEST(AviReader, OpenResultsTellTheFailuresApart) {
     TempDir dir;
     const TestFrame f = MakeFrame(24, 3, 2, 0);
     const auto file = WriteWithLayout(VideoInfo(1, 7), f.info, 3, 2, {f.bits});
+    auto audio = file;
+    std::memcpy(&audio[Find(audio, "vids")], "auds", 4);
     WriteBytes(dir / "ok.avi", file);
     WriteBytes(dir / "text.avi", std::vector<std::uint8_t>(100, 'x'));
-    AviStreamHandle s;
-    const std::string ok = (dir / "ok.avi").string();
-    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "missing.avi").string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, dir.path().string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, (dir / "text.avi").string(), kStreamTypeVideo, 0, OF_READ, nullptr), AVIERR_BADFORMAT);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 0, OF_WRITE, nullptr), AVIERR_READONLY);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 1, OF_READ, nullptr), AVIERR_NODATA);
-    EXPECT_EQ(AVIStreamOpenFromFile(s, ok, MakeFourcc("auds"), 0, OF_READ, nullptr), AVIERR_NODATA);
-    EXPECT_FALSE(s);
-    EXPECT_EQ(AVIStreamLength(s), -1);
-    EXPECT_EQ(AVIStreamSampleToTime(s, 0), -1);
-    EXPECT_FALSE(AVIStreamGetFrameOpen(s, nullptr));
-    EXPECT_EQ(AVIStreamRelease(s), AVIERR_BADHANDLE);
+    WriteBytes(dir / "audio.avi", audio);
 
-    ASSERT_EQ(AVIStreamOpenFromFile(s, ok, kStreamTypeVideo, 0, OF_READ | OF_SHARE_EXCLUSIVE, nullptr), 0);
-    EXPECT_FALSE(AVIStreamGetFrameOpen(s, f.info.data())) << "only the stream's own format is delivered";
-    EXPECT_EQ(AVIStreamWrite(s, 0, 1, f.bits.data(), 24, 0, nullptr, nullptr), AVIERR_BADHANDLE);
-    GetFrameHandle frames = AVIStreamGetFrameOpen(s, nullptr);
-    EXPECT_EQ(AVIStreamRelease(s), 0);
-    EXPECT_FALSE(s);
-    EXPECT_FALSE(AVIStreamGetFrame(frames, 0).empty()) << "the frame reader keeps the stream open";
-    EXPECT_TRUE(AVIStreamGetFrame(frames, 1).empty());
-    EXPECT_TRUE(AVIStreamGetFrame(frames, -1).empty());
-    EXPECT_EQ(AVIStreamGetFrameClose(frames), 0);
-    EXPECT_EQ(AVIStreamGetFrameClose(frames), AVIERR_BADHANDLE);
+    const auto Result = [](const Reader::Opened& opened) {
+        EXPECT_EQ(opened.reader != nullptr, opened.result == OpenResult::Ok);
+        return opened.result;
+    };
+    EXPECT_EQ(Result(Reader::OpenFile((dir / "ok.avi").string())), OpenResult::Ok);
+    EXPECT_EQ(Result(Reader::OpenFile((dir / "missing.avi").string())), OpenResult::CannotOpen);
+    EXPECT_EQ(Result(Reader::OpenFile(dir.path().string())), OpenResult::CannotOpen) << "a folder";
+    EXPECT_EQ(Result(Reader::OpenFile((dir / "text.avi").string())), OpenResult::NotAvi);
+    EXPECT_EQ(Result(Reader::OpenFile((dir / "audio.avi").string())), OpenResult::NoVideoStream);
+    EXPECT_EQ(Result(Reader::OpenBytes({})), OpenResult::NotAvi);
+    EXPECT_EQ(Result(Reader::OpenBytes(std::vector<std::uint8_t>(file.begin(), file.begin() + 100))),
+              OpenResult::NotAvi)
+        << "headers cut short";
+    EXPECT_EQ(Result(Reader::OpenBytes(audio)), OpenResult::NoVideoStream);
+}
+
+// Frames are addressed by sample position, from the stream's start on; the
+// frame reader keeps the stream open by itself.
+TEST(FrameReader, PositionsCountFromTheStreamsStart) {
+    const std::vector<TestFrame> f{MakeFrame(24, 3, 2, 0), MakeFrame(24, 3, 2, 1)};
+    auto opened = Reader::OpenBytes(WriteWithLayout(VideoInfo(1, 7, 3), f[0].info, 3, 2, {f[0].bits, f[1].bits}));
+    ASSERT_EQ(opened.result, OpenResult::Ok);
+    const auto frames = FrameReader::Create(std::move(opened.reader));
+    ASSERT_TRUE(frames);
+    EXPECT_EQ(AsExpected(ParseDib(frames->Frame(4))), f[1].expected);
+    EXPECT_EQ(AsExpected(ParseDib(frames->Frame(3))), f[0].expected);
+    for (std::int32_t position : {-1, 0, 2, 5, 2147483647})
+        EXPECT_TRUE(frames->Frame(position).empty()) << position;
+}
+
+// Frames come only uncompressed or from Motion JPEG (its code in any case).
+TEST(FrameReader, OnlyFormatsItCanDecode) {
+    EXPECT_FALSE(FrameReader::Create(nullptr));
+    const TestFrame f = MakeFrame(24, 3, 2, 0);
+    const auto WithCompression = [&](const char* code) {
+        auto format = f.info;
+        std::memcpy(&format[16], code, 4);
+        return FrameReader::Create(Reader::OpenBytes(WriteWithLayout(VideoInfo(1, 7), format, 3, 2, {f.bits})).reader);
+    };
+    EXPECT_TRUE(WithCompression("\0\0\0\0"));
+    EXPECT_TRUE(WithCompression("MJPG"));
+    EXPECT_TRUE(WithCompression("mjpg"));
+    EXPECT_FALSE(WithCompression("XVID"));
+    EXPECT_FALSE(WithCompression("\3\0\0\0")) << "bit fields";
+    auto shortFormat = f.info;
+    shortFormat.resize(30);
+    EXPECT_FALSE(FrameReader::Create(
+        Reader::OpenBytes(WriteWithLayout(VideoInfo(1, 7), shortFormat, 3, 2, {f.bits})).reader));
 }
 
 // ---- files other writers make -------------------------------------------------
@@ -498,7 +542,7 @@ TEST(AviReader, HandMadeFileWithoutIndex) {
                                  true)},
                            true);
     const Opened o = ReadBytesAvi(file);
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     EXPECT_EQ(o.length, 3);
     EXPECT_EQ(o.info.frameRect.right, 2);
     EXPECT_EQ(o.info.frameRect.bottom, 1);
@@ -508,17 +552,46 @@ TEST(AviReader, HandMadeFileWithoutIndex) {
     EXPECT_EQ(ParseDib(o.frames[2]).topDown, (std::vector<std::uint8_t>{7, 8, 9, 10, 11, 12}));
 }
 
+// An audio stream before the video stream: the video stream's chunks
+// ('01db') are its frames, the audio chunks ('00wb') are passed over.
+TEST(AviReader, VideoStreamAfterAnAudioStream) {
+    std::vector<std::uint8_t> auds, vids;
+    for (std::uint32_t v : {MakeFourcc("auds"), 1u, 0u, 0u, 0u, 1u, 8000u, 0u, 2u, 0u, 0u, 1u}) Put32(auds, v);
+    for (std::uint32_t v : {MakeFourcc("vids"), 0u, 0u, 0u, 0u, 1u, 5u, 0u, 2u, 0u, 0u, 0u}) Put32(vids, v);
+    Put32(vids, 0), Put32(vids, 0);
+    std::vector<std::uint8_t> strf;
+    for (std::uint32_t v : {40u, 1u /*width*/, 2u /*height*/}) Put32(strf, v);
+    Put16(strf, 1), Put16(strf, 8);
+    for (std::uint32_t v : {0u, 0u, 0u, 0u, 2u /*colours*/, 0u, 0x0000FFu, 0x00FF00u}) Put32(strf, v);
+    const auto file = List(
+        "RIFF", "AVI ",
+        {List("LIST", "hdrl",
+              {Chunk("avih", std::vector<std::uint8_t>(56)),
+               List("LIST", "strl", {Chunk("strh", auds), Chunk("strf", std::vector<std::uint8_t>(16))}),
+               List("LIST", "strl", {Chunk("strh", vids), Chunk("strf", strf)})}),
+         List("LIST", "movi",
+              {Chunk("00wb", {1, 0, 1, 0}), Chunk("01db", {0, 0, 0, 0, 1, 0, 0, 0}), Chunk("00wb", {5}),
+               Chunk("00db", {1, 1, 1, 1, 1, 1, 1, 1}), Chunk("01db", {1, 0, 0, 0, 0, 0, 0, 0})})});
+    const Opened o = ReadBytesAvi(file);
+    ASSERT_EQ(o.result, OpenResult::Ok);
+    EXPECT_EQ(o.info.type, kStreamTypeVideo);
+    EXPECT_EQ(o.info.rate, 5u);
+    ASSERT_EQ(o.frames.size(), 2u);
+    // Rows bottom-up: frame 0 is index 1 (green) on top of index 0 (blue).
+    EXPECT_EQ(AsExpected(ParseDib(o.frames[0])), (std::vector<std::uint8_t>{0, 0xFF, 0, 0xFF, 0, 0}));
+    EXPECT_EQ(AsExpected(ParseDib(o.frames[1])), (std::vector<std::uint8_t>{0xFF, 0, 0, 0, 0xFF, 0}));
+}
+
 // ---- damaged files -------------------------------------------------------
 
 // Whatever opens must deliver well-formed frames or none, and draw.
 void ExpectSafe(const std::vector<std::uint8_t>& bytes) {
     const Opened o = ReadBytesAvi(bytes);
-    auto target = std::make_shared<DeviceContext>(Surface::Create(8, 8, 32));
-    HDRAWDIB hdd = DrawDibOpen();
+    DeviceContext target(Surface::Create(8, 8, 32));
     for (const auto& f : o.frames) {
         if (f.empty()) continue;
         ParseDib(f);
-        EXPECT_TRUE(DrawDibDraw(hdd, *target, 0, 0, 8, 8, f, {}, 0, 0, -1, -1, 0));
+        EXPECT_TRUE(DrawPackedDib(target, Rect{0, 0, 8, 8}, f));
     }
 }
 
@@ -534,7 +607,7 @@ TEST(AviReader, TruncatedFilesKeepTheirCompleteFrames) {
         ExpectSafe(part);
         if (cut <= firstChunk) continue;
         const Opened o = ReadBytesAvi(part);
-        ASSERT_EQ(o.status, 0) << "cut at " << cut;
+        ASSERT_EQ(o.result, OpenResult::Ok) << "cut at " << cut;
         const std::size_t whole = std::min<std::size_t>(3, (cut - firstChunk) / 56);
         ASSERT_GE(o.frames.size(), whole) << "cut at " << cut;
         for (std::size_t k = 0; k < whole; ++k)
@@ -563,16 +636,6 @@ TEST(AviReader, Idx1OffsetsFromEitherBaseOrNone) {
         ASSERT_EQ(o.frames.size(), 3u);
         for (int k = 0; k < 3; ++k) EXPECT_EQ(AsExpected(ParseDib(o.frames[k])), frames[k].expected);
     }
-}
-
-void PatchU32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::size_t Find(const std::vector<std::uint8_t>& bytes, const char* code, std::size_t from = 0) {
-    const auto at = std::search(bytes.begin() + std::ptrdiff_t(from), bytes.end(), code, code + std::strlen(code));
-    EXPECT_NE(at, bytes.end()) << code;
-    return std::size_t(at - bytes.begin());
 }
 
 // An index that names one chunk for two frames is not used: the frames are
@@ -608,7 +671,7 @@ TEST(AviReader, SuperIndexNamingAStandardIndexTwiceIsPassedOver) {
     // The second super-index entry points at the first one's standard index.
     std::memcpy(&file[indx + 24 + 16], &file[indx + 24], 8);
     const Opened o = ReadBytesAvi(file);
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     ASSERT_GE(o.length, 1);
     ASSERT_LE(o.length, 12);
     for (int k = 0; k < o.length; ++k)
@@ -630,7 +693,7 @@ TEST(AviReader, MotionJpegClaimingFarMorePixelsThanItsDataIsRefused) {
     const std::size_t sof = std::size_t(std::search(file.begin(), file.end(), sof0, sof0 + 2) - file.begin());
     for (std::size_t at : {sof + 5, sof + 7}) file[at] = 8000 >> 8, file[at + 1] = 8000 & 0xFF;
     const Opened o = ReadBytesAvi(file);
-    ASSERT_EQ(o.status, 0);
+    ASSERT_EQ(o.result, OpenResult::Ok);
     ASSERT_EQ(o.frames.size(), 1u);
     EXPECT_TRUE(o.frames[0].empty());
 }
@@ -652,92 +715,6 @@ TEST(AviReader, RandomByteFlipsNeverCrash) {
             ExpectSafe(damaged);
         }
     }
-}
-
-// ---- DrawDib --------------------------------------------------------------
-
-// A 3 x 2 DIB whose pixel (x, y) has the colour with red 10 x + 1 and green
-// 10 y + 1, so every drawn pixel tells which source pixel it came from.
-std::vector<std::uint8_t> SourceDib(int bits, bool topDown) {
-    std::vector<std::uint8_t> dib;
-    for (std::uint32_t v : {40u, 3u, topDown ? std::uint32_t(-2) : 2u}) Put32(dib, v);
-    Put16(dib, 1), Put16(dib, static_cast<std::uint32_t>(bits));
-    for (std::uint32_t v : {0u, 0u, 0u, 0u, bits == 8 ? 6u : 0u, 0u}) Put32(dib, v);
-    if (bits == 8)
-        for (int i = 0; i < 6; ++i) Put32(dib, (i % 3 * 10 + 1) << 16 | (i / 3 * 10 + 1) << 8);
-    for (int row = 0; row < 2; ++row) {
-        const int y = topDown ? row : 1 - row;
-        std::vector<std::uint8_t> line;
-        for (int x = 0; x < 3; ++x) {
-            if (bits == 8) line.push_back(static_cast<std::uint8_t>(y * 3 + x));
-            if (bits >= 24) line.insert(line.end(), {0, std::uint8_t(10 * y + 1), std::uint8_t(10 * x + 1)});
-            if (bits == 32) line.push_back(0);
-        }
-        line.resize((line.size() + 3) / 4 * 4, 0);
-        dib.insert(dib.end(), line.begin(), line.end());
-    }
-    return dib;
-}
-
-struct DrawCase {
-    const char* name;
-    int bits;
-    bool topDown;
-    std::int32_t w, h, sx, sy, sw, sh;
-    const char* expected;  // per target row: "xy" source pixel per target pixel, '.' untouched
-};
-
-class DrawDibScaling : public ::testing::TestWithParam<DrawCase> {};
-
-TEST_P(DrawDibScaling, NearestSourcePixels) {
-    const DrawCase& c = GetParam();
-    auto target = std::make_shared<DeviceContext>(Surface::Create(6, 4, 32));
-    target->FillRect({0, 0, 6, 4}, Rgb(200, 200, 200));
-    HDRAWDIB hdd = DrawDibOpen();
-    ASSERT_TRUE(hdd);
-    ASSERT_TRUE(DrawDibDraw(hdd, *target, 0, 0, c.w, c.h, SourceDib(c.bits, c.topDown), {}, c.sx, c.sy, c.sw, c.sh, 0));
-    std::string got;
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 6; ++x) {
-            const ColorRef p = target->surface()->GetPixel(x, y);
-            got += RedOf(p) == 200 ? std::string("..") : std::to_string(RedOf(p) / 10) + std::to_string(GreenOf(p) / 10);
-        }
-        got += y < 3 ? "|" : "";
-    }
-    EXPECT_EQ(got, c.expected);
-    EXPECT_TRUE(DrawDibClose(hdd));
-    EXPECT_FALSE(DrawDibClose(hdd));
-}
-
-// Target column i takes source column floor(i x sw / w), likewise rows.
-INSTANTIATE_TEST_SUITE_P(
-    Vectors, DrawDibScaling,
-    ::testing::Values(
-        DrawCase{"same_size_24", 24, false, -1, -1, 0, 0, -1, -1, "001020......|011121......|............|............"},
-        DrawCase{"doubled_32_top_down", 32, true, 6, 4, 0, 0, -1, -1,
-                 "000010102020|000010102020|010111112121|010111112121"},
-        DrawCase{"five_by_three_8", 8, false, 5, 3, 0, 0, -1, -1,
-                 "0000101020..|0000101020..|0101111121..|............"},
-        DrawCase{"shrunk_24", 24, true, 2, 1, 0, 0, 3, 2, "0010........|............|............|............"},
-        DrawCase{"part_of_source", 24, false, 4, 2, 1, 1, 2, 1,
-                 "11112121....|11112121....|............|............"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(DrawDib, RefusesWhatItCannotDraw) {
-    HDRAWDIB hdd = DrawDibOpen();
-    DeviceContext empty;
-    DeviceContext target(Surface::Create(4, 4, 32));
-    const auto dib = SourceDib(24, false);
-    EXPECT_FALSE(DrawDibDraw(HDRAWDIB{}, target, 0, 0, 4, 4, dib, {}, 0, 0, -1, -1, 0));
-    EXPECT_FALSE(DrawDibDraw(hdd, empty, 0, 0, 4, 4, dib, {}, 0, 0, -1, -1, 0));
-    EXPECT_FALSE(DrawDibDraw(hdd, target, 0, 0, 4, 4, std::span(dib).first(dib.size() - 1), {}, 0, 0, -1, -1, 0));
-    auto bitfields = dib;
-    bitfields[16] = 3;
-    EXPECT_FALSE(DrawDibDraw(hdd, target, 0, 0, 4, 4, bitfields, {}, 0, 0, -1, -1, 0));
-    // Pixels held apart from the header.
-    const std::span<const std::uint8_t> header(dib.data(), 40), bits(dib.data() + 40, dib.size() - 40);
-    EXPECT_TRUE(DrawDibDraw(hdd, target, 0, 0, 3, 2, header, bits, 0, 0, -1, -1, 0));
-    EXPECT_EQ(target.surface()->GetPixel(2, 1), Rgb(21, 11, 0));
 }
 
 }  // namespace
