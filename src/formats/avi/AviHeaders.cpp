@@ -165,7 +165,7 @@ std::vector<std::uint8_t> BuildIdx1(std::uint32_t chunkId, std::span<const Frame
     out.u32le(static_cast<std::uint32_t>(frames.size() * kIdx1Entry));
     for (const FrameIndexEntry& f : frames) {
         out.u32le(chunkId);
-        out.u32le(AVIIF_KEYFRAME);
+        out.u32le(kIdx1KeyFrame);
         out.u32le(static_cast<std::uint32_t>(f.offset - moviCode));
         out.u32le(f.size);
     }
