@@ -232,7 +232,7 @@ private:
     // The GIF stage's temporary AVI holds full frames: it is read back at
     // once, so a lossy codec would only cost quality, and no codec question
     // is asked for it.
-    avi::FixedCodecChooser m_rawCodec{avi::kHandlerDib};
+    avi::FixedCodecChooser m_rawCodec{avi::Codec::FullFrames};
 };
 
 }  // namespace crossmeld

@@ -13,7 +13,6 @@
 #include "export/AviExport.h"
 #include "export/GifExport.h"
 #include "formats/LoadPicture.h"
-#include "formats/avi/AviFile.h"
 #include "formats/gif/GifProgress.h"
 #include "formats/gif/GifDocument.h"
 #include "morph/PixelTransfer.h"
@@ -70,13 +69,13 @@ std::vector<Step> MainWindowModel::GifOutputSteps(CreateRun& run) {
     auto pump = [this] { m_host.DoEvents(); };
     // clang-format off
     return {
-        Do(202, [] { avi::AVIFileInit(); }),
+        Do(202, [] {}),  // nothing to set up: the line keeps its number
         Do(204,
            [this, imageCount] {
                AviOutputContext context{m_formHost, m_rawCodec, m_saveCanvas, imageCount, m_tempFolder};
                ExportAvi(context, TempAviFile(), TextToInt16(m_fpsField.Text()));
            }),
-        Do(206, [] { avi::AVIFileExit(); }),
+        Do(206, [] {}),
         Do(208, [this] { m_progressBar.SetValue(0); }),
         Do(210, [this] { m_gifReducer.SetDitherMethod(m_gifDitherMethod); }),
         Do(212,
@@ -230,13 +229,13 @@ void MainWindowModel::CreateFade() {
         Do(190, [this] { m_progressBar.SetValue(0); }),
         // The AVI output.
         If(192, [this] { return m_aviOption.Value(); }, Flow::Next(), Flow::GoTo(200)),
-        Do(194, [] { avi::AVIFileInit(); }),
+        Do(194, [] {}),  // nothing to set up: the line keeps its number
         Do(196,
            [&] {
                AviOutputContext context{m_formHost, m_codecs, m_saveCanvas, imageCount, m_tempFolder};
                ExportAvi(context, run.OutputPath, TextToInt16(m_fpsField.Text()));
            }),
-        Do(198, [] { avi::AVIFileExit(); }, Flow::GoTo(236)),
+        Do(198, [] {}, Flow::GoTo(236)),
         // The GIF output.
         If(200, [this] { return m_gifOption.Value(); }, Flow::Next(), Flow::GoTo(236)),
     };

@@ -19,7 +19,7 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
-CliHost::CliHost(std::FILE* err, bool progress, std::uint32_t codec)
+CliHost::CliHost(std::FILE* err, bool progress, avi::Codec codec)
     : m_err(err), m_progress(progress), m_codec(codec) {}
 
 MsgResult CliHost::MessageBox(const std::string& text, MsgIcon icon, MsgButtons, const std::string&) {
@@ -46,9 +46,9 @@ void CliHost::CheckStop() {
     if (StopSignals::Received() != 0) throw RunStopped();
 }
 
-bool CliHost::ChooseCodec(avi::AviCompressOptions& options) {
-    options.handler = m_codec;
-    options.quality = avi::ICQUALITY_DEFAULT;
+bool CliHost::ChooseCodec(avi::CodecChoice& choice) {
+    choice.codec = m_codec;
+    choice.quality.reset();  // the codec's default
     return true;
 }
 

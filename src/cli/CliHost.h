@@ -21,7 +21,7 @@ struct ShownMessage {
 
 class CliHost final : public Host, public avi::CodecChooser {
 public:
-    CliHost(std::FILE* err, bool progress, std::uint32_t codec);
+    CliHost(std::FILE* err, bool progress, avi::Codec codec);
 
     MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                          const std::string& caption) override;
@@ -36,7 +36,7 @@ public:
     void SetFocus(FocusTarget) override {}
     void SetProgressMax(double maximum) override;
     void SetProgressValue(double value) override;
-    bool ChooseCodec(avi::AviCompressOptions& options) override;
+    bool ChooseCodec(avi::CodecChoice& choice) override;
 
     // The answer the next file dialog gives ("" = cancelled).
     void SetNextFileName(std::string name) { m_nextFileName = std::move(name); }
@@ -49,7 +49,7 @@ private:
 
     std::FILE* m_err;
     bool m_progress;
-    std::uint32_t m_codec;
+    avi::Codec m_codec;
     std::string m_nextFileName;
     std::vector<ShownMessage> m_messages;
     double m_max = 100;

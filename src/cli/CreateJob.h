@@ -8,6 +8,7 @@
 #include <string>
 
 #include "colour/ColourReducer.h"
+#include "formats/avi/CodecChoice.h"
 
 namespace crossmeld::cli {
 
@@ -18,7 +19,7 @@ struct CreateOptions {
     std::int32_t fps = 5;
     bool gif = false;  // false: AVI output
     std::string output;
-    std::uint32_t codec = 0;  // AVI handler: full frames or Motion JPEG
+    avi::Codec codec = avi::Codec::FullFrames;
     PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
     DitherMethod ditherMethod = DitherMethod::Ordered;
     bool quiet = false;

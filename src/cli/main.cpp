@@ -105,7 +105,7 @@ static int Main(int argc, char** argv) {
     }
     create.gif = !gif.empty();
     create.output = create.gif ? gif : avi;
-    create.codec = codec == "mjpeg" ? crossmeld::avi::kHandlerMjpg : crossmeld::avi::kHandlerDib;
+    create.codec = codec == "mjpeg" ? crossmeld::avi::Codec::MotionJpeg : crossmeld::avi::Codec::FullFrames;
     using crossmeld::DitherMethod;
     using crossmeld::PaletteMode;
     create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive : PaletteMode::Halftone;

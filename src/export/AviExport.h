@@ -24,9 +24,8 @@ struct AviOutputContext {
     std::string tempFolder;                   // the temporary folder, used unchanged
 };
 
-// Expects AVIFileInit to have been called; calls AVIFileExit itself. Shows
-// its own messages; errors raised while reading frame files reach the caller
-// (after the streams and the file have been released).
+// Shows its own messages; errors raised while reading frame files reach the
+// caller (after the unfinished file has been removed).
 void ExportAvi(AviOutputContext& context, const std::string& path, std::int16_t fps);
 
 }  // namespace crossmeld

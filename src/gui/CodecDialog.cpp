@@ -9,15 +9,15 @@
 
 namespace crossmeld::gui {
 
-CodecDialog::CodecDialog(QWidget* parent, std::uint32_t handler) : QDialog(parent), m_list(new QListWidget(this)) {
+CodecDialog::CodecDialog(QWidget* parent, avi::Codec codec) : QDialog(parent), m_list(new QListWidget(this)) {
     setWindowTitle(QStringLiteral("Video Compression"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Compressor:"), this));
     int current = 0;
     for (std::size_t i = 0; i < avi::kAviCodecs.size(); ++i) {
         auto* item = new QListWidgetItem(QString::fromUtf8(avi::kAviCodecs[i].name), m_list);
-        item->setData(Qt::UserRole, static_cast<uint>(avi::kAviCodecs[i].handler));
-        if (avi::kAviCodecs[i].handler == handler) current = static_cast<int>(i);
+        item->setData(Qt::UserRole, static_cast<int>(i));
+        if (avi::kAviCodecs[i].codec == codec) current = static_cast<int>(i);
     }
     m_list->setCurrentRow(current);
     m_list->setMinimumHeight(m_list->sizeHintForRow(0) * static_cast<int>(avi::kAviCodecs.size()) + 8);
@@ -29,9 +29,10 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t handler) : QDialog(paren
     layout->addWidget(buttons);
 }
 
-std::uint32_t CodecDialog::ChosenHandler() const {
+avi::Codec CodecDialog::ChosenCodec() const {
     const QListWidgetItem* item = m_list->currentItem();
-    return item ? item->data(Qt::UserRole).toUInt() : avi::kAviCodecs.front().handler;
+    const int index = item ? item->data(Qt::UserRole).toInt() : 0;
+    return avi::kAviCodecs.at(static_cast<std::size_t>(index)).codec;
 }
 
 }  // namespace crossmeld::gui

@@ -3,7 +3,8 @@
 // write, with OK and Cancel.
 
 #include <QDialog>
-#include <cstdint>
+
+#include "formats/avi/CodecChoice.h"
 
 class QListWidget;
 
@@ -12,10 +13,10 @@ namespace crossmeld::gui {
 class CodecDialog final : public QDialog {
     Q_OBJECT
 public:
-    // Starts on the codec with the given handler, or on the first one.
-    CodecDialog(QWidget* parent, std::uint32_t handler);
+    // Starts on the given codec.
+    CodecDialog(QWidget* parent, avi::Codec codec);
 
-    std::uint32_t ChosenHandler() const;
+    avi::Codec ChosenCodec() const;
     QListWidget* List() const noexcept { return m_list; }
 
 private:

@@ -145,11 +145,11 @@ void QtHost::Warn(const std::string& text) {
     if (m_window) m_window->ShowNote(DisplayText(text));
 }
 
-bool QtHost::ChooseCodec(avi::AviCompressOptions& options) {
-    CodecDialog dialog(m_window, options.handler);
+bool QtHost::ChooseCodec(avi::CodecChoice& choice) {
+    CodecDialog dialog(m_window, choice.codec);
     if (Exec(dialog) != QDialog::Accepted) return false;
-    options.handler = dialog.ChosenHandler();
-    options.quality = avi::ICQUALITY_DEFAULT;
+    choice.codec = dialog.ChosenCodec();
+    choice.quality.reset();  // the codec's default
     return true;
 }
 

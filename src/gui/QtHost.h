@@ -48,7 +48,7 @@ public:
     void SetFocus(FocusTarget target) override;
     void SetProgressMax(double maximum) override;
     void SetProgressValue(double value) override;
-    bool ChooseCodec(avi::AviCompressOptions& options) override;
+    bool ChooseCodec(avi::CodecChoice& choice) override;
 
     // Asks the running command to stop: CheckStop raises RunStopped from
     // then on, but only at the level the command runs at (see StopLevel),

@@ -10,7 +10,6 @@
 #include "base/FileRoutines.h"
 #include "base/RunStopped.h"
 #include "formats/LoadPicture.h"
-#include "formats/avi/AviFile.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -325,7 +324,7 @@ class CreateAvi : public Create {
 protected:
     CreateAvi() {
         form.AviOption().SetValue(true);
-        host.codecHandler = avi::kHandlerDib;
+        host.codec = avi::Codec::FullFrames;
     }
 };
 
@@ -341,7 +340,6 @@ TEST_F(CreateAvi, WritesTheFramesToTheExactPath) {
     EXPECT_EQ(host.codecDialogs, 1);
     ASSERT_TRUE(fs::exists(output));
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_FALSE(AnyFrameFileLeft());
     std::string probe;
     ASSERT_EQ(test::Run("/usr/bin/ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -377,7 +375,6 @@ TEST_F(CreateAvi, UnreadableFrameRateIsReportedAtTheWriterStep) {
     EXPECT_EQ(host.messages[0].text,
               "Type mismatch\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 196\r\r" + kRequest);
     EXPECT_EQ(host.messages[1].text, "Done.");
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
 }
 

@@ -14,7 +14,6 @@
 #include "base/FileRoutines.h"
 #include "colour/ColourReducer.h"
 #include "formats/LoadPicture.h"
-#include "formats/avi/AviFile.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -93,7 +92,6 @@ TEST_F(CreateGif, WritesALoopingGifWithTheDelayOfTheFrameRate) {
     EXPECT_EQ(host.codecDialogs, 0) << "the temporary video asks for no codec";
     EXPECT_FALSE(fs::exists(temp / "temp.avi"));
     EXPECT_FALSE(AnyFrameFileLeft());
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_FALSE(form.IsBusy());
     EXPECT_EQ(form.Pointer(), MousePointer::Normal);
     EXPECT_EQ(form.Progress().Value(), 0);
@@ -160,7 +158,6 @@ TEST_F(CreateGif, AFailedImportEndsTheCommandAtOnce) {
     EXPECT_FALSE(form.IsBusy());
     EXPECT_EQ(form.Pointer(), MousePointer::Normal);
     EXPECT_EQ(form.Progress().Value(), 0);
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     // The create button works again at once.
     fs::remove(temp / "temp.avi");
     host.messages.clear();
@@ -195,7 +192,6 @@ TEST_F(CreateGif, AnUnreadableFrameRateIsReportedAtTheWriterStep) {
               "Type mismatch\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 204\r\r" + kRequest);
     EXPECT_EQ(host.messages[1].text, "Unexpected error creating GIF file.");
     EXPECT_FALSE(fs::exists(output));
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
 }
 
 TEST_F(CreateGif, TheCommandLinesReductionChoiceReachesTheImport) {

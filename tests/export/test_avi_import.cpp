@@ -21,11 +21,11 @@
 #include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
 #include "export/GifExport.h"
-#include "formats/avi/AviFile.h"
 #include "formats/avi/AviReader.h"
 #include "formats/gif/GifDocument.h"
 #include "raster/DibSurface.h"
 #include "support/AviFrames.h"
+#include "support/AviWriting.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -50,13 +50,15 @@ struct Clip {
     int width = 6, height = 4;
     std::uint32_t fps = 5;
     int frames = 3;
-    FrameRect rect{};  // empty: the writer takes the frame size
-    std::uint32_t handler = kHandlerDib;
+    FrameRect rect{};  // empty: the frame size
+    Codec codec = Codec::FullFrames;
     Colour colour = Pattern;
 };
 
-// 24-bit bottom-up frames through the writer's calls, as the fade's AVI
-// output writes them.
+// 24-bit bottom-up frames through the writer, as the fade's AVI output
+// writes them (Motion JPEG at quality 9000). A frame rectangle other than
+// the frame size, which the writer never stores, is then put into the
+// stream header as other writers may have it.
 void WriteClip(const fs::path& path, const Clip& c) {
     const int stride = (c.width * 3 + 3) / 4 * 4;
     std::vector<std::uint8_t> info;
@@ -64,36 +66,27 @@ void WriteClip(const fs::path& path, const Clip& c) {
     Put16(info, 1), Put16(info, 24);
     for (std::uint32_t v : {0u, std::uint32_t(stride * c.height), 0u, 0u, 0u, 0u}) Put32(info, v);
 
-    AviFileHandle file;
-    AviStreamHandle stream, compressed;
-    ASSERT_EQ(AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr), 0);
-    StreamHeader header{};
-    header.type = kStreamTypeVideo;
-    header.scale = 1;
-    header.rate = c.fps;
-    header.frameRect = c.rect;
-    ASSERT_EQ(AVIFileCreateStream(file, stream, header), 0);
-    AviCompressOptions options{};
-    AviCompressOptions* pointer = &options;
-    FixedCodecChooser chooser(c.handler, 9000);
-    ASSERT_EQ(AVISaveOptions(&chooser, 0, 1, &stream, &pointer), 1);
-    ASSERT_EQ(AVIMakeCompressedStream(compressed, stream, &options, nullptr), 0);
-    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, info.data(), std::int32_t(info.size())), 0);
     std::vector<std::uint8_t> bits(std::size_t(stride) * c.height, 0xEE);
-    for (int k = 0; k < c.frames; ++k) {
+    auto frameAt = [&](std::size_t k) -> const std::vector<std::uint8_t>& {
         for (int y = 0; y < c.height; ++y)
             for (int x = 0; x < c.width; ++x) {
-                const Bgr p = c.colour(x, y, k);
+                const Bgr p = c.colour(x, y, int(k));
                 std::uint8_t* q = &bits[std::size_t(c.height - 1 - y) * stride + 3 * x];
                 q[0] = p.b, q[1] = p.g, q[2] = p.r;
             }
-        ASSERT_EQ(AVIStreamWrite(compressed, k, 1, bits.data(), std::int32_t(bits.size()), AVIIF_KEYFRAME, nullptr,
-                                 nullptr),
-                  0);
-    }
-    AVIStreamRelease(compressed);
-    AVIStreamRelease(stream);
-    ASSERT_EQ(AVIFileRelease(file), 0);
+        return bits;
+    };
+    ASSERT_EQ(WriteAviFrames(path, info, std::size_t(c.frames), c.fps, CodecChoice{c.codec, 9000u}, frameAt).Result(),
+              WriteResult::Ok);
+    if (c.rect.right <= c.rect.left || c.rect.bottom <= c.rect.top) return;
+    auto file = ReadBytes(path);
+    const char strh[] = "strh";
+    const auto at = std::search(file.begin(), file.end(), strh, strh + 4);
+    ASSERT_NE(at, file.end());
+    std::vector<std::uint8_t> rect;
+    for (std::int32_t v : {c.rect.left, c.rect.top, c.rect.right, c.rect.bottom}) Put16(rect, std::uint32_t(v));
+    std::copy(rect.begin(), rect.end(), at + 8 + 48);  // the rectangle ends the 56-byte header
+    WriteBytes(path, file);
 }
 
 // ---- the ordered dither onto the cube, from its definition ---------------
@@ -309,7 +302,7 @@ void ExpectCloseIndices(const std::vector<std::uint8_t>& got, const std::vector<
 
 TEST_F(AviImport, MotionJpegFramesImportAtTheirSize) {
     Clip clip;
-    clip.width = 16, clip.height = 8, clip.frames = 2, clip.handler = kHandlerMjpg;
+    clip.width = 16, clip.height = 8, clip.frames = 2, clip.codec = Codec::MotionJpeg;
     clip.colour = [](int x, int y, int k) {
         return Bgr{std::uint8_t(40 + 8 * x), std::uint8_t(60 + 15 * y), std::uint8_t(200 - 60 * k)};
     };

@@ -1,17 +1,18 @@
-// The AVI writer over frame files: the stream header, the rate clamp, the
-// codec dialog's answers, the progress values and every message of its
-// status table.
+// The AVI output over frame files: the stream header, the rate clamp, the
+// codec dialog's answers, the progress values and its messages.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "base/Error.h"
 #include "export/AviExport.h"
 #include "formats/LoadPicture.h"
-#include "formats/avi/AviFile.h"
+#include "formats/avi/CodecChooser.h"
 #include "raster/Surface.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 using namespace crossmeld;
@@ -32,10 +33,10 @@ public:
     void SetFocus(FocusTarget) override {}
     void SetProgressMax(double v) override { progress.push_back("max " + std::to_string(static_cast<int>(v))); }
     void SetProgressValue(double v) override { progress.push_back(std::to_string(static_cast<int>(v))); }
-    bool ChooseCodec(avi::AviCompressOptions& options) override {
+    bool ChooseCodec(avi::CodecChoice& choice) override {
         ++dialogs;
         if (!confirm) return false;
-        options.handler = handler;
+        choice.codec = codec;
         return true;
     }
 
@@ -45,7 +46,7 @@ public:
     int events = 0;
     int dialogs = 0;
     bool confirm = true;
-    std::uint32_t handler = avi::kHandlerDib;
+    avi::Codec codec = avi::Codec::FullFrames;
 };
 
 struct Fixture {
@@ -67,15 +68,13 @@ struct Fixture {
         }
     }
 
-    void Run(const std::string& path, std::int16_t fps) {
-        avi::AVIFileInit();
-        ExportAvi(context, path, fps);
-    }
+    void Run(const std::string& path, std::int16_t fps) { ExportAvi(context, path, fps); }
 };
 
 // A few fields read straight from the file: the stream header's scale and
 // rate, the format's size and the main header's frame count.
 struct AviFacts {
+    std::uint32_t handler = 0;
     std::uint32_t rate = 0;
     std::uint32_t scale = 0;
     std::uint32_t frames = 0;
@@ -100,6 +99,7 @@ std::optional<AviFacts> ReadFacts(const std::filesystem::path& file) {
     const std::size_t strf = find("strf");
     if (strh == std::string::npos || strf == std::string::npos) return std::nullopt;
     // strh payload: type, handler, flags, priority+language, initialFrames, scale, rate.
+    f.handler = U32(b, strh + 8 + 4);
     f.scale = U32(b, strh + 8 + 20);
     f.rate = U32(b, strh + 8 + 24);
     f.width = static_cast<std::int32_t>(U32(b, strf + 8 + 4));
@@ -111,6 +111,13 @@ std::optional<AviFacts> ReadFacts(const std::filesystem::path& file) {
     return f;
 }
 
+// The names of the files in a folder.
+std::set<std::string> Leftovers(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
 TEST(ExportAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
     Fixture fx;
     fx.WriteFrames(3);
@@ -119,6 +126,7 @@ TEST(ExportAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
     EXPECT_TRUE(fx.host.messages.empty());
     const auto facts = ReadFacts(out);
     ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->handler, 0x20424944u);  // 'DIB '
     EXPECT_EQ(facts->rate, 5u);
     EXPECT_EQ(facts->scale, 1u);
     EXPECT_EQ(facts->width, 5);
@@ -127,7 +135,6 @@ TEST(ExportAvi, WritesEveryFrameWithTheRateAndReportsProgress) {
     EXPECT_EQ(fx.host.dialogs, 1);
     EXPECT_GE(fx.host.events, 3);  // pending events run once per frame
     EXPECT_FALSE(std::filesystem::exists(fx.temp / "temp.bmp"));
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
 }
 
 class RateClamp : public ::testing::TestWithParam<std::pair<int, std::uint32_t>> {};
@@ -156,7 +163,40 @@ TEST(ExportAvi, CancellingTheCodecDialogIsSilentAndKeepsAnExistingFile) {
     fx.Run(out.string(), 5);
     EXPECT_TRUE(fx.host.messages.empty());
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{1, 2, 3, 4}));
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
+}
+
+TEST(ExportAvi, TheChosenCodecIsUsed) {
+    Fixture fx;
+    fx.WriteFrames(3);
+    fx.host.codec = avi::Codec::MotionJpeg;
+    const auto out = fx.temp / "mjpeg.avi";
+    fx.Run(out.string(), 5);
+    EXPECT_TRUE(fx.host.messages.empty());
+    const auto facts = ReadFacts(out);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->handler, 0x47504A4Du);  // 'MJPG'
+    EXPECT_EQ(facts->frames, 3u);
+}
+
+// Frames of 12,288 bytes against a limit of 30,000 bytes a file: the headers
+// (4,620 bytes) and two frame chunks fit, the third frame does not. The
+// output stops there with one message and the old file stays.
+TEST(ExportAvi, AFullDiskEndsTheFileAtTheFailingFrame) {
+    Fixture fx;
+    fx.count = 5;
+    fx.WriteFrames(5, 64, 64);
+    const auto out = fx.temp / "full.avi";
+    WriteBytes(out, {5, 5});
+    {
+        FileSizeLimit limit(30000);
+        fx.Run(out.string(), 5);
+    }
+    EXPECT_EQ(fx.host.messages, (std::vector<std::string>{"There was an error writing the file."}));
+    EXPECT_EQ(fx.host.progress, (std::vector<std::string>{"max 4", "0", "0", "1", "2"}));
+    EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{5, 5}));
+    EXPECT_EQ(Leftovers(fx.temp.path()),
+              (std::set<std::string>{"Morph_0.bmp", "Morph_1.bmp", "Morph_2.bmp", "Morph_3.bmp", "Morph_4.bmp",
+                                     "full.avi"}));
 }
 
 TEST(ExportAvi, AFolderThatDoesNotExistGivesTheWriteError) {
@@ -168,19 +208,18 @@ TEST(ExportAvi, AFolderThatDoesNotExistGivesTheWriteError) {
     EXPECT_EQ(fx.host.dialogs, 0);
 }
 
-TEST(ExportAvi, AMissingFirstFrameRaisesAfterReleasingEverything) {
+TEST(ExportAvi, AMissingFirstFrameRaisesAfterRemovingTheUnfinishedFile) {
     Fixture fx;
     const auto out = fx.temp / "none.avi";
     WriteBytes(out, {9});
-    avi::AVIFileInit();
     try {
         ExportAvi(fx.context, out.string(), 5);
         FAIL() << "no error raised";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::FileNotFound);
     }
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{9}));
+    EXPECT_EQ(Leftovers(fx.temp.path()), (std::set<std::string>{"none.avi"}));
 }
 
 TEST(ExportAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
@@ -191,7 +230,7 @@ TEST(ExportAvi, AMissingLaterFrameLeavesAnExistingFileUntouched) {
     WriteBytes(out, {7, 7});
     EXPECT_THROW(fx.Run(out.string(), 5), Error);
     EXPECT_EQ(ReadBytes(out), (std::vector<std::uint8_t>{7, 7}));
-    EXPECT_EQ(avi::AviLibraryUseCount(), 0);
+    EXPECT_EQ(Leftovers(fx.temp.path()), (std::set<std::string>{"Morph_0.bmp", "Morph_1.bmp", "old.avi"}));
 }
 
 TEST(ExportAvi, ZeroImagesWriteNoFrameAndNoMessage) {

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "formats/avi/AviFile.h"
 #include "formats/avi/AviLayout.h"
+#include "formats/avi/Fourcc.h"
 #include "support/AviFrames.h"
+#include "support/AviWriting.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -30,41 +31,15 @@ using namespace crossmeld::avi;
 const char* const kFfprobe = "/usr/bin/ffprobe";
 const char* const kFfmpeg = "/usr/bin/ffmpeg";
 
-// The sequence the fade's writer uses, with a fixed codec answer. The
-// frames may be handed over one at a time by a generator.
+// Writes the frames as the fade's AVI output does; frameAt(k) gives frame
+// k, so that frames may be made one at a time.
 template <typename FrameAt>
-AviStatus WriteAvi(const fs::path& path, const TestFrame& first, int count, std::uint32_t fps, std::uint32_t handler,
-                   FrameAt frameAt, std::vector<AviStatus>* writes = nullptr) {
-    AviFileHandle file;
-    AviStreamHandle stream, compressed;
-    AviStatus status = AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr);
-    if (status != 0) return status;
-    StreamHeader info{};
-    info.type = mmioStringToFOURCC("vids", 0);
-    info.scale = 1;
-    info.rate = fps;
-    info.suggestedBufferSize = static_cast<std::uint32_t>(first.bits.size());
-    status = AVIFileCreateStream(file, stream, info);
-    AviCompressOptions options{};
-    AviCompressOptions* pointer = &options;
-    FixedCodecChooser chooser(handler);
-    if (status == 0 && AVISaveOptions(&chooser, 3, 1, &stream, &pointer) == 1) {
-        status = AVIMakeCompressedStream(compressed, stream, &options, nullptr);
-        if (status == 0)
-            status = AVIStreamSetFormat(compressed, 0, first.info.data(), static_cast<std::int32_t>(first.info.size()));
-        for (int k = 0; status == 0 && k < count; ++k) {
-            const TestFrame& f = frameAt(k);
-            const AviStatus w =
-                AVIStreamWrite(compressed, k - 1, 1, f.bits.data(), static_cast<std::int32_t>(f.bits.size()),
-                               AVIIF_KEYFRAME, nullptr, nullptr);
-            if (writes) writes->push_back(w);
-            if (w != 0) status = w;
-        }
-    }
-    if (stream) AVIStreamRelease(stream);
-    if (compressed) AVIStreamRelease(compressed);
-    const AviStatus released = AVIFileRelease(file);
-    return status != 0 ? status : released;
+AviWriteLog WriteAvi(const fs::path& path, const TestFrame& first, int count, std::uint32_t fps, Codec codec,
+                     FrameAt frameAt) {
+    return WriteAviFrames(path, first.info, static_cast<std::size_t>(count), fps, CodecChoice{codec, std::nullopt},
+                          [&](std::size_t k) -> const std::vector<std::uint8_t>& {
+                              return frameAt(static_cast<int>(k)).bits;
+                          });
 }
 
 // ffprobe's view of the first video stream, decoding every frame to count.
@@ -142,7 +117,9 @@ TEST_P(RawFrames, FfmpegDecodesEveryFrameToOurPixels) {
     for (int k = 0; k < count; ++k) frames.push_back(MakeFrame(c.bits, c.width, c.height, k, c.colours, c.zeroClrUsed));
     const fs::path path = dir / "raw.avi";
     ASSERT_EQ(
-        WriteAvi(path, frames[0], count, c.fps, kHandlerDib, [&](int k) -> const TestFrame& { return frames[k]; }), 0);
+        WriteAvi(path, frames[0], count, c.fps, Codec::FullFrames, [&](int k) -> const TestFrame& { return frames[k]; })
+            .Result(),
+        WriteResult::Ok);
 
     auto probe = Probe(path);
     EXPECT_EQ(probe["exit"], "") << probe["message"];
@@ -211,7 +188,9 @@ TEST_P(MotionJpeg, FfmpegDecodesEveryFrameWithin40Db) {
     for (int k = 0; k < count; ++k) frames.push_back(SmoothFrame(c.bits, c.width, c.height, k));
     const fs::path path = dir / "mjpeg.avi";
     ASSERT_EQ(
-        WriteAvi(path, frames[0], count, c.fps, kHandlerMjpg, [&](int k) -> const TestFrame& { return frames[k]; }), 0);
+        WriteAvi(path, frames[0], count, c.fps, Codec::MotionJpeg, [&](int k) -> const TestFrame& { return frames[k]; })
+            .Result(),
+        WriteResult::Ok);
 
     auto probe = Probe(path);
     EXPECT_EQ(probe["exit"], "") << probe["message"];
@@ -241,7 +220,9 @@ TEST_F(Interop, MotionJpegFromPalettedFrames) {
     // Every palette index maps to its table colour before compression.
     std::vector<TestFrame> frames{MakeFrame(8, 32, 16, 0, 4)};
     const fs::path path = dir / "pal.avi";
-    ASSERT_EQ(WriteAvi(path, frames[0], 1, 5, kHandlerMjpg, [&](int) -> const TestFrame& { return frames[0]; }), 0);
+    ASSERT_EQ(
+        WriteAvi(path, frames[0], 1, 5, Codec::MotionJpeg, [&](int) -> const TestFrame& { return frames[0]; }).Result(),
+        WriteResult::Ok);
     const std::string decoded = Decode(path, "bgr24");
     ASSERT_EQ(decoded.size(), frames[0].expected.size());
     // Four colours changing from pixel to pixel: the hardest content for JPEG.
@@ -307,9 +288,9 @@ TEST_F(Interop, FilePastOneGibibyteReadsBackCompletely) {
         return frame;
     };
     const fs::path path = dir / "large.avi";
-    std::vector<AviStatus> writes;
-    ASSERT_EQ(WriteAvi(path, frame, count, 25, kHandlerDib, frameAt, &writes), 0);
-    EXPECT_EQ(writes, std::vector<AviStatus>(count, 0));
+    const AviWriteLog log = WriteAvi(path, frame, count, 25, Codec::FullFrames, frameAt);
+    EXPECT_EQ(log.writes, std::vector<WriteResult>(count, WriteResult::Ok));
+    ASSERT_EQ(log.Result(), WriteResult::Ok);
     EXPECT_GT(fs::file_size(path), std::uintmax_t{1} << 30);
 
     // Two RIFFs: 'AVI ' within 1 GiB, then 'AVIX' right after it.

@@ -43,7 +43,7 @@ public:
     std::function<void()> onDoEvents;  // runs inside every DoEvents
     MsgResult messageAnswer = MsgResult::OK;
     bool confirmCodec = true;
-    std::uint32_t codecHandler = avi::kHandlerDib;
+    avi::Codec codec = avi::Codec::FullFrames;
 
     // ---- Record -----------------------------------------------------------
     std::deque<std::string> fileAnswers;
@@ -87,10 +87,10 @@ public:
     void SetProgressValue(double value) override { progressValues.push_back(value); }
 
     // ---- Codec dialog -----------------------------------------------------
-    bool ChooseCodec(avi::AviCompressOptions& options) override {
+    bool ChooseCodec(avi::CodecChoice& choice) override {
         ++codecDialogs;
         if (!confirmCodec) return false;
-        options.handler = codecHandler;
+        choice.codec = codec;
         return true;
     }
 };

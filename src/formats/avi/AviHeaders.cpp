@@ -42,7 +42,7 @@ std::vector<std::uint8_t> MainHeader(const AviStreamLayout& s, const AviCounts& 
     out.u32le(MicroSecondsPerFrame(s.info.scale, s.info.rate));
     out.u32le(static_cast<std::uint32_t>(std::min<std::uint64_t>(perSecond, 0xFFFFFFFFu)));  // dwMaxBytesPerSec
     out.u32le(0);                                                                            // dwPaddingGranularity
-    out.u32le(AVIF_HASINDEX | AVIF_ISINTERLEAVED);
+    out.u32le(kMainHeaderHasIndex | kMainHeaderInterleaved);
     out.u32le(c.firstRiffFrames);  // dwTotalFrames: the frames of the first RIFF only
     out.u32le(s.info.initialFrames);
     out.u32le(1);  // dwStreams
@@ -165,7 +165,7 @@ std::vector<std::uint8_t> BuildIdx1(std::uint32_t chunkId, std::span<const Frame
     out.u32le(static_cast<std::uint32_t>(frames.size() * kIdx1Entry));
     for (const FrameIndexEntry& f : frames) {
         out.u32le(chunkId);
-        out.u32le(AVIIF_KEYFRAME);
+        out.u32le(kIdx1KeyFrame);
         out.u32le(static_cast<std::uint32_t>(f.offset - moviCode));
         out.u32le(f.size);
     }

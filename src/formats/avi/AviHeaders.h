@@ -36,6 +36,8 @@ inline constexpr std::uint32_t kOdmlListPayload = 4 + 8 + 248;
 inline constexpr std::uint32_t kStandardIndexHeader = 32;  // chunk header included
 inline constexpr std::uint32_t kStandardIndexEntry = 8;
 inline constexpr std::uint32_t kIdx1Entry = 16;
+// The flag of an idx1 entry that marks a key frame (every frame written here).
+inline constexpr std::uint32_t kIdx1KeyFrame = 0x10;
 
 // What the headers say about the stream; fixed once the format is set.
 struct AviStreamLayout {

@@ -1,50 +1,48 @@
 #pragma once
-// The codec dialog behind AVISaveOptions. The desktop window shows a real
+// The codec question of the AVI output. The desktop window shows a real
 // dialog offering the codecs below, the command line answers with the codec
 // named on it, tests with a scripted answer.
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
-#include "formats/avi/AviTypes.h"
-#include "formats/avi/Fourcc.h"
+#include "formats/avi/CodecChoice.h"
 
 namespace crossmeld::avi {
 
 struct CodecDescription {
-    std::uint32_t handler;
+    Codec codec;
     const char* name;
 };
 
-// The codecs the library can write, in the order a dialog lists them.
+// The codecs the writer can store, in the order a dialog lists them.
 inline constexpr std::array<CodecDescription, 2> kAviCodecs{{
-    {kHandlerDib, "Full Frames (Uncompressed)"},
-    {kHandlerMjpg, "Motion JPEG"},
+    {Codec::FullFrames, "Full Frames (Uncompressed)"},
+    {Codec::MotionJpeg, "Motion JPEG"},
 }};
 
 class CodecChooser {
 public:
     virtual ~CodecChooser() = default;
-    // Shows the choice for one stream, starting from the options' current
-    // values. Returns true and fills the options when the user confirms,
-    // false when the choice is cancelled.
-    virtual bool ChooseCodec(AviCompressOptions& options) = 0;
+    // Asks for the codec, starting from the choice's current values.
+    // Returns true and fills the choice when the user confirms, false when
+    // the question is cancelled.
+    virtual bool ChooseCodec(CodecChoice& choice) = 0;
 };
 
 // A chooser that always confirms the same codec and quality.
 class FixedCodecChooser final : public CodecChooser {
 public:
-    explicit FixedCodecChooser(std::uint32_t handler, std::uint32_t quality = ICQUALITY_DEFAULT)
-        : m_handler(handler), m_quality(quality) {}
-    bool ChooseCodec(AviCompressOptions& options) override {
-        options.handler = m_handler;
-        options.quality = m_quality;
+    explicit FixedCodecChooser(Codec codec, std::optional<std::uint32_t> quality = std::nullopt)
+        : m_choice{codec, quality} {}
+    bool ChooseCodec(CodecChoice& choice) override {
+        choice = m_choice;
         return true;
     }
 
 private:
-    std::uint32_t m_handler;
-    std::uint32_t m_quality;
+    CodecChoice m_choice;
 };
 
 }  // namespace crossmeld::avi

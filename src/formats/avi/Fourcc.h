@@ -4,8 +4,6 @@
 // order.
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace crossmeld::avi {
 
@@ -19,16 +17,6 @@ constexpr std::uint32_t MakeFourcc(char a, char b, char c, char d) noexcept {
 constexpr std::uint32_t MakeFourcc(const char (&code)[5]) noexcept {
     return MakeFourcc(code[0], code[1], code[2], code[3]);
 }
-
-// Flag of mmioStringToFOURCC: upper-case the letters first.
-inline constexpr std::uint32_t MMIO_TOUPPER = 0x0010;
-
-// The first four characters of the text as a code; a shorter text is filled
-// up with blanks.
-std::uint32_t mmioStringToFOURCC(std::string_view text, std::uint32_t flags);
-
-// The four characters of a code, for messages and tests.
-std::string FourccText(std::uint32_t code);
 
 // Codes of the container and the two codecs.
 inline constexpr std::uint32_t kStreamTypeVideo = MakeFourcc("vids");

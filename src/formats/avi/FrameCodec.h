@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/avi/CodecChoice.h"
 #include "formats/bmp/DibFormat.h"
 
 namespace crossmeld::avi {
@@ -30,9 +31,7 @@ public:
     virtual std::span<const std::uint8_t> Encode(std::span<const std::uint8_t> frame) = 0;
 };
 
-// The codec for a handler code of the compression options: 0 or 'DIB ' gives
-// full frames, 'MJPG' (any letter case) Motion JPEG with the options' quality;
-// null for any other code.
-std::unique_ptr<FrameCodec> MakeFrameCodec(std::uint32_t handler, std::uint32_t quality);
+// The codec of a choice: full frames, or Motion JPEG with the choice's quality.
+std::unique_ptr<FrameCodec> MakeFrameCodec(const CodecChoice& choice);
 
 }  // namespace crossmeld::avi

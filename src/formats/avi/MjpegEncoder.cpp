@@ -68,10 +68,10 @@ bool Compress(Compressor& c, const DibFormat& f, int quality, JSAMPROW buffer, N
 
 }  // namespace
 
-int JpegQualityFromOptions(std::uint32_t quality) noexcept {
-    if (quality == 0 || quality == 0xFFFFFFFFu) return kDefaultJpegQuality;
-    if (quality > 10000) quality = 10000;
-    const int q = static_cast<int>((quality + 50) / 100);
+int JpegQuality(std::optional<std::uint32_t> quality) noexcept {
+    if (!quality || *quality == 0) return kDefaultJpegQuality;
+    const std::uint32_t hundredths = *quality > 10000 ? 10000 : *quality;
+    const int q = static_cast<int>((hundredths + 50) / 100);
     return q < 1 ? 1 : q;
 }
 

@@ -4,20 +4,21 @@
 // pixels. The stream's format names 'MJPG' with 24 bits per pixel.
 
 #include <cstdint>
+#include <optional>
 
 #include "formats/avi/FrameCodec.h"
 
 namespace crossmeld::avi {
 
-// JPEG quality used when the options ask for the default (0 or
-// ICQUALITY_DEFAULT).
+// JPEG quality used when the choice asks for the default.
 inline constexpr int kDefaultJpegQuality = 85;
 // Largest side a JPEG can describe.
 inline constexpr std::int32_t kMaxJpegSide = 65500;
 
-// The JPEG quality (1 ... 100) for an options quality of 0 ... 10000:
-// hundredths rounded half up; larger values count as 10000.
-int JpegQualityFromOptions(std::uint32_t quality) noexcept;
+// The JPEG quality (1 ... 100) for a choice's quality of 0 ... 10000:
+// hundredths rounded half up; larger values count as 10000; none or 0
+// gives the default.
+int JpegQuality(std::optional<std::uint32_t> quality) noexcept;
 
 class MjpegEncoder final : public FrameCodec {
 public:

@@ -1,5 +1,5 @@
 #pragma once
-// The frame format a caller hands to AVIStreamSetFormat: a bitmap-information
+// The frame format a caller hands to the AVI writer: a bitmap-information
 // block (information header, then the colour table) describing uncompressed
 // DIB frames of 8, 16 (5-5-5), 24 or 32 bits per pixel. Rows are padded to
 // four bytes; a positive height means the last row comes first in memory.

@@ -1,20 +1,25 @@
-// The AVI writer's calls, results and file layout. The layout is checked
-// with a small RIFF walker written here, against values worked out by hand
-// from the frames the tests make.
+// The AVI writer's results and file layout. The layout is checked with a
+// small RIFF walker written here, against values worked out by hand from
+// the frames the tests make.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/ByteReader.h"
-#include "formats/avi/AviFile.h"
 #include "formats/avi/AviLayout.h"
+#include "formats/avi/AviWriter.h"
+#include "formats/avi/Fourcc.h"
+#include "formats/avi/MjpegEncoder.h"
 #include "support/AviFrames.h"
+#include "support/AviWriting.h"
+#include "support/FileSizeLimit.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -102,77 +107,7 @@ std::vector<std::uint8_t> Bytes(std::span<const std::uint8_t> f, std::size_t at,
 // JUNK 8 + 4120 (room for indx), JUNK 8 + 260 (room for LIST odml), LIST movi 12.
 constexpr std::size_t kHeaderBytes = 12 + 12 + 64 + 12 + 64 + 48 + 4128 + 268 + 12;
 
-// ---- driving the calls as the writer of the fade does ---------------------
-
-class ScriptedChooser final : public CodecChooser {
-public:
-    ScriptedChooser(bool confirm, std::uint32_t handler, std::uint32_t quality = 0)
-        : m_confirm(confirm), m_handler(handler), m_quality(quality) {}
-    bool ChooseCodec(AviCompressOptions& options) override {
-        ++calls;
-        if (!m_confirm) return false;
-        options.handler = m_handler;
-        options.quality = m_quality;
-        return true;
-    }
-    int calls = 0;
-
-private:
-    bool m_confirm;
-    std::uint32_t m_handler;
-    std::uint32_t m_quality;
-};
-
-struct WriteResult {
-    AviStatus open = -1, create = -1, options = -1, compress = -1, format = -1, release = -1;
-    std::vector<AviStatus> writes;
-};
-
-// The whole sequence: open, stream, codec choice, compressed stream, format
-// from the first frame, one key-frame write per frame (start k - 1), release.
-WriteResult WriteAvi(const fs::path& path, const std::vector<TestFrame>& frames, std::uint32_t fps,
-                     CodecChooser* chooser, const char* name = "", std::size_t count = SIZE_MAX) {
-    WriteResult r;
-    AVIFileInit();
-    AviFileHandle file;
-    AviStreamHandle stream, compressed;
-    r.open = AVIFileOpen(file, path.string(), OF_WRITE | OF_CREATE, nullptr);
-    if (r.open == 0) {
-        StreamHeader info{};
-        info.type = mmioStringToFOURCC("vids", 0);
-        info.scale = 1;
-        info.rate = fps;
-        info.suggestedBufferSize = static_cast<std::uint32_t>(frames[0].bits.size());
-        const std::int32_t height = static_cast<std::int32_t>(U32(frames[0].info, 8));
-        info.frameRect = {0, 0, static_cast<std::int32_t>(U32(frames[0].info, 4)), height < 0 ? -height : height};
-        std::strncpy(info.name, name, sizeof info.name - 1);
-        r.create = AVIFileCreateStream(file, stream, info);
-        AviCompressOptions options{};
-        AviCompressOptions* optionsPointer = &options;
-        if (r.create == 0)
-            r.options =
-                AVISaveOptions(chooser, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &stream, &optionsPointer);
-        if (r.options != 1) {
-            AVISaveOptionsFree(1, &optionsPointer);
-        } else {
-            r.compress = AVIMakeCompressedStream(compressed, stream, &options, nullptr);
-            if (r.compress == 0)
-                r.format = AVIStreamSetFormat(compressed, 0, frames[0].info.data(),
-                                              static_cast<std::int32_t>(frames[0].info.size()));
-            if (r.format == 0) {
-                for (std::size_t k = 0; k < frames.size() && k < count; ++k)
-                    r.writes.push_back(AVIStreamWrite(
-                        compressed, static_cast<std::int32_t>(k) - 1, 1, frames[k].bits.data(),
-                        static_cast<std::int32_t>(frames[k].bits.size()), AVIIF_KEYFRAME, nullptr, nullptr));
-            }
-        }
-    }
-    if (stream) AVIStreamRelease(stream);
-    if (compressed) AVIStreamRelease(compressed);
-    if (file) r.release = AVIFileRelease(file);
-    AVIFileExit();
-    return r;
-}
+// ---- helpers ---------------------------------------------------------------
 
 std::vector<TestFrame> Frames(int bits, int width, int height, int count) {
     std::vector<TestFrame> frames;
@@ -188,40 +123,45 @@ std::vector<std::string> Leftovers(const fs::path& folder, const std::string& ta
     return out;
 }
 
-// ---- small pieces --------------------------------------------------------
+constexpr CodecChoice kFullFrames{Codec::FullFrames, std::nullopt};
 
-TEST(AviCodes, FourCharacterCodes) {
-    EXPECT_EQ(mmioStringToFOURCC("vids", 0), 0x73646976u);
-    EXPECT_EQ(mmioStringToFOURCC("DIB", 0), 0x20424944u);  // filled up with a blank
-    EXPECT_EQ(mmioStringToFOURCC("mjpgx", MMIO_TOUPPER), 0x47504A4Du);
-    EXPECT_EQ(mmioStringToFOURCC("", 0), 0x20202020u);
+CodecChoice MotionJpeg(std::optional<std::uint32_t> quality = std::nullopt) {
+    return CodecChoice{Codec::MotionJpeg, quality};
 }
 
-TEST(AviLibrary, UseIsCountedAndExtraExitsAreHarmless) {
-    const int before = AviLibraryUseCount();
-    AVIFileInit();
-    AVIFileInit();
-    EXPECT_EQ(AviLibraryUseCount(), before + 2);
-    AVIFileExit();
-    AVIFileExit();
-    AVIFileExit();
-    AVIFileExit();
-    EXPECT_EQ(AviLibraryUseCount(), before > 0 ? before - 2 : 0);
-    AVIFileInit();
-    EXPECT_EQ(AviLibraryUseCount(), (before > 0 ? before - 2 : 0) + 1);
-    AVIFileExit();
+// The first entry (the DC step) of the first quantisation table of a JPEG.
+int FirstLuminanceStep(std::span<const std::uint8_t> jpeg) {
+    for (std::size_t i = 2; i + 5 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDB) return jpeg[i + 5];  // FF DB, length (2), Pq/Tq, entries
+    return -1;
 }
 
-// ---- file layout ---------------------------------------------------------
+// ---- the Motion JPEG quality -------------------------------------------------
+
+TEST(JpegQuality, HundredthsRoundedHalfUpWithADefault) {
+    EXPECT_EQ(JpegQuality(std::nullopt), 85);
+    EXPECT_EQ(JpegQuality(0u), 85);  // 0 asks for the default too
+    EXPECT_EQ(JpegQuality(1u), 1);   // never below 1
+    EXPECT_EQ(JpegQuality(49u), 1);
+    EXPECT_EQ(JpegQuality(150u), 2);
+    EXPECT_EQ(JpegQuality(249u), 2);
+    EXPECT_EQ(JpegQuality(5000u), 50);
+    EXPECT_EQ(JpegQuality(7549u), 75);
+    EXPECT_EQ(JpegQuality(7550u), 76);
+    EXPECT_EQ(JpegQuality(10000u), 100);
+    EXPECT_EQ(JpegQuality(10001u), 100);  // larger values count as 10000
+    EXPECT_EQ(JpegQuality(0xFFFFFFFFu), 100);
+}
+
+// ---- file layout -------------------------------------------------------------
 
 TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
     TempDir dir;
     const fs::path path = dir / "out.avi";
     auto frames = Frames(24, 5, 3, 3);  // stride 16, 48 bytes a frame
-    FixedCodecChooser chooser(kHandlerDib);
-    WriteResult r = WriteAvi(path, frames, 10, &chooser, "ab");
-    ASSERT_EQ(r.release, 0);
-    EXPECT_EQ(r.writes, (std::vector<AviStatus>{0, 0, 0}));
+    const AviWriteLog log = WriteAviFrames(path, frames, 10, kFullFrames);
+    ASSERT_EQ(log.Result(), WriteResult::Ok);
+    EXPECT_EQ(log.writes.size(), 3u);
     const auto file = ReadBytes(path);
 
     const auto top = Walk(file, 0, file.size());
@@ -233,13 +173,14 @@ TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
     const Chunk& hdrl = *riff.find("hdrl");
     EXPECT_EQ(hdrl.ids(), (std::vector<std::string>{"avih", "LIST:strl", "JUNK"}));
     const Chunk& strl = *hdrl.find("strl");
-    EXPECT_EQ(strl.ids(), (std::vector<std::string>{"strh", "strf", "strn", "JUNK"}));
+    EXPECT_EQ(strl.ids(), (std::vector<std::string>{"strh", "strf", "JUNK"}));
+    EXPECT_EQ(riff.find("movi")->offset + 12, kHeaderBytes);
 
     const std::size_t avih = hdrl.find("avih")->data();
     EXPECT_EQ(hdrl.find("avih")->size, 56u);
     EXPECT_EQ(U32(file, avih + 0), 100000u);  // dwMicroSecPerFrame: 1 / 10 s
     EXPECT_EQ(U32(file, avih + 4), 480u);     // dwMaxBytesPerSec: 48 bytes x 10
-    EXPECT_EQ(U32(file, avih + 12), 0x110u);  // AVIF_HASINDEX | AVIF_ISINTERLEAVED
+    EXPECT_EQ(U32(file, avih + 12), 0x110u);  // has an index, interleaved
     EXPECT_EQ(U32(file, avih + 16), 3u);      // dwTotalFrames
     EXPECT_EQ(U32(file, avih + 24), 1u);      // dwStreams
     EXPECT_EQ(U32(file, avih + 28), 48u);     // suggestedBufferSize
@@ -263,9 +204,6 @@ TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
     EXPECT_EQ(strf.size, 40u);
     auto expectedStrf = frames[0].info;  // the frame's own header, biSizeImage = 48
     EXPECT_EQ(Bytes(file, strf.data(), 40), expectedStrf);
-    const Chunk& strn = *strl.find("strn");
-    EXPECT_EQ(strn.size, 3u);  // "ab" and its terminating zero, then a pad byte
-    EXPECT_EQ(Bytes(file, strn.data(), 3), (std::vector<std::uint8_t>{'a', 'b', 0}));
 
     const Chunk& movi = *riff.find("movi");
     ASSERT_EQ(movi.children.size(), 3u);
@@ -278,18 +216,34 @@ TEST(AviLayoutOfFile, FullFrames24BitHeadersChunksAndIndex) {
         EXPECT_EQ(Bytes(file, c.data(), 48), frames[k].bits);  // bottom-up rows, padding included
         const std::size_t e = idx1.data() + 16 * k;
         EXPECT_EQ(U32(file, e), 0x62643030u);  // '00db'
-        EXPECT_EQ(U32(file, e + 4), 0x10u);    // AVIIF_KEYFRAME
+        EXPECT_EQ(U32(file, e + 4), 0x10u);    // key frame
         EXPECT_EQ(U32(file, e + 8), c.offset - (movi.offset + 8)) << "offset from the 'movi' code";
         EXPECT_EQ(U32(file, e + 12), 48u);
+    }
+}
+
+TEST(AviLayoutOfFile, TopDownFramesAreStoredBottomUp) {
+    TempDir dir;
+    auto frames = Frames(32, 3, -2, 2);  // 12 bytes a row, top row first
+    ASSERT_EQ(WriteAviFrames(dir / "t.avi", frames, 5, kFullFrames).Result(), WriteResult::Ok);
+    const auto file = ReadBytes(dir / "t.avi");
+    const auto top = Walk(file, 0, file.size());
+    const Chunk& strl = *top[0].find("hdrl")->find("strl");
+    EXPECT_EQ(U32(file, strl.find("strf")->data() + 8), 2u);  // biHeight now positive
+    const Chunk& movi = *top[0].find("movi");
+    ASSERT_EQ(movi.children.size(), 2u);
+    for (std::size_t k = 0; k < 2; ++k) {
+        const auto& bits = frames[k].bits;
+        std::vector<std::uint8_t> flipped(bits.begin() + 12, bits.end());
+        flipped.insert(flipped.end(), bits.begin(), bits.begin() + 12);
+        EXPECT_EQ(Bytes(file, movi.children[k].data(), 24), flipped) << "frame " << k;
     }
 }
 
 TEST(AviLayoutOfFile, MotionJpegHeadersAndChunks) {
     TempDir dir;
     auto frames = Frames(24, 21, 13, 4);
-    FixedCodecChooser chooser(kHandlerMjpg, 9000);
-    WriteResult r = WriteAvi(dir / "m.avi", frames, 30, &chooser);
-    ASSERT_EQ(r.release, 0);
+    ASSERT_EQ(WriteAviFrames(dir / "m.avi", frames, 30, MotionJpeg(9000)).Result(), WriteResult::Ok);
     const auto file = ReadBytes(dir / "m.avi");
     const auto top = Walk(file, 0, file.size());
     const Chunk& strl = *top[0].find("hdrl")->find("strl");
@@ -322,31 +276,76 @@ TEST(AviLayoutOfFile, MotionJpegHeadersAndChunks) {
     EXPECT_EQ(U32(file, strl.find("strh")->data() + 36), largest);  // suggested buffer: largest chunk
 }
 
-TEST(AviLayoutOfFile, MotionJpegQualityComesFromTheOptions) {
+// The choice's quality reaches the encoder: the DC step of the luminance
+// table is libjpeg's base step 16 scaled by 5000 / q below quality 50 and
+// by 200 - 2q from 50 on, in percent, rounded half up, at least 1.
+TEST(AviLayoutOfFile, MotionJpegQualityComesFromTheChoice) {
     TempDir dir;
     auto frames = Frames(24, 48, 32, 1);
+    const std::vector<std::pair<std::optional<std::uint32_t>, int>> cases{
+        {std::nullopt, 5},  // quality 85: 16 x 30% = 4.8
+        {1000u, 80},        // quality 10: 16 x 500%
+        {5000u, 16},        // quality 50: 16 x 100%
+        {9000u, 3},         // quality 90: 16 x 20% = 3.2
+        {10000u, 1},        // quality 100: 0, raised to 1
+    };
     std::vector<std::uint32_t> sizes;
-    for (std::uint32_t quality : {1000u, 5000u, 9500u}) {
-        FixedCodecChooser chooser(kHandlerMjpg, quality);
-        ASSERT_EQ(WriteAvi(dir / "q.avi", frames, 5, &chooser).release, 0);
+    for (const auto& [quality, step] : cases) {
+        ASSERT_EQ(WriteAviFrames(dir / "q.avi", frames, 5, MotionJpeg(quality)).Result(), WriteResult::Ok);
         const auto file = ReadBytes(dir / "q.avi");
-        sizes.push_back(Walk(file, 0, file.size())[0].find("movi")->children.at(0).size);
+        const Chunk& frame = Walk(file, 0, file.size())[0].find("movi")->children.at(0);
+        EXPECT_EQ(FirstLuminanceStep(std::span(file).subspan(frame.data(), frame.size)), step)
+            << "quality " << quality.value_or(0);
+        sizes.push_back(frame.size);
     }
-    EXPECT_LT(sizes[0], sizes[1]);
     EXPECT_LT(sizes[1], sizes[2]);
+    EXPECT_LT(sizes[2], sizes[0]);
+    EXPECT_LT(sizes[0], sizes[3]);
+    EXPECT_LT(sizes[3], sizes[4]);
 }
 
 TEST(AviLayoutOfFile, NoFramesStillMakesACompleteFile) {
     TempDir dir;
-    FixedCodecChooser chooser(kHandlerDib);
-    ASSERT_EQ(WriteAvi(dir / "e.avi", Frames(24, 4, 4, 1), 7, &chooser, "", 0).release, 0);  // format, no frame
+    ASSERT_EQ(WriteAviFrames(dir / "e.avi", Frames(24, 4, 4, 1).at(0).info, 0, 7, kFullFrames,
+                             [](std::size_t) -> const std::vector<std::uint8_t>& { throw std::logic_error("no frame"); })
+                  .Result(),
+              WriteResult::Ok);
     const auto bytes = ReadBytes(dir / "e.avi");
     const auto top = Walk(bytes, 0, bytes.size());
     EXPECT_EQ(top[0].find("movi")->children.size(), 0u);
     EXPECT_EQ(top[0].find("idx1")->size, 0u);
     const std::size_t strh = top[0].find("hdrl")->find("strl")->find("strh")->data();
     EXPECT_EQ(U32(bytes, strh + 32), 0u);   // length
-    EXPECT_EQ(U32(bytes, strh + 36), 48u);  // the caller's suggested buffer size: 4 rows of 12 bytes
+    EXPECT_EQ(U32(bytes, strh + 36), 48u);  // suggested buffer: the frame's bytes, 4 rows of 12
+}
+
+// A small RIFF limit sends the writer's frames into OpenDML parts. With
+// 584-byte frame chunks and a limit of the header + 1300 bytes, the first
+// RIFF holds m frames while 4620 + 584m + (32 + 8m) + (8 + 16m) <= 5920,
+// that is 2; an AVIX part while 24 + 584m + (32 + 8m) <= 5920, that is 9.
+TEST(AviLayoutOfFile, WriterGoesOnInOpenDmlParts) {
+    TempDir dir;
+    auto frames = Frames(24, 16, 12, 12);  // 576 bytes a frame
+    const AviWriteLog log = WriteAviFrames(
+        dir / "p.avi", frames[0].info, frames.size(), 5, kFullFrames,
+        [&](std::size_t k) -> const std::vector<std::uint8_t>& { return frames[k].bits; }, kHeaderBytes + 1300);
+    ASSERT_EQ(log.Result(), WriteResult::Ok);
+    const auto file = ReadBytes(dir / "p.avi");
+    const auto top = Walk(file, 0, file.size());
+    std::vector<std::size_t> perPart;
+    std::vector<std::vector<std::uint8_t>> stored;
+    for (std::size_t p = 0; p < top.size(); ++p) {
+        EXPECT_EQ(top[p].type, p == 0 ? "AVI " : "AVIX");
+        perPart.push_back(0);
+        for (const Chunk& c : top[p].find("movi")->children) {
+            if (c.id != "00db") continue;
+            stored.push_back(Bytes(file, c.data(), c.size));
+            ++perPart.back();
+        }
+    }
+    EXPECT_EQ(perPart, (std::vector<std::size_t>{2, 9, 1}));
+    ASSERT_EQ(stored.size(), frames.size());
+    for (std::size_t k = 0; k < frames.size(); ++k) EXPECT_EQ(stored[k], frames[k].bits) << "frame " << k;
 }
 
 // ---- the container on its own: odd chunks and OpenDML parts -------------
@@ -410,6 +409,23 @@ TEST(AviContainer, OddSizedChunksArePaddedAndIndexedWithTheirTrueSize) {
     EXPECT_EQ(movi.children[2].offset - movi.children[1].offset, 8u + 4);
     EXPECT_EQ(movi.children[3].offset - movi.children[2].offset, 8u + 4);
     EXPECT_EQ(movi.children[4].offset - movi.children[3].offset, 8u + 0);
+}
+
+TEST(AviContainer, AStreamNameGetsAnStrnChunk) {
+    MemorySink sink;
+    AviStreamLayout stream = PlainStream();
+    std::strcpy(stream.info.name, "ab");
+    AviLayout layout(sink, stream);
+    ASSERT_TRUE(layout.Begin());
+    ASSERT_TRUE(layout.Finish());
+    const auto& f = sink.bytes;
+    const auto top = Walk(f, 0, f.size());  // also checks the pad byte after the odd chunk
+    const Chunk& strl = *top.at(0).find("hdrl")->find("strl");
+    EXPECT_EQ(strl.ids(), (std::vector<std::string>{"strh", "strf", "strn", "JUNK"}));
+    const Chunk& strn = *strl.find("strn");
+    EXPECT_EQ(strn.size, 3u);  // "ab" and its terminating zero, then a pad byte
+    EXPECT_EQ(Bytes(f, strn.data(), 3), (std::vector<std::uint8_t>{'a', 'b', 0}));
+    EXPECT_EQ(top[0].find("movi")->offset + 12, kHeaderBytes + 12) << "the header block grows by the chunk";
 }
 
 TEST(AviContainer, LargeFilesContinueInOpenDmlParts) {
@@ -515,7 +531,7 @@ TEST(AviContainer, AFailedWriteStopsEverythingAfterIt) {
     EXPECT_FALSE(layout.Finish());
 }
 
-// ---- call results --------------------------------------------------------
+// ---- results ---------------------------------------------------------------
 
 struct FormatCase {
     const char* name;
@@ -525,12 +541,13 @@ struct FormatCase {
     std::uint16_t planes;
     std::int32_t size;      // bytes of the block handed over; 0 = all
     std::uint32_t clrUsed;  // replaces biClrUsed when nonzero
-    AviStatus expected;
+    WriteResult fullFrames;
+    WriteResult motionJpeg;
 };
 
-class SetFormatResult : public ::testing::TestWithParam<FormatCase> {};
+class StartResult : public ::testing::TestWithParam<FormatCase> {};
 
-TEST_P(SetFormatResult, MatchesWhatCanBeWritten) {
+TEST_P(StartResult, MatchesWhatCanBeWritten) {
     const FormatCase& c = GetParam();
     TestFrame frame = MakeFrame(c.bits == 1 || c.bits == 4 ? 8 : c.bits, 4, 4, 0);
     auto& h = frame.info;
@@ -543,38 +560,41 @@ TEST_P(SetFormatResult, MatchesWhatCanBeWritten) {
     h[14] = static_cast<std::uint8_t>(c.bits);
     set32(16, c.compression);
     if (c.clrUsed) set32(32, c.clrUsed);
+    const std::size_t size = c.size ? static_cast<std::size_t>(c.size) : h.size();
     TempDir dir;
-    AviFileHandle file;
-    AviStreamHandle stream;
-    ASSERT_EQ(AVIFileOpen(file, (dir / "f.avi").string(), OF_WRITE | OF_CREATE, nullptr), 0);
-    StreamHeader info{};
-    info.type = kStreamTypeVideo;
-    info.scale = 1;
-    info.rate = 5;
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    const std::int32_t size = c.size ? c.size : static_cast<std::int32_t>(h.size());
-    EXPECT_EQ(AVIStreamSetFormat(stream, 0, h.data(), size), c.expected) << c.name;
+    for (const auto& [codec, expected] :
+         {std::pair{kFullFrames, c.fullFrames}, std::pair{MotionJpeg(), c.motionJpeg}}) {
+        Writer writer;
+        ASSERT_EQ(writer.Open(dir / "f.avi"), WriteResult::Ok);
+        EXPECT_EQ(writer.Start(std::span(h).first(size), 5, codec), expected)
+            << c.name << (codec.codec == Codec::MotionJpeg ? ", Motion JPEG" : ", full frames");
+    }
 }
 
+constexpr WriteResult kOk = WriteResult::Ok;
+constexpr WriteResult kBad = WriteResult::BadFormat;
+
 INSTANTIATE_TEST_SUITE_P(
-    Formats, SetFormatResult,
-    ::testing::Values(FormatCase{"24-bit", 24, 0, 4, 4, 1, 0, 0, AVIERR_OK},
-                      FormatCase{"32-bit top-down", 32, 0, 4, -4, 1, 0, 0, AVIERR_OK},
-                      FormatCase{"16-bit", 16, 0, 4, 4, 1, 0, 0, AVIERR_OK},
-                      FormatCase{"8-bit", 8, 0, 4, 4, 1, 0, 0, AVIERR_OK},
-                      FormatCase{"1-bit", 1, 0, 4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"4-bit", 4, 0, 4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"RLE8", 8, 1, 4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"bit fields", 32, 3, 4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"JPEG inside", 24, 4, 4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"zero width", 24, 0, 0, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"negative width", 24, 0, -4, 4, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"zero height", 24, 0, 4, 0, 1, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"two planes", 24, 0, 4, 4, 2, 0, 0, AVIERR_BADFORMAT},
-                      FormatCase{"short block", 24, 0, 4, 4, 1, 39, 0, AVIERR_BADFORMAT},
-                      FormatCase{"colour table cut", 8, 0, 4, 4, 1, 40 + 1023, 0, AVIERR_BADFORMAT},
-                      FormatCase{"too many colours", 8, 0, 4, 4, 1, 0, 257, AVIERR_BADFORMAT},
-                      FormatCase{"frame of 2 GiB", 32, 0, 32768, 16384, 1, 0, 0, AVIERR_BADFORMAT}),
+    Formats, StartResult,
+    ::testing::Values(FormatCase{"24-bit", 24, 0, 4, 4, 1, 0, 0, kOk, kOk},
+                      FormatCase{"32-bit top-down", 32, 0, 4, -4, 1, 0, 0, kOk, kOk},
+                      FormatCase{"16-bit", 16, 0, 4, 4, 1, 0, 0, kOk, kOk},
+                      FormatCase{"8-bit", 8, 0, 4, 4, 1, 0, 0, kOk, kOk},
+                      FormatCase{"1-bit", 1, 0, 4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"4-bit", 4, 0, 4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"RLE8", 8, 1, 4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"bit fields", 32, 3, 4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"JPEG inside", 24, 4, 4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"zero width", 24, 0, 0, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"negative width", 24, 0, -4, 4, 1, 0, 0, kBad, kBad},
+                      FormatCase{"zero height", 24, 0, 4, 0, 1, 0, 0, kBad, kBad},
+                      FormatCase{"two planes", 24, 0, 4, 4, 2, 0, 0, kBad, kBad},
+                      FormatCase{"short block", 24, 0, 4, 4, 1, 39, 0, kBad, kBad},
+                      FormatCase{"colour table cut", 8, 0, 4, 4, 1, 40 + 1023, 0, kBad, kBad},
+                      FormatCase{"too many colours", 8, 0, 4, 4, 1, 0, 257, kBad, kBad},
+                      FormatCase{"wider than a JPEG", 24, 0, 65501, 1, 1, 0, 0, kOk, kBad},
+                      FormatCase{"taller than a JPEG", 8, 0, 1, -65501, 1, 0, 0, kOk, kBad},
+                      FormatCase{"frame of 2 GiB", 32, 0, 32768, 16384, 1, 0, 0, kBad, kBad}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& ch : n)
@@ -582,148 +602,79 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
-class AviCalls : public ::testing::Test {
+class WriterCalls : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(AVIFileOpen(file, (dir / "c.avi").string(), OF_WRITE | OF_CREATE, nullptr), 0);
-        info.type = kStreamTypeVideo;
-        info.scale = 1;
-        info.rate = 5;
-    }
     TempDir dir;
-    AviFileHandle file;
-    AviStreamHandle stream;
-    StreamHeader info{};
+    fs::path path = dir / "c.avi";
     TestFrame frame = MakeFrame(24, 4, 2, 0);  // 24 bytes
 };
 
-TEST_F(AviCalls, OpenRefusals) {
-    AviFileHandle other;
-    EXPECT_EQ(AVIFileOpen(other, (dir / "missing" / "x.avi").string(), 4097, nullptr), AVIERR_FILEOPEN);
-    EXPECT_FALSE(other);
-    EXPECT_EQ(AVIFileOpen(other, dir.path().string(), 4097, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIFileOpen(other, "", 4097, nullptr), AVIERR_FILEOPEN);
-    EXPECT_EQ(AVIFileOpen(other, (dir / "r.avi").string(), OF_READ | OF_SHARE_EXCLUSIVE, nullptr), AVIERR_UNSUPPORTED);
+TEST_F(WriterCalls, OpenRefusals) {
+    for (const fs::path& target : {dir / "missing" / "x.avi", dir.path(), fs::path()}) {
+        Writer writer;
+        EXPECT_EQ(writer.Open(target), WriteResult::CannotCreate) << target;
+        EXPECT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::OutOfOrder);
+    }
     EXPECT_FALSE(fs::exists(dir / "missing"));
-    EXPECT_FALSE(fs::exists(dir / "r.avi"));
+    EXPECT_TRUE(Leftovers(dir.path(), "").empty());
 }
 
-TEST_F(AviCalls, StreamRefusals) {
-    StreamHeader audio = info;
-    audio.type = mmioStringToFOURCC("auds", 0);
-    EXPECT_EQ(AVIFileCreateStream(file, stream, audio), AVIERR_UNSUPPORTED);
-    StreamHeader noRate = info;
-    noRate.rate = 0;
-    EXPECT_EQ(AVIFileCreateStream(file, stream, noRate), AVIERR_BADPARAM);
-    EXPECT_FALSE(stream);
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    AviStreamHandle second;
-    EXPECT_EQ(AVIFileCreateStream(file, second, info), AVIERR_UNSUPPORTED);  // one stream per file
-    AviFileHandle none;
-    EXPECT_EQ(AVIFileCreateStream(none, second, info), AVIERR_BADHANDLE);
-    AviCompressOptions options{};
-    options.handler = mmioStringToFOURCC("XVID", 0);
-    EXPECT_EQ(AVIMakeCompressedStream(second, stream, &options, nullptr), AVIERR_NOCOMPRESSOR);
-    EXPECT_EQ(AVIMakeCompressedStream(second, stream, nullptr, nullptr), AVIERR_BADPARAM);
-    EXPECT_EQ(AVIMakeCompressedStream(second, AviStreamHandle{}, &options, nullptr), AVIERR_BADHANDLE);
-    options.handler = mmioStringToFOURCC("mjpg", 0);  // any letter case
-    EXPECT_EQ(AVIMakeCompressedStream(second, stream, &options, nullptr), 0);
-}
-
-TEST_F(AviCalls, FormatIsSetOnceAtPositionZero) {
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    const auto size = static_cast<std::int32_t>(frame.info.size());
-    EXPECT_EQ(AVIStreamSetFormat(stream, 1, frame.info.data(), size), AVIERR_UNSUPPORTED);
-    EXPECT_EQ(AVIStreamSetFormat(stream, 0, nullptr, size), AVIERR_BADFORMAT);
-    EXPECT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), size), 0);
-    EXPECT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), size), 0);  // the same again
-    TestFrame other = MakeFrame(24, 5, 2, 0);
-    EXPECT_EQ(AVIStreamSetFormat(stream, 0, other.info.data(), size), AVIERR_UNSUPPORTED);
-    // A compressed stream made now cannot set another format on the file stream.
-    AviCompressOptions options{};
-    AviStreamHandle compressed;
-    ASSERT_EQ(AVIMakeCompressedStream(compressed, stream, &options, nullptr), 0);
-    EXPECT_EQ(AVIStreamSetFormat(compressed, 0, frame.info.data(), size), AVIERR_UNSUPPORTED);
-}
-
-TEST_F(AviCalls, WriteResultsAndOutputs) {
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    std::int32_t samples = -1, bytes = -1;
-    EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.bits.data(), 24, AVIIF_KEYFRAME, &samples, &bytes),
-              AVIERR_BADFORMAT);  // no format yet
-    EXPECT_EQ(samples, 0);
-    ASSERT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), 40), 0);
-    EXPECT_EQ(AVIStreamWrite(stream, -1, 1, frame.bits.data(), 24, AVIIF_KEYFRAME, &samples, &bytes), 0);
-    EXPECT_EQ(samples, 1);
-    EXPECT_EQ(bytes, 24);
-    // Extra bytes past the frame are not stored.
-    std::vector<std::uint8_t> longer = frame.bits;
-    longer.resize(30, 1);
-    EXPECT_EQ(AVIStreamWrite(stream, 5, 1, longer.data(), 30, 0, &samples, &bytes), 0);
-    EXPECT_EQ(bytes, 24);
-    EXPECT_EQ(AVIStreamWrite(stream, 0, 1, frame.bits.data(), 23, AVIIF_KEYFRAME, nullptr, nullptr), AVIERR_BADSIZE);
-    EXPECT_EQ(AVIStreamWrite(stream, 0, 2, frame.bits.data(), 48, AVIIF_KEYFRAME, nullptr, nullptr), AVIERR_BADPARAM);
-    EXPECT_EQ(AVIStreamWrite(stream, 0, 1, nullptr, 24, AVIIF_KEYFRAME, nullptr, nullptr), AVIERR_BADSIZE);
-    EXPECT_EQ(AVIStreamWrite(AviStreamHandle{}, 0, 1, frame.bits.data(), 24, 0, nullptr, nullptr), AVIERR_BADHANDLE);
-    // A refused write keeps the file from replacing the path.
-    AVIStreamRelease(stream);
-    EXPECT_EQ(AVIFileRelease(file), AVIERR_BADFORMAT);  // the first failure
-    EXPECT_FALSE(fs::exists(dir / "c.avi"));
+TEST_F(WriterCalls, CallsOutOfOrder) {
+    Writer writer;
+    EXPECT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::OutOfOrder);  // not open yet
+    EXPECT_EQ(writer.WriteFrame(frame.bits), WriteResult::OutOfOrder);
+    ASSERT_EQ(writer.Open(path), WriteResult::Ok);
+    EXPECT_EQ(writer.Open(path), WriteResult::OutOfOrder);
+    EXPECT_EQ(writer.WriteFrame(frame.bits), WriteResult::OutOfOrder);  // no format yet
+    EXPECT_EQ(writer.Start(frame.info, 0, kFullFrames), WriteResult::BadFormat);  // no rate
+    // A refused start leaves the writer open for another.
+    ASSERT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::Ok);
+    EXPECT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::OutOfOrder);
+    ASSERT_EQ(writer.WriteFrame(frame.bits), WriteResult::Ok);
+    ASSERT_EQ(writer.Finish(), WriteResult::Ok);
+    // Finishing ends the writer.
+    EXPECT_EQ(writer.WriteFrame(frame.bits), WriteResult::OutOfOrder);
+    EXPECT_EQ(writer.Finish(), WriteResult::OutOfOrder);
+    EXPECT_EQ(writer.Open(path), WriteResult::OutOfOrder);
+    writer.Abort();  // harmless on a finished file
+    EXPECT_EQ(ReadBytes(path).size(), kHeaderBytes + 8 + 24 + 8 + 16) << "header, one chunk, idx1";
     EXPECT_TRUE(Leftovers(dir.path(), "c.avi").empty());
 }
 
-TEST_F(AviCalls, ReleasingTheFileFirstCompletesItAndClosesTheStreams) {
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    ASSERT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), 40), 0);
-    ASSERT_EQ(AVIStreamWrite(stream, 0, 1, frame.bits.data(), 24, AVIIF_KEYFRAME, nullptr, nullptr), 0);
-    EXPECT_EQ(AVIFileRelease(file), 0);
-    EXPECT_FALSE(file);
-    EXPECT_EQ(AVIFileRelease(file), AVIERR_BADHANDLE);
-    EXPECT_EQ(AVIStreamWrite(stream, 1, 1, frame.bits.data(), 24, AVIIF_KEYFRAME, nullptr, nullptr), AVIERR_BADHANDLE);
-    EXPECT_EQ(AVIStreamRelease(stream), 0);
-    EXPECT_FALSE(stream);
-    EXPECT_EQ(AVIStreamRelease(stream), AVIERR_BADHANDLE);
-    EXPECT_EQ(ReadBytes(dir / "c.avi").size(), kHeaderBytes + 8 + 24 + 8 + 16) << "header, one chunk, idx1";
+TEST_F(WriterCalls, BytesPastTheFrameAreNotStored) {
+    std::vector<std::uint8_t> longer = frame.bits;
+    longer.resize(30, 1);
+    const AviWriteLog log = WriteAviFrames(path, frame.info, 1, 5, kFullFrames,
+                                           [&](std::size_t) -> const std::vector<std::uint8_t>& { return longer; });
+    ASSERT_EQ(log.Result(), WriteResult::Ok);
+    const auto file = ReadBytes(path);
+    const Chunk& movi = *Walk(file, 0, file.size())[0].find("movi");
+    ASSERT_EQ(movi.children.size(), 1u);
+    EXPECT_EQ(movi.children[0].size, 24u);
+    EXPECT_EQ(Bytes(file, movi.children[0].data(), 24), frame.bits);
 }
 
-TEST(AviSaveOptions, ConfirmCancelAndArguments) {
-    TempDir dir;
-    AviFileHandle file;
-    AviStreamHandle stream;
-    ASSERT_EQ(AVIFileOpen(file, (dir / "o.avi").string(), 4097, nullptr), 0);
-    StreamHeader info{};
-    info.type = kStreamTypeVideo;
-    info.scale = 1;
-    info.rate = 5;
-    ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-    AviCompressOptions options{};
-    AviCompressOptions* pointer = &options;
+TEST_F(WriterCalls, AFailedFrameSpoilsTheFile) {
+    Writer writer;
+    ASSERT_EQ(writer.Open(path), WriteResult::Ok);
+    ASSERT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::Ok);
+    EXPECT_EQ(writer.WriteFrame(frame.bits), WriteResult::Ok);
+    EXPECT_EQ(writer.WriteFrame(std::span(frame.bits).first(23)), WriteResult::WrongFrameSize);
+    EXPECT_EQ(writer.WriteFrame(frame.bits), WriteResult::WrongFrameSize) << "the first failure again";
+    EXPECT_EQ(writer.Finish(), WriteResult::WrongFrameSize);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_TRUE(Leftovers(dir.path(), "c.avi").empty());
+}
 
-    ScriptedChooser mjpeg(true, kHandlerMjpg, 7500);
-    EXPECT_EQ(AVISaveOptions(&mjpeg, 3, 1, &stream, &pointer), 1);
-    EXPECT_EQ(mjpeg.calls, 1);
-    EXPECT_EQ(options.type, 0x73646976u);
-    EXPECT_EQ(options.handler, kHandlerMjpg);
-    EXPECT_EQ(options.quality, 7500u);
-    EXPECT_NE(options.flags & AVICOMPRESSF_VALID, 0u);
-
-    ScriptedChooser cancel(false, 0);
-    EXPECT_EQ(AVISaveOptions(&cancel, 3, 1, &stream, &pointer), 0);
-    EXPECT_EQ(AVISaveOptionsFree(1, &pointer), 0);
-
-    AviCompressOptions plain{};
-    AviCompressOptions* plainPointer = &plain;
-    EXPECT_EQ(AVISaveOptions(nullptr, 3, 1, &stream, &plainPointer), 1);  // no dialog: full frames
-    EXPECT_EQ(plain.handler, 0u);
-
-    AviCompressOptions* none = nullptr;
-    for (AviStatus s :
-         {AVISaveOptions(&mjpeg, 3, 0, &stream, &pointer), AVISaveOptions(&mjpeg, 3, 1, nullptr, &pointer),
-          AVISaveOptions(&mjpeg, 3, 1, &stream, &none)}) {
-        EXPECT_NE(s, 0);
-        EXPECT_NE(s, 1);
-    }
-    EXPECT_EQ(mjpeg.calls, 1);
+TEST(WriteResultText, NamesEveryResult) {
+    std::set<std::string> texts;
+    for (WriteResult r : {WriteResult::Ok, WriteResult::CannotCreate, WriteResult::BadFormat,
+                          WriteResult::WrongFrameSize, WriteResult::EncodeFailed, WriteResult::WriteFailed,
+                          WriteResult::OutOfMemory, WriteResult::OutOfOrder})
+        texts.insert(WriteResultText(r));
+    EXPECT_EQ(texts.size(), 8u);
+    EXPECT_EQ(texts.count("unknown result"), 0u);
+    EXPECT_STREQ(WriteResultText(WriteResult::WriteFailed), "the file could not be written");
 }
 
 // ---- an existing file at the path ----------------------------------------
@@ -734,98 +685,74 @@ protected:
     TempDir dir;
     fs::path target = dir / "fade.avi";
     std::vector<std::uint8_t> old{'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+    TestFrame frame = MakeFrame(24, 4, 4, 0);  // 48 bytes
 };
 
-TEST_F(ExistingFile, CancelledCodecChoiceLeavesItUntouched) {
-    ScriptedChooser cancel(false, 0);
-    WriteResult r = WriteAvi(target, Frames(24, 8, 8, 3), 5, &cancel);
-    EXPECT_EQ(r.open, 0);
-    EXPECT_EQ(r.options, 0);
-    EXPECT_EQ(r.release, AVIERR_NODATA);
+TEST_F(ExistingFile, FinishingWithoutAStreamLeavesItUntouched) {
+    Writer writer;
+    ASSERT_EQ(writer.Open(target), WriteResult::Ok);
+    EXPECT_EQ(Leftovers(dir.path(), "fade.avi").size(), 1u);  // the temporary file beside it
+    EXPECT_EQ(writer.Finish(), WriteResult::OutOfOrder);
     EXPECT_EQ(ReadBytes(target), old);
     EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
 }
 
 TEST_F(ExistingFile, SuccessReplacesIt) {
-    FixedCodecChooser chooser(kHandlerDib);
-    WriteResult r = WriteAvi(target, Frames(24, 8, 8, 3), 5, &chooser);
-    EXPECT_EQ(r.release, 0);
+    ASSERT_EQ(WriteAviFrames(target, Frames(24, 8, 8, 3), 5, kFullFrames).Result(), WriteResult::Ok);
     const auto bytes = ReadBytes(target);
     ASSERT_GT(bytes.size(), 12u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
     EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
 }
 
-TEST_F(ExistingFile, HandlesDroppedWithoutReleaseLeaveItUntouched) {
+TEST_F(ExistingFile, AbortLeavesItUntouched) {
+    Writer writer;
+    ASSERT_EQ(writer.Open(target), WriteResult::Ok);
+    ASSERT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::Ok);
+    ASSERT_EQ(writer.WriteFrame(frame.bits), WriteResult::Ok);
+    writer.Abort();
+    EXPECT_EQ(writer.Finish(), WriteResult::OutOfOrder);
+    EXPECT_EQ(ReadBytes(target), old);
+    EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
+}
+
+TEST_F(ExistingFile, AWriterDestroyedBeforeFinishLeavesItUntouched) {
     {
-        TestFrame frame = MakeFrame(24, 4, 4, 0);
-        AviFileHandle file;
-        AviStreamHandle stream;
-        ASSERT_EQ(AVIFileOpen(file, target.string(), 4097, nullptr), 0);
-        StreamHeader info{};
-        info.type = kStreamTypeVideo;
-        info.scale = 1;
-        info.rate = 5;
-        ASSERT_EQ(AVIFileCreateStream(file, stream, info), 0);
-        ASSERT_EQ(AVIStreamSetFormat(stream, 0, frame.info.data(), 40), 0);
-        ASSERT_EQ(AVIStreamWrite(stream, 0, 1, frame.bits.data(), 48, AVIIF_KEYFRAME, nullptr, nullptr), 0);
+        Writer writer;
+        ASSERT_EQ(writer.Open(target), WriteResult::Ok);
+        ASSERT_EQ(writer.Start(frame.info, 5, kFullFrames), WriteResult::Ok);
+        ASSERT_EQ(writer.WriteFrame(frame.bits), WriteResult::Ok);
         EXPECT_EQ(Leftovers(dir.path(), "fade.avi").size(), 1u);  // the temporary file beside it
     }
     EXPECT_EQ(ReadBytes(target), old);
     EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
 }
 
-// Lowers the largest file size this process may write, so writes past it
-// fail the way they do on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        m_oldHandler = signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lowered = m_old;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-
 TEST_F(ExistingFile, WriteFailureInTheMiddleLeavesItUntouched) {
-    FixedCodecChooser chooser(kHandlerDib);
     auto frames = Frames(24, 64, 64, 5);  // 12288 bytes a frame
-    WriteResult r;
+    AviWriteLog log;
     {
         FileSizeLimit limit(30000);
-        r = WriteAvi(target, frames, 5, &chooser);
+        log = WriteAviFrames(target, frames, 5, kFullFrames);
     }
-    ASSERT_EQ(r.writes.size(), 5u);
-    EXPECT_EQ(r.writes[0], 0);
-    EXPECT_EQ(r.writes[1], 0);
-    EXPECT_EQ(r.writes[2], AVIERR_FILEWRITE);
-    EXPECT_EQ(r.writes[4], AVIERR_FILEWRITE);
-    EXPECT_EQ(r.release, AVIERR_FILEWRITE);
+    EXPECT_EQ(log.writes, (std::vector<WriteResult>{WriteResult::Ok, WriteResult::Ok, WriteResult::WriteFailed,
+                                                    WriteResult::WriteFailed, WriteResult::WriteFailed}));
+    EXPECT_EQ(log.finish, WriteResult::WriteFailed);
     EXPECT_EQ(ReadBytes(target), old);
     EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
 }
 
 TEST_F(ExistingFile, FailureWhileCompletingLeavesItUntouched) {
     // Room for the header and both frames, but not for idx1 at the end.
-    FixedCodecChooser chooser(kHandlerDib);
     auto frames = Frames(24, 64, 64, 2);
     const rlim_t header = kHeaderBytes, chunk = 8 + 12288;
-    WriteResult r;
+    AviWriteLog log;
     {
         FileSizeLimit limit(header + 2 * chunk + 4);
-        r = WriteAvi(target, frames, 5, &chooser);
+        log = WriteAviFrames(target, frames, 5, kFullFrames);
     }
-    EXPECT_EQ(r.writes, (std::vector<AviStatus>{0, 0}));
-    EXPECT_EQ(r.release, AVIERR_FILEWRITE);
+    EXPECT_EQ(log.writes, (std::vector<WriteResult>{WriteResult::Ok, WriteResult::Ok}));
+    EXPECT_EQ(log.finish, WriteResult::WriteFailed);
     EXPECT_EQ(ReadBytes(target), old);
     EXPECT_TRUE(Leftovers(dir.path(), "fade.avi").empty());
 }
