@@ -206,7 +206,7 @@ void MainWindowModel::CreateFade() {
            [&] {
                MeshWarp::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
            })),
-        EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.hDC(), run.FrameList); })),
+        EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.Context(), run.FrameList); })),
         // The capture follows the painting: the blend reads from it which
         // triangle covers each pixel.
         EndsRunOnFailure(Do(160, [&] { ReadPixels(m_frameCanvas, run.FramePixels); })),

@@ -3,7 +3,7 @@
 // model. It holds a picture, an outer rectangle (pixels; the scale is always
 // pixels) and a persistent image of its inner size that keeps everything
 // drawn on it and is what a view shows: the background colour, then the
-// picture at (0, 0), then drawings made through hDC().
+// picture at (0, 0), then drawings made through Context().
 //
 // Sizes: BorderStyle 1 puts a 2-pixel border on every side, so the outer
 // size is the inner size + 4; with AutoSize on, assigning a picture makes
@@ -75,7 +75,7 @@ public:
     crossmeld::Picture Image() const { return crossmeld::Picture(m_image); }
     // The drawing context on the persistent image; never null (it has no
     // surface while the inner size is zero).
-    DeviceContext* hDC() noexcept { return &m_dc; }
+    DeviceContext* Context() noexcept { return &m_dc; }
 
     // Removes all drawings: background, then the picture. Resets the
     // drawing position to (0, 0).

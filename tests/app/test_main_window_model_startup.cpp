@@ -137,14 +137,14 @@ TEST_F(Startup, StartsTheColourReductionWithTheCubeAndNoDither) {
     // Plain cube: 25, 26, 255 take the levels 0, 1, 5, entry 0 + 6 + 180.
     DibSurface source;
     ASSERT_TRUE(source.Create(1, 1, 32));
-    source.lpBits()[0] = 255;  // blue
-    source.lpBits()[1] = 26;   // green
-    source.lpBits()[2] = 25;   // red
+    source.Bits()[0] = 255;  // blue
+    source.Bits()[1] = 26;   // green
+    source.Bits()[2] = 25;   // red
     DibSurface target;
     Palette256 palette;
     form.GifReducer().ConvertTo8bpp(source, target, palette, false);
     EXPECT_EQ(palette.Entries(), 216);
-    EXPECT_EQ(target.lpBits()[0], 186);
+    EXPECT_EQ(target.Bits()[0], 186);
 }
 
 TEST_F(Startup, CursorFileBecomesTheCustomPointerImage) {
