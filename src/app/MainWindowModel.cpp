@@ -25,7 +25,7 @@ void SetUpPane(PictureBox& pane, std::int32_t left) {
 }
 
 void SetUpShownPicture(PictureBox& picture) {
-    picture.SetBorderStyle(0);
+    picture.SetBorderStyle(BoxBorder::None);
     picture.Move(0, 0, kPaneInnerWidth, kPaneInnerHeight);
 }
 
@@ -42,7 +42,7 @@ void SetUpBars(ScrollBar& horizontal, ScrollBar& vertical, Frame& corner) {
 
 void SetUpHiddenCopy(PictureBox& box) {
     box.SetVisible(false);
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetAutoSize(true);
 }
 
@@ -95,12 +95,12 @@ MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::Codec
     // The frame canvas: keeps what is drawn on it, black where nothing is,
     // filled shapes without an outline.
     m_frameCanvas.SetVisible(false);
-    m_frameCanvas.SetBorderStyle(0);
+    m_frameCanvas.SetBorderStyle(BoxBorder::None);
     m_frameCanvas.SetAutoRedraw(true);
     m_frameCanvas.SetBackColor(Rgb(0, 0, 0));
-    m_frameCanvas.SetDrawStyle(PictureBox::kDrawTransparent);
+    m_frameCanvas.SetDrawStyle(BoxDrawStyle::Transparent);
     m_saveCanvas.SetVisible(false);
-    m_saveCanvas.SetBorderStyle(0);
+    m_saveCanvas.SetBorderStyle(BoxBorder::None);
 }
 
 MainWindowModel::~MainWindowModel() = default;

@@ -206,19 +206,19 @@ TEST_F(Startup, ElementsAsDesigned) {
     for (PictureBox* pane : {&form.StartScrollArea(), &form.EndScrollArea()}) {
         EXPECT_EQ(pane->Width(), 520);
         EXPECT_EQ(pane->Height(), 385);
-        EXPECT_EQ(pane->BorderStyle(), 1);
+        EXPECT_EQ(pane->BorderStyle(), BoxBorder::FixedSingle);
     }
-    EXPECT_EQ(form.StartPreview().BorderStyle(), 0);
+    EXPECT_EQ(form.StartPreview().BorderStyle(), BoxBorder::None);
     for (int i : {1, 2}) {
         EXPECT_FALSE(form.SourcePicture(i).Visible());
         EXPECT_TRUE(form.SourcePicture(i).AutoSize());
-        EXPECT_EQ(form.SourcePicture(i).BorderStyle(), 0);
+        EXPECT_EQ(form.SourcePicture(i).BorderStyle(), BoxBorder::None);
     }
     EXPECT_THROW(form.SourcePicture(3), Error);
     EXPECT_FALSE(form.FrameCanvas().Visible());
-    EXPECT_EQ(form.FrameCanvas().BorderStyle(), 0);
+    EXPECT_EQ(form.FrameCanvas().BorderStyle(), BoxBorder::None);
     EXPECT_EQ(form.FrameCanvas().BackColor(), 0u);
-    EXPECT_EQ(form.FrameCanvas().DrawStyle(), PictureBox::kDrawTransparent);
+    EXPECT_EQ(form.FrameCanvas().DrawStyle(), BoxDrawStyle::Transparent);
     EXPECT_FALSE(form.StartHorizontalScroll().Visible());
     EXPECT_FALSE(form.StartPaneCorner().Visible());
     EXPECT_FALSE(form.IsBusy());

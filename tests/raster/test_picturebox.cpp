@@ -28,9 +28,9 @@ ColorRef At(const PictureBox& box, std::int32_t x, std::int32_t y) { return box.
 
 TEST(PictureBox, Defaults) {
     PictureBox box;
-    EXPECT_EQ(box.BorderStyle(), 1);
-    EXPECT_EQ(box.FillStyle(), 1);
-    EXPECT_EQ(box.DrawStyle(), 0);
+    EXPECT_EQ(box.BorderStyle(), BoxBorder::FixedSingle);
+    EXPECT_EQ(box.FillStyle(), BoxFillStyle::Transparent);
+    EXPECT_EQ(box.DrawStyle(), BoxDrawStyle::Solid);
     EXPECT_EQ(box.ScaleMode(), 3);
     EXPECT_FALSE(box.AutoSize());
     EXPECT_TRUE(box.Visible());
@@ -54,12 +54,12 @@ TEST(PictureBox, BorderTakesTwoPixelsPerSide) {
     EXPECT_EQ(box.Image().Height(), 80);
     EXPECT_EQ(box.Image().bitmap()->bpp(), 24);
 
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     EXPECT_EQ(box.Width(), 104);
     EXPECT_EQ(box.ScaleWidth(), 104);
     EXPECT_EQ(box.Image().Width(), 104);
 
-    box.SetBorderStyle(1);
+    box.SetBorderStyle(BoxBorder::FixedSingle);
     box.SetWidth(3);
     EXPECT_EQ(box.ScaleWidth(), 0);
     EXPECT_TRUE(box.Image().empty());
@@ -76,7 +76,7 @@ TEST(PictureBox, AutoSizeTakesThePictureSize) {
     EXPECT_EQ(box.Height(), 24);
     EXPECT_EQ(box.ScaleWidth(), 30);
     EXPECT_EQ(box.ScaleHeight(), 20);
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     EXPECT_EQ(box.Width(), 30);
     box.SetPicture(SolidPicture(7, 9, kBlue));
     EXPECT_EQ(box.Width(), 7);
@@ -86,7 +86,7 @@ TEST(PictureBox, AutoSizeTakesThePictureSize) {
 
 TEST(PictureBox, ImageShowsBackgroundThenPictureThenDrawings) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetBackColor(kRed);
     box.Move(0, 0, 10, 8);
     box.SetPicture(SolidPicture(4, 3, kBlue, 8));
@@ -110,7 +110,7 @@ TEST(PictureBox, ImageShowsBackgroundThenPictureThenDrawings) {
 
 TEST(PictureBox, NewPictureOrBackColourRemovesDrawings) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.Move(0, 0, 6, 6);
     box.SetBackColor(kWhite);
     box.Context()->FillRect(Rect{0, 0, 6, 6}, kGreen);
@@ -131,7 +131,7 @@ TEST(PictureBox, NewPictureOrBackColourRemovesDrawings) {
 
 TEST(PictureBox, ImageSharesTheBoxPixelsAndIsRecreatedOnResize) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.Move(0, 0, 4, 4);
     const Picture image = box.Image();
     image.bitmap()->SetPixel(2, 2, kGreen);
@@ -150,13 +150,13 @@ TEST(PictureBox, PenAndBrushFollowTheStyles) {
     PictureBox box;
     box.SetForeColor(kRed);
     EXPECT_EQ(box.Context()->pen().color, kRed);
-    box.SetDrawStyle(5);
+    box.SetDrawStyle(BoxDrawStyle::Transparent);
     EXPECT_EQ(box.Context()->pen().style, PenStyle::Null);
-    box.SetDrawStyle(0);
+    box.SetDrawStyle(BoxDrawStyle::Solid);
     EXPECT_EQ(box.Context()->pen().style, PenStyle::Solid);
     box.SetFillColor(kBlue);
     EXPECT_EQ(box.Context()->brush().style, BrushStyle::Null);
-    box.SetFillStyle(0);
+    box.SetFillStyle(BoxFillStyle::Solid);
     EXPECT_EQ(box.Context()->brush().style, BrushStyle::Solid);
     EXPECT_EQ(box.Context()->brush().color, kBlue);
 }
@@ -164,11 +164,11 @@ TEST(PictureBox, PenAndBrushFollowTheStyles) {
 // The frame canvas set-up: black background, filled shapes without outline.
 TEST(PictureBox, FrameCanvasFillsPolygonsWithoutOutline) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetBackColor(0);
     box.Move(0, 0, 10, 10);
-    box.SetDrawStyle(5);
-    box.SetFillStyle(0);
+    box.SetDrawStyle(BoxDrawStyle::Transparent);
+    box.SetFillStyle(BoxFillStyle::Solid);
     box.SetForeColor(kWhite);
     box.SetFillColor(kGreen);
     const std::array<Point, 4> square{Point{2, 2}, Point{8, 2}, Point{8, 8}, Point{2, 8}};
