@@ -2,7 +2,6 @@
 
 #include "app/AppRoutines.h"
 #include "app/NumericText.h"
-#include "base/Error.h"
 #include "base/FileRoutines.h"
 #include "formats/LoadPicture.h"
 
@@ -105,10 +104,8 @@ MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::Codec
 
 MainWindowModel::~MainWindowModel() = default;
 
-PictureBox& MainWindowModel::SourcePicture(std::int32_t index) {
-    if (index == 1) return m_startSource;
-    if (index == 2) return m_endSource;
-    throw Error(ErrorKind::SubscriptOutOfRange);
+PictureBox& MainWindowModel::SourcePicture(Side side) {
+    return side == Side::Start ? m_startSource : m_endSource;
 }
 
 void MainWindowModel::Run(const std::string& handler, std::span<const Step> steps) {

@@ -166,7 +166,7 @@ void MainWindowModel::CreateFade() {
         Do(120,
            [this] {
                m_fileDialog.Protected.clear();
-               for (int side : {0, 1})
+               for (Side side : {Side::Start, Side::End})
                    if (!SourcePath(side).empty()) m_fileDialog.Protected.push_back(SourcePath(side));
                m_formHost.ShowSave(m_fileDialog);
            }),

@@ -209,12 +209,12 @@ TEST_F(Startup, ElementsAsDesigned) {
         EXPECT_EQ(pane->BorderStyle(), BoxBorder::FixedSingle);
     }
     EXPECT_EQ(form.StartPreview().BorderStyle(), BoxBorder::None);
-    for (int i : {1, 2}) {
-        EXPECT_FALSE(form.SourcePicture(i).Visible());
-        EXPECT_TRUE(form.SourcePicture(i).AutoSize());
-        EXPECT_EQ(form.SourcePicture(i).BorderStyle(), BoxBorder::None);
+    for (Side side : {Side::Start, Side::End}) {
+        EXPECT_FALSE(form.SourcePicture(side).Visible());
+        EXPECT_TRUE(form.SourcePicture(side).AutoSize());
+        EXPECT_EQ(form.SourcePicture(side).BorderStyle(), BoxBorder::None);
     }
-    EXPECT_THROW(form.SourcePicture(3), Error);
+    EXPECT_NE(&form.SourcePicture(Side::Start), &form.SourcePicture(Side::End));
     EXPECT_FALSE(form.FrameCanvas().Visible());
     EXPECT_EQ(form.FrameCanvas().BorderStyle(), BoxBorder::None);
     EXPECT_EQ(form.FrameCanvas().BackColor(), 0u);
