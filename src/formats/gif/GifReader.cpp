@@ -3,17 +3,13 @@
 // runs past the end of the data is skipped and reading goes on, so a
 // truncated file keeps every frame read before the cut.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
+#include "base/FileRoutines.h"
 #include "formats/gif/GifFormat.h"
 #include "formats/gif/GifDocument.h"
 #include "formats/gif/LzwDecoder.h"
@@ -107,33 +103,15 @@ std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize)
 }  // namespace
 
 bool GifDocument::LoadFromFile(const std::string& fileName) {
-    // Opened without waiting (a pipe with no writer would block for ever)
-    // and read only when it is a regular file of a size we take.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    std::vector<std::uint8_t> bytes;
-    bool read = false;
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes) {
-            bytes.resize(static_cast<std::size_t>(st.st_size));
-            std::size_t done = 0;
-            while (done < bytes.size()) {
-                const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                done += static_cast<std::size_t>(n);
-            }
-            // A file that shrank while it was read keeps what was there.
-            bytes.resize(done);
-            read = done > 0;
-        }
-        ::close(fd);
-    }
-    if (!read) {
+    const RegularFileRead file = ReadRegularFile(fileName, kMaxFileBytes);
+    // A read that failed part way keeps what came before the failure.
+    const bool read =
+        file.status == RegularFileRead::Status::Read || file.status == RegularFileRead::Status::ReadFailed;
+    if (!read || file.bytes.empty()) {
         Destroy();
         return false;
     }
-    return LoadFromStream(bytes);
+    return LoadFromStream(file.bytes);
 }
 
 bool GifDocument::LoadFromStream(std::span<const std::uint8_t> stream, std::int32_t maxImages) {
