@@ -29,7 +29,7 @@ ColorRef PixelOf(PictureBox& box, std::int32_t x, std::int32_t y) {
     return box.Image().bitmap()->GetPixel(x, y);
 }
 
-class Pictures : public testing::Test {
+class Pictures : public test::FormTest {
 protected:
     Pictures() { form.Load(); }
 
@@ -38,13 +38,6 @@ protected:
         WriteBitmap(path, w, h, color);
         return path.string();
     }
-    std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
-
-    test::TempDir program;
-    test::TempDir temp;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
 };
 
 TEST_F(Pictures, CancelledDialogChangesNothing) {

@@ -21,14 +21,7 @@ using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using Write = RecordingSettingsStore::Write;
 
-class Startup : public testing::Test {
-protected:
-    test::TempDir program;
-    test::TempDir temp;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
-};
+class Startup : public test::FormTest {};
 
 TEST_F(Startup, FirstStartWithAnEmptyStore) {
     form.Load();
