@@ -39,7 +39,7 @@ const DibSurface& PhotoFrame() {
         dib.Create(kWidth, kHeight, 32);
         std::mt19937 rng(1920);
         for (int y = 0; y < kHeight; ++y) {
-            std::uint8_t* p = dib.lpBits() + static_cast<std::size_t>(y) * dib.BytesPerScanline();
+            std::uint8_t* p = dib.Bits() + static_cast<std::size_t>(y) * dib.BytesPerScanline();
             for (int x = 0; x < kWidth; ++x, p += 4) {
                 const double dx = x - 1200.0, dy = y - 400.0;
                 const double disc = 90.0 * std::exp(-(dx * dx + dy * dy) / (2.0 * 220.0 * 220.0));
@@ -83,7 +83,7 @@ void BM_ConvertTo8bppCubeOrdered(benchmark::State& state) {
     const bool keep = state.range(0) != 0;
     for (auto _ : state) {
         reducer.ConvertTo8bpp(source, target, palette, keep);
-        benchmark::DoNotOptimize(target.lpBits());
+        benchmark::DoNotOptimize(target.Bits());
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
@@ -130,8 +130,7 @@ void BM_GiflibPutLine(benchmark::State& state) {
         EGifPutScreenDesc(gif, kWidth, kHeight, 8, 0, map);
         EGifPutImageDesc(gif, 0, 0, kWidth, kHeight, false, nullptr);
         for (int y = 0; y < kHeight; ++y) {
-            std::memcpy(row.data(), indices.lpBits() + static_cast<std::size_t>(y) * indices.BytesPerScanline(),
-                        kWidth);
+            std::memcpy(row.data(), indices.Bits() + static_cast<std::size_t>(y) * indices.BytesPerScanline(), kWidth);
             EGifPutLine(gif, row.data(), kWidth);
         }
         EGifCloseFile(gif, &error);
@@ -161,12 +160,12 @@ void BM_SaveDocument(benchmark::State& state) {
     for (int k = 1; k <= frames; ++k) {
         const auto n = static_cast<std::int16_t>(k);
         gif.FrameInsert(n, kWidth, kHeight);
-        std::memcpy(gif.FrameDIBXOR(n).lpBits(), indices.lpBits(), static_cast<std::size_t>(indices.Size()));
-        gif.FrameDisposalMethod(n, FrameDisposal::RestorePrevious);
-        gif.FrameDelay(n, 4);
+        std::memcpy(gif.FrameDIBXOR(n).Bits(), indices.Bits(), static_cast<std::size_t>(indices.Size()));
+        gif.SetFrameDisposalMethod(n, FrameDisposal::RestorePrevious);
+        gif.SetFrameDelay(n, 4);
     }
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(256);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(256);
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "crossmeld_bench_gif.gif";
     NoProgress progress;
     for (auto _ : state) {

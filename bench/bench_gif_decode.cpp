@@ -47,7 +47,7 @@ void FadeFrame(int k, DibSurface& frame, std::mt19937& rng) {
     frame.Create(kWidth, kHeight, 32);
     const double t = static_cast<double>(k) / (kFrames - 1);
     for (int y = 0; y < kHeight; ++y) {
-        std::uint8_t* p = frame.lpBits() + static_cast<std::size_t>(y) * frame.BytesPerScanline();
+        std::uint8_t* p = frame.Bits() + static_cast<std::size_t>(y) * frame.BytesPerScanline();
         for (int x = 0; x < kWidth; ++x, p += 4) {
             const double dx = x - 1200.0, dy = y - 400.0;
             const double disc = 90.0 * std::exp(-(dx * dx + dy * dy) / (2.0 * 220.0 * 220.0));
@@ -81,13 +81,13 @@ const std::vector<std::uint8_t>& FadeGif() {
             reducer.ConvertTo8bpp(frame, gif.FrameDIBXOR(n), palette, false);
             std::vector<std::uint8_t> table;
             gif.FrameDIBXOR(n).GetPalette(table);
-            std::copy_n(table.begin(), std::min<std::size_t>(table.size(), 1024), gif.lpLocalPalette(n).begin());
-            std::copy_n(table.begin(), std::min<std::size_t>(table.size(), 1024), gif.lpGlobalPalette().begin());
-            gif.FrameDisposalMethod(n, FrameDisposal::RestorePrevious);
-            gif.FrameDelay(n, 4);
+            std::copy_n(table.begin(), std::min<std::size_t>(table.size(), 1024), gif.LocalPalette(n).begin());
+            std::copy_n(table.begin(), std::min<std::size_t>(table.size(), 1024), gif.GlobalPalette().begin());
+            gif.SetFrameDisposalMethod(n, FrameDisposal::RestorePrevious);
+            gif.SetFrameDelay(n, 4);
         }
-        gif.GlobalPaletteExists(true);
-        gif.GlobalPaletteEntries(256);
+        gif.SetGlobalPaletteExists(true);
+        gif.SetGlobalPaletteEntries(256);
         VectorSink sink;
         ByteWriter out(sink);
         NoProgress progress;
@@ -102,7 +102,7 @@ void BM_LoadFromStream(benchmark::State& state) {
     GifDocument gif;
     for (auto _ : state) {
         gif.LoadFromStream(bytes);
-        benchmark::DoNotOptimize(gif.FrameDIBXOR(kFrames).lpBits());
+        benchmark::DoNotOptimize(gif.FrameDIBXOR(kFrames).Bits());
     }
     if (gif.FramesCount() != kFrames) state.SkipWithError("not every frame was read");
     state.SetItemsProcessed(state.iterations() * kFrames * kWidth * kHeight);
@@ -147,7 +147,7 @@ bool SameIndices(const std::vector<std::uint8_t>& bytes) {
         same = image.ImageDesc.Width == dib.Width() && image.ImageDesc.Height == dib.Height();
         for (int y = 0; same && y < dib.Height(); ++y)
             same = std::memcmp(image.RasterBits + static_cast<std::size_t>(y) * image.ImageDesc.Width,
-                               dib.lpBits() + static_cast<std::size_t>(y) * dib.BytesPerScanline(),
+                               dib.Bits() + static_cast<std::size_t>(y) * dib.BytesPerScanline(),
                                static_cast<std::size_t>(dib.Width())) == 0;
     }
     int error = 0;

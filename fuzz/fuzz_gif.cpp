@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t frames = std::min<std::int32_t>(gif.FramesCount(), 16);
     for (std::int32_t n = 1; n <= frames; ++n) {
         target.Cls(0x0000FF);
-        gif.FrameDraw(*target.hDC(), n, 0, 0, 1.0f, false);
-        gif.FrameDraw(*target.hDC(), n, 3, -2, 0.5f, true);
+        gif.FrameDraw(*target.Context(), n, 0, 0, 1.0f, false);
+        gif.FrameDraw(*target.Context(), n, 3, -2, 0.5f, true);
     }
     return 0;
 }

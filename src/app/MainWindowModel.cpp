@@ -2,7 +2,6 @@
 
 #include "app/AppRoutines.h"
 #include "app/NumericText.h"
-#include "base/Error.h"
 #include "base/FileRoutines.h"
 #include "formats/LoadPicture.h"
 
@@ -25,7 +24,7 @@ void SetUpPane(PictureBox& pane, std::int32_t left) {
 }
 
 void SetUpShownPicture(PictureBox& picture) {
-    picture.SetBorderStyle(0);
+    picture.SetBorderStyle(BoxBorder::None);
     picture.Move(0, 0, kPaneInnerWidth, kPaneInnerHeight);
 }
 
@@ -42,7 +41,7 @@ void SetUpBars(ScrollBar& horizontal, ScrollBar& vertical, Frame& corner) {
 
 void SetUpHiddenCopy(PictureBox& box) {
     box.SetVisible(false);
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetAutoSize(true);
 }
 
@@ -95,20 +94,18 @@ MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::Codec
     // The frame canvas: keeps what is drawn on it, black where nothing is,
     // filled shapes without an outline.
     m_frameCanvas.SetVisible(false);
-    m_frameCanvas.SetBorderStyle(0);
+    m_frameCanvas.SetBorderStyle(BoxBorder::None);
     m_frameCanvas.SetAutoRedraw(true);
     m_frameCanvas.SetBackColor(Rgb(0, 0, 0));
-    m_frameCanvas.SetDrawStyle(PictureBox::kDrawTransparent);
+    m_frameCanvas.SetDrawStyle(BoxDrawStyle::Transparent);
     m_saveCanvas.SetVisible(false);
-    m_saveCanvas.SetBorderStyle(0);
+    m_saveCanvas.SetBorderStyle(BoxBorder::None);
 }
 
 MainWindowModel::~MainWindowModel() = default;
 
-PictureBox& MainWindowModel::SourcePicture(std::int32_t index) {
-    if (index == 1) return m_startSource;
-    if (index == 2) return m_endSource;
-    throw Error(ErrorKind::SubscriptOutOfRange);
+PictureBox& MainWindowModel::SourcePicture(Side side) {
+    return side == Side::Start ? m_startSource : m_endSource;
 }
 
 void MainWindowModel::Run(const std::string& handler, std::span<const Step> steps) {

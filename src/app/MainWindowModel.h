@@ -37,6 +37,9 @@ namespace crossmeld {
 
 class GifDocument;  // the animated GIF document of the GIF output stage
 
+// The two pictures of a fade: the one it starts from and the one it ends on.
+enum class Side { Start, End };
+
 class MainWindowModel {
 public:
     static constexpr std::int32_t kClientWidth = 1064;
@@ -108,11 +111,10 @@ public:
     bool Ended() const noexcept { return m_ended; }
     const std::string& ProgramFolderPath() const noexcept { return m_programFolder; }
     const std::string& TempFolderPath() const noexcept { return m_tempFolder; }
-    // The file of the picture loaded on a side (0 start, 1 end) as it was
-    // given; the sample's path after the sample pair; empty when that side
-    // has no picture loaded or was cleared. Other sides raise
-    // Error(SubscriptOutOfRange).
-    const std::string& SourcePath(int side) const;
+    // The file of the picture loaded on a side as it was given; the
+    // sample's path after the sample pair; empty when that side has no
+    // picture loaded or was cleared.
+    const std::string& SourcePath(Side side) const;
     // The steps of the handler run that finished last.
     const std::vector<StepRecord>& LastRun() const noexcept { return m_lastRun; }
 
@@ -144,8 +146,8 @@ public:
     ScrollBar& StartVerticalScroll() noexcept { return m_startVerticalScroll; }
     ScrollBar& EndHorizontalScroll() noexcept { return m_endHorizontalScroll; }
     ScrollBar& EndVerticalScroll() noexcept { return m_endVerticalScroll; }
-    // Index 1 (start) or 2 (end); others raise Error(SubscriptOutOfRange).
-    PictureBox& SourcePicture(std::int32_t index);
+    // The picture loaded on a side, at its own size (hidden).
+    PictureBox& SourcePicture(Side side);
     PictureBox& FrameCanvas() noexcept { return m_frameCanvas; }
     PictureBox& SaveCanvas() noexcept { return m_saveCanvas; }
     ProgressBar& Progress() noexcept { return m_progressBar; }
@@ -219,7 +221,8 @@ private:
     FileDialogState m_fileDialog;
     FormHost m_formHost;
 
-    std::string m_sourcePaths[2];  // see SourcePath
+    std::string m_startPath;  // see SourcePath
+    std::string m_endPath;
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
     // Created by the GIF output stage the first time it runs; kept until the

@@ -165,7 +165,7 @@ void MainWindowModel::CreateFade() {
         Do(120,
            [this] {
                m_fileDialog.Protected.clear();
-               for (int side : {0, 1})
+               for (Side side : {Side::Start, Side::End})
                    if (!SourcePath(side).empty()) m_fileDialog.Protected.push_back(SourcePath(side));
                m_formHost.ShowSave(m_fileDialog);
            }),
@@ -205,7 +205,7 @@ void MainWindowModel::CreateFade() {
            [&] {
                MeshWarp::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
            })),
-        EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.hDC(), run.FrameList); })),
+        EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.Context(), run.FrameList); })),
         // The capture follows the painting: the blend reads from it which
         // triangle covers each pixel.
         EndsRunOnFailure(Do(160, [&] { ReadPixels(m_frameCanvas, run.FramePixels); })),

@@ -5,7 +5,6 @@
 
 #include "app/AppRoutines.h"
 #include "app/MainWindowModel.h"
-#include "base/Error.h"
 #include "base/Numeric.h"
 #include "formats/LoadPicture.h"
 #include "morph/MeshOverlay.h"
@@ -46,9 +45,8 @@ Picture LoadAndWarn(Host& host, const std::string& path) {
 
 }  // namespace
 
-const std::string& MainWindowModel::SourcePath(int side) const {
-    if (side != 0 && side != 1) throw Error(ErrorKind::SubscriptOutOfRange);
-    return m_sourcePaths[side];
+const std::string& MainWindowModel::SourcePath(Side side) const {
+    return side == Side::Start ? m_startPath : m_endPath;
 }
 
 std::vector<Step> MainWindowModel::ChoosePictureSteps(PictureBox& shown, PictureBox& original, PictureBox& other,
@@ -57,7 +55,7 @@ std::vector<Step> MainWindowModel::ChoosePictureSteps(PictureBox& shown, Picture
     auto pieces = std::make_shared<std::vector<std::string>>();
     auto name = std::make_shared<std::string>();
     FileDialogState& dialog = m_fileDialog;
-    std::string& source = m_sourcePaths[&original == &m_startSource ? 0 : 1];
+    std::string& source = &original == &m_startSource ? m_startPath : m_endPath;
     // clang-format off
     return {
         Do(100, [&dialog] { dialog.FileName.clear(); }),
@@ -93,14 +91,14 @@ void MainWindowModel::LoadSamplePair() {
     const std::vector<Step> steps{
         Do(100, [&] { startPath = m_programFolder + std::string(kSampleStart); }),
         Do(102, [&] { m_startPreview.SetPicture(LoadAndWarn(m_formHost, startPath)); }),
-        Do(104, [&] { m_startSource.SetPicture(LoadPicture(startPath)); m_sourcePaths[0] = startPath; }),
+        Do(104, [&] { m_startSource.SetPicture(LoadPicture(startPath)); m_startPath = startPath; }),
         Do(106, [this] { m_startPreview.SetAutoSize(true); }),
         Do(108, [this] { LayoutStartPane(); }),
         If(110, [this] { return HasPicture(m_endPreview); }, Flow::Next(), Flow::GoTo(114)),
         Do(112, [this] { ResetControlMeshes(); }),
         Do(114, [&] { endPath = m_programFolder + std::string(kSampleEnd); }),
         Do(116, [&] { m_endPreview.SetPicture(LoadAndWarn(m_formHost, endPath)); }),
-        Do(118, [&] { m_endSource.SetPicture(LoadPicture(endPath)); m_sourcePaths[1] = endPath; }),
+        Do(118, [&] { m_endSource.SetPicture(LoadPicture(endPath)); m_endPath = endPath; }),
         Do(120, [this] { m_endPreview.SetAutoSize(true); }),
         Do(122, [this] { LayoutEndPane(); }),
         If(124, [this] { return HasPicture(m_startPreview); }, Flow::Next(), Flow::GoTo(128)),
@@ -121,7 +119,7 @@ std::vector<Step> MainWindowModel::ClearPreviewSteps(PictureBox& shown) {
     // meshes stay, and the blank counts as a picture. The side no longer
     // shows a file of the user's, so its source path is forgotten.
     auto path = std::make_shared<std::string>();
-    std::string& source = m_sourcePaths[&shown == &m_startPreview ? 0 : 1];
+    std::string& source = &shown == &m_startPreview ? m_startPath : m_endPath;
     // clang-format off
     return {
         Do(100, [this, path, &source] { source.clear(); *path = m_programFolder + std::string(kSampleBlank); }),

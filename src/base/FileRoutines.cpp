@@ -1,5 +1,6 @@
 #include "base/FileRoutines.h"
 
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "base/Error.h"
+#include "base/FileDescriptor.h"
 
 namespace crossmeld {
 
@@ -18,6 +20,45 @@ bool FileExists(const std::string& path) {
     if (path.empty()) return false;
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
+}
+
+RegularFileRead ReadRegularFile(const std::string& path, std::int64_t maxBytes) {
+    using Status = RegularFileRead::Status;
+    RegularFileRead result;
+    // O_NONBLOCK only matters to the open: a regular file's reads never wait.
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        result.status = Status::CannotOpen;
+        result.error = errno;
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.status = Status::NotRegular;
+        result.mode = static_cast<std::uint32_t>(info.st_mode);
+        return result;
+    }
+    if (info.st_size > maxBytes) {
+        result.status = Status::TooLarge;
+        return result;
+    }
+
+    std::vector<std::uint8_t>& bytes = result.bytes;
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result.status = Status::ReadFailed;
+            result.error = errno;
+            break;
+        }
+        if (n == 0) break;  // the file shrank while it was read
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    return result;
 }
 
 std::vector<std::string> MatchFiles(const std::string& pattern) {

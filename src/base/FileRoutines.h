@@ -1,7 +1,9 @@
 #pragma once
-// Shared file routines: an existence test, deletion of a file or a wildcard
-// pattern that never fails, and a forced deletion that does report.
+// Shared file routines: an existence test, whole-file reading of regular
+// files, deletion of a file or a wildcard pattern that never fails, and a
+// forced deletion that does report.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -15,6 +17,28 @@ bool FileExists(const std::string& path);
 // Whether both paths name one existing file (same device and inode), so that
 // another spelling of a path, a symbolic link or a hard link counts.
 bool SameFile(const std::string& a, const std::string& b);
+
+// What ReadRegularFile found; each caller turns a failure into its own
+// report.
+struct RegularFileRead {
+    enum class Status {
+        Read,        // bytes holds the whole file
+        CannotOpen,  // the open or the status query failed (error)
+        NotRegular,  // a folder, a device, a pipe or a socket (mode)
+        TooLarge,    // larger than the limit; nothing was read
+        ReadFailed,  // a read failed (error); bytes holds what came before
+    };
+    Status status = Status::Read;
+    int error = 0;           // errno of CannotOpen and ReadFailed
+    std::uint32_t mode = 0;  // the st_mode of NotRegular
+    std::vector<std::uint8_t> bytes;
+};
+
+// Reads a regular file of at most maxBytes whole. The open never waits (a
+// pipe without a writer would block it for ever) and never makes a terminal
+// ours; anything but a regular file is refused before a byte is read. A
+// file that shrinks while it is read gives what was there.
+RegularFileRead ReadRegularFile(const std::string& path, std::int64_t maxBytes);
 
 // Lets pending events run (pumpEvents, when given), then deletes every file
 // matching the path, whose last component may hold * and ?. When that fails

@@ -84,7 +84,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     if (ShowedFailure(host, 0)) return 1;
     if (StopSignals::Received() != 0) return ExitStatusFor(StopSignals::Received());
     // The fade never replaces one of its own pictures.
-    for (const std::string& input : {form.SourcePath(0), form.SourcePath(1)}) {
+    for (const std::string& input : {form.SourcePath(Side::Start), form.SourcePath(Side::End)}) {
         if (!input.empty() && SameFile(options.output, input)) {
             std::fprintf(err, "crossmeld-cli: %s is one of the pictures being faded; choose another output file\n",
                          options.output.c_str());

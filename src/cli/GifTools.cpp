@@ -57,8 +57,7 @@ int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
     json += "  \"aspect\": " + std::to_string(doc.ScreenPixelAspectByte()) + ",\n";
     json += "  \"loops\": " + (doc.LoopExtensionRead() ? std::to_string(doc.AnimationLoops()) : "null") + ",\n";
     json += "  \"globalPalette\": " +
-            (doc.GlobalPaletteExists() ? PaletteJson(doc.lpGlobalPalette(), doc.GlobalPaletteEntries()) : "null") +
-            ",\n";
+            (doc.GlobalPaletteExists() ? PaletteJson(doc.GlobalPalette(), doc.GlobalPaletteEntries()) : "null") + ",\n";
     json += "  \"frames\": [";
     for (std::int32_t k = 1; k <= doc.FramesCount(); ++k) {
         const DibSurface& pixels = doc.FrameDIBXOR(k);
@@ -74,7 +73,7 @@ int InspectGif(const std::string& path, std::FILE* out, std::FILE* err) {
                 (doc.FrameUseTransparentColor(k) ? std::to_string(doc.FrameTransparentColorIndex(k)) : "null");
         json += std::string(", \"interlaced\": ") + Bool(doc.FrameInterlaced(k));
         json += ", \"localPalette\": " +
-                (doc.LocalPaletteUsed(k) ? PaletteJson(doc.lpLocalPalette(k), doc.LocalPaletteEntries(k)) : "null");
+                (doc.LocalPaletteUsed(k) ? PaletteJson(doc.LocalPalette(k), doc.LocalPaletteEntries(k)) : "null");
         json += "}";
     }
     json += doc.FramesCount() > 0 ? "\n  ]\n}\n" : "]\n}\n";

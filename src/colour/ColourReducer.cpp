@@ -103,8 +103,8 @@ void CopyAs32(const DibSurface& source, DibSurface& copy) {
     const std::int32_t width = source.Width(), height = source.Height();
     if (!copy.Create(width, height, 32)) throw Error(ErrorKind::OutOfMemory);
     for (std::int32_t y = 0; y < height; ++y) {
-        const std::uint8_t* from = source.lpBits() + static_cast<std::size_t>(y) * source.BytesPerScanline();
-        std::uint8_t* to = copy.lpBits() + static_cast<std::size_t>(y) * copy.BytesPerScanline();
+        const std::uint8_t* from = source.Bits() + static_cast<std::size_t>(y) * source.BytesPerScanline();
+        std::uint8_t* to = copy.Bits() + static_cast<std::size_t>(y) * copy.BytesPerScanline();
         for (std::int32_t x = 0; x < width; ++x, from += 3, to += 4) {
             to[0] = from[0];
             to[1] = from[1];
@@ -125,7 +125,7 @@ void BuildAdaptivePalette(ColourReducer& reducer, const DibSurface& source, Pale
 }
 
 std::uint8_t* TargetRow(const DibSurface& target, std::int32_t y) {
-    return target.lpBits() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.BytesPerScanline());
+    return target.Bits() + static_cast<std::size_t>(y) * static_cast<std::size_t>(target.BytesPerScanline());
 }
 
 // Plain and ordered loops: per pixel, three channel shares summed into the
@@ -253,7 +253,7 @@ void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, 
 
     if (!keepPalette) {
         if (m_paletteMode == PaletteMode::Halftone)
-            palette.CreateHalftone(4);
+            palette.CreateHalftone(HalftoneLevels::Six);
         else if (m_paletteMode == PaletteMode::Adaptive)
             BuildAdaptivePalette(*this, pixelsOf, palette);
     }

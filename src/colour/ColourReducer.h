@@ -3,11 +3,12 @@
 // with a colour table, for the animated GIF output.
 //
 // Two settings choose the work. The palette mode picks the colour table:
-// Halftone = the 216-colour cube (Palette256::CreateHalftone(4)), Adaptive =
-// an octree palette computed on a copy of the picture scaled down to fit
-// 50 x 50 pixels. The dither method picks how pixels map onto it: None =
-// nearest level, Ordered = 4 x 4 ordered dither, Diffusion = error diffusion
-// (Floyd-Steinberg weights, into a working copy of the source).
+// Halftone = the 216-colour cube (Palette256::CreateHalftone, six levels
+// per channel), Adaptive = an octree palette computed on a copy of the
+// picture scaled down to fit 50 x 50 pixels. The dither method picks how
+// pixels map onto it: None = nearest level, Ordered = 4 x 4 ordered
+// dither, Diffusion = error diffusion (Floyd-Steinberg weights, into a
+// working copy of the source).
 //
 // Every per-pixel decision is a lookup in tables made once by
 // InitDitherTables; the cube maps six levels per channel straight to an

@@ -26,9 +26,9 @@ public:
     // entries: numEntries x 4 bytes (1 .. 256 entries).
     explicit LogicalPalette(std::span<const std::uint8_t> entries);
 
-    std::uint16_t palVersion() const noexcept { return kVersion; }
-    std::uint16_t palNumEntries() const noexcept { return static_cast<std::uint16_t>(m_entries.size() / 4); }
-    std::span<const std::uint8_t> palPalEntry() const noexcept { return m_entries; }
+    std::uint16_t Version() const noexcept { return kVersion; }
+    std::uint16_t EntryCount() const noexcept { return static_cast<std::uint16_t>(m_entries.size() / 4); }
+    std::span<const std::uint8_t> Entries() const noexcept { return m_entries; }
 
     // Index of the entry nearest to the packed colour (low byte first).
     std::uint32_t GetNearestPaletteIndex(std::uint32_t packed) const;

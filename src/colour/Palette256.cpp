@@ -50,9 +50,9 @@ int Descend(std::uint8_t component, float weight, std::uint8_t& low, std::uint8_
 
 }  // namespace
 
-void Palette256::Initialize(std::int16_t InitialEntries) {
+void Palette256::Initialize(std::int16_t initialEntries) {
     Destroy();
-    m_entries = InitialEntries;
+    m_entries = initialEntries;
     m_table.assign(kTableBytes, 0);
 }
 
@@ -70,22 +70,23 @@ void Palette256::Destroy() noexcept {
     m_nearestColourTable.reset();
 }
 
-std::uint8_t Palette256::ClosestIndex(std::uint8_t R, std::uint8_t G, std::uint8_t B) const {
+std::uint8_t Palette256::ClosestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
     // GDI's search answers an invalid index (all bits set) without
     // a palette; that value does not fit the byte result.
     if (!m_nearestColourTable) throw Error(ErrorKind::Overflow, "There is no logical palette to search");
     // Red and blue change places twice: the logical palette holds the table's
     // blue where the query's low byte is compared, so blue is packed low.
-    const std::uint32_t packed = static_cast<std::uint32_t>(R) * 65536u + static_cast<std::uint32_t>(G) * 256u + B;
+    const std::uint32_t packed =
+        static_cast<std::uint32_t>(red) * 65536u + static_cast<std::uint32_t>(green) * 256u + blue;
     return static_cast<std::uint8_t>(m_nearestColourTable->GetNearestPaletteIndex(packed));
 }
 
-void Palette256::ClosestColor(std::uint8_t R, std::uint8_t G, std::uint8_t B, std::uint8_t& cR, std::uint8_t& cG,
-                            std::uint8_t& cB) const {
-    const std::uint8_t index = ClosestIndex(R, G, B);
-    cR = rgbR(index);
-    cG = rgbG(index);
-    cB = rgbB(index);
+void Palette256::ClosestColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& closestRed,
+                              std::uint8_t& closestGreen, std::uint8_t& closestBlue) const {
+    const std::uint8_t index = ClosestIndex(red, green, blue);
+    closestRed = Red(index);
+    closestGreen = Green(index);
+    closestBlue = Blue(index);
 }
 
 bool Palette256::IsGreyScale() const {
@@ -97,27 +98,24 @@ bool Palette256::IsGreyScale() const {
     return true;
 }
 
-void Palette256::CreateGreyScale(std::int32_t GreyLevels) {
+void Palette256::CreateGreyScale(GreyLevels levels) {
     Initialize(0);
-    std::int32_t step = 0;
-    switch (GreyLevels) {
-        case 0:
+    std::int32_t step = 1;
+    switch (levels) {
+        case GreyLevels::Two:
             m_entries = 2;
             step = 255;
             break;
-        case 1:
+        case GreyLevels::Sixteen:
             m_entries = 16;
             step = 17;
             break;
-        case 2:
+        case GreyLevels::All:
             m_entries = 256;
             step = 1;
             break;
-        default:
-            break;  // no step: the division below fails
     }
-    const std::int32_t last = CheckedDiv(255, step);
-    for (std::int32_t i = 0; i <= last; ++i) {
+    for (std::int32_t i = 0; i < m_entries; ++i) {
         const auto grey = static_cast<std::uint8_t>(i * step);
         SetEntry(i, grey, grey, grey);
     }
@@ -132,18 +130,17 @@ void Palette256::CreateEGA() {
     BuildLogicalPalette();
 }
 
-void Palette256::CreateHalftone(std::int32_t HalftoneLevels) {
+void Palette256::CreateHalftone(HalftoneLevels levels) {
     Initialize(0);
     struct Cube {
         std::int16_t entries;
         std::int32_t step;
     };
+    // By HalftoneLevels, two to six levels per channel.
     constexpr Cube kCubes[] = {{8, 256}, {27, 128}, {64, 85}, {125, 64}, {216, 51}};
-    // Without a step the loops never advance and the fill runs past the table.
-    if (HalftoneLevels < 0 || HalftoneLevels > 4)
-        throw Error(ErrorKind::SubscriptOutOfRange, "Unsupported number of halftone levels");
-    m_entries = kCubes[HalftoneLevels].entries;
-    const std::int32_t step = kCubes[HalftoneLevels].step;
+    const Cube& cube = kCubes[static_cast<std::size_t>(levels)];
+    m_entries = cube.entries;
+    const std::int32_t step = cube.step;
     // A loop value of exactly 256 stands for full intensity.
     auto level = [](std::int32_t v) { return static_cast<std::uint8_t>(v == 256 ? 255 : v); };
     std::int32_t entry = 0;
@@ -178,27 +175,27 @@ void Palette256::CreateWebsafe() {
     BuildLogicalPalette();
 }
 
-void Palette256::CreateOptimal(const DibSurface& oDIB32, std::int32_t nColors, std::int32_t nLevels, float RWeight,
-                             float GWeight, float BWeight) {
-    if (oDIB32.BPP() != 32) return;
+void Palette256::CreateOptimal(const DibSurface& surface, std::int32_t maxColors, std::int32_t levels, float redWeight,
+                               float greenWeight, float blueWeight) {
+    if (surface.BPP() != 32) return;
 
-    m_rWeight = RWeight;
-    m_gWeight = GWeight;
-    m_bWeight = BWeight;
+    m_redWeight = redWeight;
+    m_greenWeight = greenWeight;
+    m_blueWeight = blueWeight;
     m_nodes.assign(kInitialNodes + 1, OctreeNode{});
     m_levelHeads.fill(0);
-    if (nLevels < 0 || nLevels > 255) throw Error(ErrorKind::Overflow, "Octree depth out of range");
-    m_depthLimit = static_cast<std::uint8_t>(nLevels);
+    if (levels < 0 || levels > 255) throw Error(ErrorKind::Overflow, "Octree depth out of range");
+    m_depthLimit = static_cast<std::uint8_t>(levels);
     m_nodeCount = 1;
     m_freeHead = 0;
     m_leafCount = 0;
 
-    const MapPixelsAsArray pixels(oDIB32);
+    const MapPixelsAsArray pixels(surface);
     for (std::int32_t y = 0; y < pixels.Rows(); ++y) {
         const std::span<const std::uint8_t> row = pixels.Row(y);
         for (std::size_t p = 0; p < row.size(); p += 4) {
             AddColorToTree(1, 1, Range{}, Range{}, Range{}, row[p + kRed], row[p + kGreen], row[p + kBlue]);
-            while (m_leafCount > nColors)
+            while (m_leafCount > maxColors)
                 if (!ReduceTree()) break;
         }
     }
@@ -226,12 +223,12 @@ std::span<const std::uint8_t, 1024> Palette256::Bytes() const {
     return std::span<const std::uint8_t, 1024>(m_table.data(), kTableBytes);
 }
 
-std::uint8_t Palette256::rgbR(std::uint8_t PalEntry) const { return TableByte(PalEntry, kRed); }
-std::uint8_t Palette256::rgbG(std::uint8_t PalEntry) const { return TableByte(PalEntry, kGreen); }
-std::uint8_t Palette256::rgbB(std::uint8_t PalEntry) const { return TableByte(PalEntry, kBlue); }
-void Palette256::rgbR(std::uint8_t PalEntry, std::uint8_t value) { TableByte(PalEntry, kRed) = value; }
-void Palette256::rgbG(std::uint8_t PalEntry, std::uint8_t value) { TableByte(PalEntry, kGreen) = value; }
-void Palette256::rgbB(std::uint8_t PalEntry, std::uint8_t value) { TableByte(PalEntry, kBlue) = value; }
+std::uint8_t Palette256::Red(std::uint8_t entry) const { return TableByte(entry, kRed); }
+std::uint8_t Palette256::Green(std::uint8_t entry) const { return TableByte(entry, kGreen); }
+std::uint8_t Palette256::Blue(std::uint8_t entry) const { return TableByte(entry, kBlue); }
+void Palette256::SetRed(std::uint8_t entry, std::uint8_t value) { TableByte(entry, kRed) = value; }
+void Palette256::SetGreen(std::uint8_t entry, std::uint8_t value) { TableByte(entry, kGreen) = value; }
+void Palette256::SetBlue(std::uint8_t entry, std::uint8_t value) { TableByte(entry, kBlue) = value; }
 
 std::uint8_t& Palette256::TableByte(std::int32_t entry, int offset) {
     if (entry < 0 || entry > 255 || m_table.size() != kTableBytes)
@@ -272,12 +269,13 @@ std::int32_t& Palette256::LevelHead(std::int32_t level) {
     return m_levelHeads[static_cast<std::size_t>(level - 1)];
 }
 
-void Palette256::AddColorToTree(std::int32_t node, std::int32_t level, Range red, Range green, Range blue,
-                              std::uint8_t R, std::uint8_t G, std::uint8_t B) {
+void Palette256::AddColorToTree(std::int32_t node, std::int32_t level, Range redRange, Range greenRange,
+                                Range blueRange, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     // Iterative form of the descent: each pass handles one level below `node`.
     for (;;) {
-        const int slot = Descend(R, m_rWeight, red.low, red.high) + 2 * Descend(G, m_gWeight, green.low, green.high) +
-                         4 * Descend(B, m_bWeight, blue.low, blue.high);
+        const int slot = Descend(red, m_redWeight, redRange.low, redRange.high) +
+                         2 * Descend(green, m_greenWeight, greenRange.low, greenRange.high) +
+                         4 * Descend(blue, m_blueWeight, blueRange.low, blueRange.high);
         std::int32_t child = Node(node).child[slot];
         if (child == 0) {
             child = AllocateNode();
@@ -294,9 +292,9 @@ void Palette256::AddColorToTree(std::int32_t node, std::int32_t level, Range red
         if (c.leaf) {
             if (c.count == 0) m_leafCount += 1;
             c.count = CheckedAdd(c.count, 1);
-            c.redSum = CheckedAdd(c.redSum, R);
-            c.greenSum = CheckedAdd(c.greenSum, G);
-            c.blueSum = CheckedAdd(c.blueSum, B);
+            c.redSum = CheckedAdd(c.redSum, red);
+            c.greenSum = CheckedAdd(c.greenSum, green);
+            c.blueSum = CheckedAdd(c.blueSum, blue);
             return;
         }
         if (!c.listed) {

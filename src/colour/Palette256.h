@@ -25,6 +25,13 @@ namespace crossmeld {
 
 class DibSurface;
 
+// The grey ramps of CreateGreyScale: 2 entries (0, 255), 16 entries (step
+// 17) or all 256 greys.
+enum class GreyLevels { Two, Sixteen, All };
+// The colour cubes of CreateHalftone by levels per channel: 2 (8 entries),
+// 3 (27), 4 (64), 5 (125) or 6 (216, 0, 51 ... 255 per channel).
+enum class HalftoneLevels { Two, Three, Four, Five, Six };
+
 class Palette256 {
 public:
     Palette256() = default;
@@ -32,41 +39,38 @@ public:
     Palette256& operator=(const Palette256&) = delete;
 
     // Destroy, then Entries = initialEntries and a fresh all-black table.
-    void Initialize(std::int16_t InitialEntries);
+    void Initialize(std::int16_t initialEntries);
     // (Re)creates the logical palette from the table's first Entries entries.
     void BuildLogicalPalette();
     // Entries = 0, the table released, the logical palette deleted.
     void Destroy() noexcept;
 
-    // The colour (red, green, blue) of the entry nearest to (R, G, B).
-    void ClosestColor(std::uint8_t R, std::uint8_t G, std::uint8_t B, std::uint8_t& cR, std::uint8_t& cG,
-                      std::uint8_t& cB) const;
-    // The index of the entry nearest to (R, G, B): least squared RGB
+    // The colour of the entry nearest to (red, green, blue).
+    void ClosestColor(std::uint8_t red, std::uint8_t green, std::uint8_t blue, std::uint8_t& closestRed,
+                      std::uint8_t& closestGreen, std::uint8_t& closestBlue) const;
+    // The index of the entry nearest to (red, green, blue): least squared RGB
     // distance, ties to the lowest index. Without a logical palette the
     // search has no valid answer and raises Error(Overflow).
-    std::uint8_t ClosestIndex(std::uint8_t R, std::uint8_t G, std::uint8_t B) const;
+    std::uint8_t ClosestIndex(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const;
     // True when Entries >= 1 and every entry in use has red = green = blue.
     bool IsGreyScale() const;
 
-    // Grey ramps: 0 -> 2 entries (0, 255), 1 -> 16 entries (step 17),
-    // 2 -> 256 entries (step 1); any other value raises Error(DivisionByZero).
-    void CreateGreyScale(std::int32_t GreyLevels);
+    // A grey ramp from black to white.
+    void CreateGreyScale(GreyLevels levels);
     // The 16 standard colours.
     void CreateEGA();
-    // A uniform colour cube, red changing fastest: 0 -> 8 entries, 1 -> 27,
-    // 2 -> 64, 3 -> 125, 4 -> 216 (0, 51 ... 255 per channel); any other
-    // value raises Error(SubscriptOutOfRange).
-    void CreateHalftone(std::int32_t HalftoneLevels);
+    // A uniform colour cube from black to white, red changing fastest.
+    void CreateHalftone(HalftoneLevels levels);
     // The 256-entry web table: the standard colours at 0 .. 7 and
     // 248 .. 255, the rest of the 6 x 6 x 6 cube at 8 .. 215, black at 216
     // and greys 8, 16 ... 248 at 217 .. 247.
     void CreateWebsafe();
-    // Adaptive palette of at most nColors entries for a 32-bit surface; leaf
-    // depth nLevels (1 .. 8); each component is multiplied by its weight
-    // before it is compared with a split point. A surface of another depth
-    // leaves everything unchanged.
-    void CreateOptimal(const DibSurface& oDIB32, std::int32_t nColors, std::int32_t nLevels, float RWeight, float GWeight,
-                       float BWeight);
+    // Adaptive palette of at most maxColors entries for a 32-bit surface,
+    // from an octree whose leaves lie levels deep (1 .. 8); each component
+    // is multiplied by its weight before it is compared with a split point.
+    // A surface of another depth leaves everything unchanged.
+    void CreateOptimal(const DibSurface& surface, std::int32_t maxColors, std::int32_t levels, float redWeight,
+                       float greenWeight, float blueWeight);
 
     // The 1024 bytes of the table (all 256 entries). Valid until the next
     // operation that rebuilds the table. Error(SubscriptOutOfRange) while
@@ -78,15 +82,15 @@ public:
 
     std::int16_t Entries() const noexcept { return m_entries; }
     // Changes only the count.
-    void Entries(std::int16_t New_Entries) noexcept { m_entries = New_Entries; }
+    void SetEntries(std::int16_t entries) noexcept { m_entries = entries; }
 
     // One component of one entry (Error(SubscriptOutOfRange) without a table).
-    std::uint8_t rgbR(std::uint8_t PalEntry) const;
-    std::uint8_t rgbG(std::uint8_t PalEntry) const;
-    std::uint8_t rgbB(std::uint8_t PalEntry) const;
-    void rgbR(std::uint8_t PalEntry, std::uint8_t value);
-    void rgbG(std::uint8_t PalEntry, std::uint8_t value);
-    void rgbB(std::uint8_t PalEntry, std::uint8_t value);
+    std::uint8_t Red(std::uint8_t entry) const;
+    std::uint8_t Green(std::uint8_t entry) const;
+    std::uint8_t Blue(std::uint8_t entry) const;
+    void SetRed(std::uint8_t entry, std::uint8_t value);
+    void SetGreen(std::uint8_t entry, std::uint8_t value);
+    void SetBlue(std::uint8_t entry, std::uint8_t value);
 
 private:
     struct OctreeNode {
@@ -112,8 +116,8 @@ private:
 
     OctreeNode& Node(std::int32_t number);
     std::int32_t& LevelHead(std::int32_t level);
-    void AddColorToTree(std::int32_t node, std::int32_t level, Range red, Range green, Range blue, std::uint8_t R,
-                        std::uint8_t G, std::uint8_t B);
+    void AddColorToTree(std::int32_t node, std::int32_t level, Range redRange, Range greenRange, Range blueRange,
+                        std::uint8_t red, std::uint8_t green, std::uint8_t blue);
     bool ReduceTree();
     std::int32_t AllocateNode();
     void FreeNode(std::int32_t node);
@@ -129,9 +133,9 @@ private:
     std::int32_t m_leafCount = 0;
     std::array<std::int32_t, 8> m_levelHeads{};  // levels 1 .. 8
     std::uint8_t m_depthLimit = 0;
-    float m_rWeight = 0.0f;
-    float m_gWeight = 0.0f;
-    float m_bWeight = 0.0f;
+    float m_redWeight = 0.0f;
+    float m_greenWeight = 0.0f;
+    float m_blueWeight = 0.0f;
 };
 
 }  // namespace crossmeld

@@ -72,21 +72,21 @@ bool ImportAviIntoGif(const std::string& fileName, GifDocument& doc, ImportProgr
         progress.DoEvents();
         // A work surface that could not be made has no context: nothing is
         // drawn, and the reduction below refuses the empty surface.
-        if (DeviceContext* dc = work.hDC())
+        if (DeviceContext* dc = work.Context())
             DrawPackedDib(*dc, Rect{0, 0, work.Width(), work.Height()}, dib);
         // The first frame builds the palette; every later one is reduced to it.
         reducer.ConvertTo8bpp(work, doc.FrameDIBXOR(frame), palette, frame > 1);
-        CopyPaletteEntries(palette, doc.lpLocalPalette(frame));
-        doc.FrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
-        doc.FrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));
+        CopyPaletteEntries(palette, doc.LocalPalette(frame));
+        doc.SetFrameDisposalMethod(frame, FrameDisposal::RestorePrevious);
+        doc.SetFrameDelay(frame, ToInt16(static_cast<double>(delayMs) / 10.0));
     }
 
-    doc.ScreenWidth(CheckedInt16(width));
-    doc.ScreenHeight(CheckedInt16(height));
-    doc.ScreenPixelAspectRatio(1.0f);
-    doc.GlobalPaletteExists(true);
-    doc.GlobalPaletteEntries(palette.Entries());
-    CopyPaletteEntries(palette, doc.lpGlobalPalette());
+    doc.SetScreenWidth(CheckedInt16(width));
+    doc.SetScreenHeight(CheckedInt16(height));
+    doc.SetScreenPixelAspectRatio(1.0f);
+    doc.SetGlobalPaletteExists(true);
+    doc.SetGlobalPaletteEntries(palette.Entries());
+    CopyPaletteEntries(palette, doc.GlobalPalette());
     progress.SetValue(0);
     return !failed;
 }

@@ -6,34 +6,16 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <utility>
 
 #include "base/Error.h"
+#include "base/FileDescriptor.h"
+#include "base/FileRoutines.h"
 
 namespace crossmeld {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const noexcept { return m_fd; }
-    // Closes now and reports the result: a delayed write error shows up here.
-    int close() noexcept {
-        int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc;
-    }
-
-private:
-    int m_fd;
-};
 
 bool FolderExists(const std::string& path) {
     fs::path parent = fs::path(path).parent_path();
@@ -74,29 +56,19 @@ const char* NotAFileDescription(mode_t mode) {
 }  // namespace
 
 std::vector<std::uint8_t> ReadPictureFile(const std::string& path) {
-    // O_NONBLOCK: opening a pipe without a writer (or some devices) would
-    // otherwise wait forever; O_NOCTTY: a terminal never becomes ours. Only
-    // a regular file is read, so the flag never matters to the reads.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) FailWithErrno(errno, path);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) FailWithErrno(errno, path);
-    if (!S_ISREG(info.st_mode)) throw Error(ErrorKind::PathFileAccessError, NotAFileDescription(info.st_mode));
-    if (info.st_size > kMaxPictureFileBytes) throw Error(ErrorKind::InvalidPicture, "the picture file is too large");
-
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            FailWithErrno(errno, path);
-        }
-        if (n == 0) break;  // the file shrank while being read: keep what is there
-        done += static_cast<std::size_t>(n);
+    RegularFileRead file = ReadRegularFile(path, kMaxPictureFileBytes);
+    switch (file.status) {
+        case RegularFileRead::Status::Read:
+            return std::move(file.bytes);
+        case RegularFileRead::Status::NotRegular:
+            throw Error(ErrorKind::PathFileAccessError, NotAFileDescription(static_cast<mode_t>(file.mode)));
+        case RegularFileRead::Status::TooLarge:
+            throw Error(ErrorKind::InvalidPicture, "the picture file is too large");
+        case RegularFileRead::Status::CannotOpen:
+        case RegularFileRead::Status::ReadFailed:
+            break;
     }
-    bytes.resize(done);
-    return bytes;
+    FailWithErrno(file.error, path);
 }
 
 void WritePictureFile(const std::string& path, std::span<const std::uint8_t> bytes) {

@@ -12,7 +12,7 @@ namespace crossmeld::gui {
 namespace {
 
 // The model's bordered boxes have two pixels of border on every side.
-int BorderOf(const PictureBox& box) { return box.BorderStyle() == 1 ? 2 : 0; }
+int BorderOf(const PictureBox& box) { return box.BorderStyle() == BoxBorder::FixedSingle ? 2 : 0; }
 
 void SyncBar(QScrollBar& bar, ScrollBar& model) {
     bar.setGeometry(model.Left(), model.Top(), model.Width(), model.Height());

@@ -8,7 +8,7 @@ void DrawMeshOverlay(PictureBox& picture, const ControlMesh& mesh, std::int32_t 
     const std::int32_t radius = mesh.PointRadius;
     picture.Cls();
     picture.SetForeColor(mesh.PointColor);
-    DeviceContext& dc = *picture.hDC();
+    DeviceContext& dc = *picture.Context();
     for (std::int32_t r = 1; r <= mesh.Rows + 1; ++r) {
         for (std::int32_t c = 1; c <= mesh.Columns + 1; ++c) {
             const Point p = mesh.Points(c, r);

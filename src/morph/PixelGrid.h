@@ -7,28 +7,16 @@
 #include <cstdint>
 #include <vector>
 
-namespace crossmeld {
+#include "formats/bmp/BitmapInfoHeader.h"
 
-struct BitmapInfoHeader {
-    std::uint32_t biSize = 0;
-    std::int32_t biWidth = 0;
-    std::int32_t biHeight = 0;
-    std::uint16_t biPlanes = 0;
-    std::uint16_t biBitCount = 0;
-    std::uint32_t biCompression = 0;
-    std::uint32_t biSizeImage = 0;
-    std::int32_t biXPelsPerMeter = 0;
-    std::int32_t biYPelsPerMeter = 0;
-    std::uint32_t biClrUsed = 0;
-    std::uint32_t biClrImportant = 0;
-};
+namespace crossmeld {
 
 struct PixelGrid {
     BitmapInfoHeader Header;
     std::vector<std::uint8_t> Bits;
 
-    std::int32_t GridWidth() const noexcept { return Header.biWidth; }
-    std::int32_t GridHeight() const noexcept { return -Header.biHeight; }
+    std::int32_t GridWidth() const noexcept { return Header.width; }
+    std::int32_t GridHeight() const noexcept { return -Header.height; }
     // Offset of byte (c, x, y); no bounds check.
     static std::size_t Offset(std::int32_t c, std::int32_t x, std::int32_t y, std::int32_t width) noexcept {
         return static_cast<std::size_t>(c) + 4 * (static_cast<std::size_t>(x) + static_cast<std::size_t>(width) * static_cast<std::size_t>(y));

@@ -13,12 +13,12 @@ void Read(PictureBox& picture, PixelGrid& grid) {
     const auto& image = held.bitmap();
     if (!image) throw Error(ErrorKind::SubscriptOutOfRange);
     const std::int32_t w = image->width(), h = image->height();
-    grid.Header.biSize = 40;
-    grid.Header.biWidth = w;
-    grid.Header.biHeight = -h;
-    grid.Header.biPlanes = 1;
-    grid.Header.biBitCount = 32;
-    grid.Header.biCompression = 0;
+    grid.Header.size = kBitmapInfoHeaderSize;
+    grid.Header.width = w;
+    grid.Header.height = -h;
+    grid.Header.planes = 1;
+    grid.Header.bitCount = 32;
+    grid.Header.compression = 0;
     grid.Bits.assign(4 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     image->ReadBgrx(grid.Bits);
 }

@@ -210,7 +210,7 @@ void DibSurface::Resize(std::int32_t newWidth, std::int32_t newHeight, bool stre
     DibSurface temporary;
     temporary.Create(newWidth, newHeight, bpp);
     if (bpp <= 8) temporary.SetPalette(palette);
-    if (DeviceContext* dc = temporary.hDC()) {
+    if (DeviceContext* dc = temporary.Context()) {
         if (stretch)
             Stretch(*dc, 0, 0, newWidth, newHeight);
         else
@@ -219,7 +219,7 @@ void DibSurface::Resize(std::int32_t newWidth, std::int32_t newHeight, bool stre
 
     Create(newWidth, newHeight, bpp);
     if (bpp <= 8) SetPalette(palette);
-    if (const DeviceContext* dc = temporary.hDC()) LoadBlt(*dc, 0, 0, 0, 0);
+    if (const DeviceContext* dc = temporary.Context()) LoadBlt(*dc, 0, 0, 0, 0);
 }
 
 void DibSurface::GetBestFitInfo(std::int32_t targetWidth, std::int32_t targetHeight, std::int32_t& x, std::int32_t& y,

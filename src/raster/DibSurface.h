@@ -2,13 +2,13 @@
 // DibSurface: the program's in-memory picture. A device-independent surface of 1,
 // 4, 8, 16 (5-5-5), 24 or 32 bits per pixel, rows padded to four bytes, bound
 // to a drawing context so that block copies can go into and out of it. Its
-// pixel memory is addressed directly through lpBits().
+// pixel memory is addressed directly through Bits().
 //
-// A surface made by Create is top-down: row y starts at lpBits() +
+// A surface made by Create is top-down: row y starts at Bits() +
 // y * BytesPerScanline(). One made by CreateFromSurface keeps that surface's
 // row order (bottom-up for an ordinary bitmap file).
 //
-// While the object is empty (hDIB() null) LoadBlt, Stretch, Cls, SetPalette,
+// While the object is empty (Bitmap() null) LoadBlt, Stretch, Cls, SetPalette,
 // GetPalette and GetBestFitInfo do nothing and return 0.
 
 #include <cstdint>
@@ -87,9 +87,11 @@ public:
     void GetBestFitInfo(std::int32_t targetWidth, std::int32_t targetHeight, std::int32_t& x, std::int32_t& y,
                         std::int32_t& width, std::int32_t& height, bool stretch) const;
 
-    DeviceContext* hDC() const noexcept { return m_dc.get(); }
-    Surface* hDIB() const noexcept { return m_dib.get(); }
-    std::uint8_t* lpBits() const noexcept { return m_dib ? m_dib->bits() : nullptr; }
+    // The drawing context bound to the surface, and the surface itself;
+    // both null while the object is empty.
+    DeviceContext* Context() const noexcept { return m_dc.get(); }
+    Surface* Bitmap() const noexcept { return m_dib.get(); }
+    std::uint8_t* Bits() const noexcept { return m_dib ? m_dib->bits() : nullptr; }
     std::int32_t Width() const noexcept { return m_width; }
     std::int32_t Height() const noexcept { return m_height; }
     std::int32_t BPP() const noexcept { return m_bpp; }

@@ -9,10 +9,10 @@ namespace crossmeld {
 
 MapPixelsAsArray::MapPixelsAsArray(const DibSurface& surface) : m_columns(surface.Width()), m_rows(surface.Height()) {
     const std::int64_t wanted = static_cast<std::int64_t>(m_columns) * m_rows * 4;
-    const std::int64_t held = surface.lpBits() ? surface.hDIB()->sizeBytes() : 0;
+    const std::int64_t held = surface.Bits() ? surface.Bitmap()->sizeBytes() : 0;
     if (m_columns < 0 || m_rows < 0 || wanted > held)
         throw Error(ErrorKind::SubscriptOutOfRange, "The surface holds fewer than Width x Height four-byte pixels");
-    m_bytes = std::span<std::uint8_t>(surface.lpBits(), static_cast<std::size_t>(wanted));
+    m_bytes = std::span<std::uint8_t>(surface.Bits(), static_cast<std::size_t>(wanted));
 }
 
 std::span<std::uint8_t, 4> MapPixelsAsArray::operator()(std::int32_t x, std::int32_t y) const {

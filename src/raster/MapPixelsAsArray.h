@@ -2,7 +2,7 @@
 // MapPixelsAsArray: a two-dimensional view of a surface's pixel memory as
 // four-byte pixels. Column x (0 .. Width - 1) and row y (0 .. Height - 1, in
 // storage order) address the four bytes blue, green, red, reserved at
-// lpBits + (y * Width + x) * 4, which is the surface's own layout at 32 bits
+// Bits() + (y * Width + x) * 4, which is the surface's own layout at 32 bits
 // per pixel. Every access is bounds-checked; the view never outlives the
 // operation that made it (the surface must stay as it is meanwhile).
 

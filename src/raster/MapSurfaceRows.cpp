@@ -30,9 +30,9 @@ std::uint8_t& SurfaceRowsView::operator()(std::int32_t x, std::int32_t y) const 
 }
 
 SurfaceRowsView MapSurfaceRows(const DibSurface& dib) {
-    const Surface* surface = dib.hDIB();
-    if (surface == nullptr || dib.lpBits() == nullptr) return {};
-    return SurfaceRowsView(std::span<std::uint8_t>(dib.lpBits(), surface->sizeBytes()), dib.BytesPerScanline(),
+    const Surface* surface = dib.Bitmap();
+    if (surface == nullptr || dib.Bits() == nullptr) return {};
+    return SurfaceRowsView(std::span<std::uint8_t>(dib.Bits(), surface->sizeBytes()), dib.BytesPerScanline(),
                            dib.Height());
 }
 

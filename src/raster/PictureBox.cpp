@@ -28,7 +28,7 @@ void PictureBox::SetAutoSize(bool on) {
     UpdateImageSize();
 }
 
-void PictureBox::SetBorderStyle(std::int32_t style) {
+void PictureBox::SetBorderStyle(BoxBorder style) {
     m_borderStyle = style;
     ApplyAutoSize();
     UpdateImageSize();
@@ -83,7 +83,7 @@ void PictureBox::SetBackColor(ColorRef color) {
     Cls();
 }
 
-void PictureBox::SetFillStyle(std::int32_t style) {
+void PictureBox::SetFillStyle(BoxFillStyle style) {
     m_fillStyle = style;
     UpdateBrush();
 }
@@ -93,17 +93,17 @@ void PictureBox::SetFillColor(ColorRef color) {
     UpdateBrush();
 }
 
-void PictureBox::SetDrawStyle(std::int32_t style) {
+void PictureBox::SetDrawStyle(BoxDrawStyle style) {
     m_drawStyle = style;
     UpdatePen();
 }
 
 void PictureBox::UpdatePen() {
-    m_dc.SetPen(Pen{m_drawStyle == kDrawTransparent ? PenStyle::Null : PenStyle::Solid, m_foreColor});
+    m_dc.SetPen(Pen{m_drawStyle == BoxDrawStyle::Transparent ? PenStyle::Null : PenStyle::Solid, m_foreColor});
 }
 
 void PictureBox::UpdateBrush() {
-    m_dc.SetBrush(Brush{m_fillStyle == kFillSolid ? BrushStyle::Solid : BrushStyle::Null, m_fillColor});
+    m_dc.SetBrush(Brush{m_fillStyle == BoxFillStyle::Solid ? BrushStyle::Solid : BrushStyle::Null, m_fillColor});
 }
 
 void PictureBox::Refresh() {

@@ -3,9 +3,9 @@
 // model. It holds a picture, an outer rectangle (pixels; the scale is always
 // pixels) and a persistent image of its inner size that keeps everything
 // drawn on it and is what a view shows: the background colour, then the
-// picture at (0, 0), then drawings made through hDC().
+// picture at (0, 0), then drawings made through Context().
 //
-// Sizes: BorderStyle 1 puts a 2-pixel border on every side, so the outer
+// Sizes: a FixedSingle border takes 2 pixels on every side, so the outer
 // size is the inner size + 4; with AutoSize on, assigning a picture makes
 // the inner size the picture's size.
 
@@ -20,15 +20,17 @@
 
 namespace crossmeld {
 
+// The border of a picture box: none, or a fixed single line.
+enum class BoxBorder { None, FixedSingle };
+// How shapes drawn on a picture box are outlined: with the pen in the
+// foreground colour, or not at all.
+enum class BoxDrawStyle { Solid, Transparent };
+// How they are filled: with a brush in the fill colour, or not at all.
+enum class BoxFillStyle { Solid, Transparent };
+
 class PictureBox {
 public:
     static constexpr std::int32_t kPixels = 3;  // the only scale mode
-
-    // Values of DrawStyle and FillStyle that the model distinguishes.
-    static constexpr std::int32_t kDrawSolid = 0;
-    static constexpr std::int32_t kDrawTransparent = 5;
-    static constexpr std::int32_t kFillSolid = 0;
-    static constexpr std::int32_t kFillTransparent = 1;
 
     PictureBox();
     PictureBox(const PictureBox&) = delete;
@@ -41,10 +43,9 @@ public:
 
     bool AutoSize() const noexcept { return m_autoSize; }
     void SetAutoSize(bool on);
-    // 0 none, 1 fixed single. The outer size is kept unless AutoSize sizes
-    // the box to its picture.
-    std::int32_t BorderStyle() const noexcept { return m_borderStyle; }
-    void SetBorderStyle(std::int32_t style);
+    // The outer size is kept unless AutoSize sizes the box to its picture.
+    BoxBorder BorderStyle() const noexcept { return m_borderStyle; }
+    void SetBorderStyle(BoxBorder style);
 
     std::int32_t Left() const noexcept { return m_left; }
     std::int32_t Top() const noexcept { return m_top; }
@@ -75,7 +76,7 @@ public:
     crossmeld::Picture Image() const { return crossmeld::Picture(m_image); }
     // The drawing context on the persistent image; never null (it has no
     // surface while the inner size is zero).
-    DeviceContext* hDC() noexcept { return &m_dc; }
+    DeviceContext* Context() noexcept { return &m_dc; }
 
     // Removes all drawings: background, then the picture. Resets the
     // drawing position to (0, 0).
@@ -86,14 +87,14 @@ public:
     // Setting the background colour repaints the image as Cls does.
     ColorRef BackColor() const noexcept { return m_backColor; }
     void SetBackColor(ColorRef color);
-    // 0 solid, 1 transparent (the default); other values draw no fill.
-    std::int32_t FillStyle() const noexcept { return m_fillStyle; }
-    void SetFillStyle(std::int32_t style);
+    // Transparent by default.
+    BoxFillStyle FillStyle() const noexcept { return m_fillStyle; }
+    void SetFillStyle(BoxFillStyle style);
     ColorRef FillColor() const noexcept { return m_fillColor; }
     void SetFillColor(ColorRef color);
-    // 0 solid, 5 transparent (no outline); other values draw solid.
-    std::int32_t DrawStyle() const noexcept { return m_drawStyle; }
-    void SetDrawStyle(std::int32_t style);
+    // Solid by default.
+    BoxDrawStyle DrawStyle() const noexcept { return m_drawStyle; }
+    void SetDrawStyle(BoxDrawStyle style);
 
     // Tells the observers (the views) to repaint from the persistent image.
     void Refresh();
@@ -102,7 +103,7 @@ public:
     std::int32_t RefreshCount() const noexcept { return m_refreshCount; }
 
 private:
-    std::int32_t BorderWidth() const noexcept { return m_borderStyle == 1 ? 2 : 0; }
+    std::int32_t BorderWidth() const noexcept { return m_borderStyle == BoxBorder::FixedSingle ? 2 : 0; }
     void ApplyAutoSize();
     void UpdateImageSize();
     void Repaint();
@@ -111,7 +112,7 @@ private:
 
     crossmeld::Picture m_picture;
     bool m_autoSize = false;
-    std::int32_t m_borderStyle = 1;
+    BoxBorder m_borderStyle = BoxBorder::FixedSingle;
     std::int32_t m_left = 0;
     std::int32_t m_top = 0;
     std::int32_t m_width = 0;
@@ -124,9 +125,9 @@ private:
 
     ColorRef m_foreColor = 0;
     ColorRef m_backColor = Rgb(240, 240, 240);
-    std::int32_t m_fillStyle = kFillTransparent;
+    BoxFillStyle m_fillStyle = BoxFillStyle::Transparent;
     ColorRef m_fillColor = 0;
-    std::int32_t m_drawStyle = kDrawSolid;
+    BoxDrawStyle m_drawStyle = BoxDrawStyle::Solid;
 
     std::map<int, std::function<void()>> m_observers;
     int m_nextObserver = 1;

@@ -7,7 +7,6 @@
 #include <map>
 
 #include "app/MainWindowModel.h"
-#include "base/FileRoutines.h"
 #include "base/RunStopped.h"
 #include "formats/LoadPicture.h"
 #include "support/FormTestSupport.h"
@@ -40,7 +39,7 @@ std::string UniformColor(const Picture& picture) {
            std::to_string(BlueOf(first));
 }
 
-class Create : public testing::Test {
+class Create : public test::FormTest {
 protected:
     Create() {
         form.Load();
@@ -51,13 +50,7 @@ protected:
     }
 
     void LoadPair(std::int32_t w, std::int32_t h, ColorRef start, ColorRef end, std::int32_t endWidth = 0) {
-        WriteBitmap(inputs / "start.bmp", w, h, start);
-        WriteBitmap(inputs / "end.bmp", endWidth ? endWidth : w, h, end);
-        host.QueueFile((inputs / "start.bmp").string());
-        host.QueueFile((inputs / "end.bmp").string());
-        form.ChooseStartPicture();
-        form.ChooseEndPicture();
-        ASSERT_TRUE(host.messages.empty());
+        FormTest::LoadPair(inputs.path(), w, h, start, end, endWidth);
     }
 
     void Capture() {
@@ -66,16 +59,7 @@ protected:
             frames.push_back(LoadPicture((temp / ("Morph_" + std::to_string(i) + ".bmp")).string()));
     }
 
-    std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
-    std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
-    bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
-
-    test::TempDir program;
-    test::TempDir temp;
     test::TempDir inputs;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
     std::vector<Picture> frames;
 };
 

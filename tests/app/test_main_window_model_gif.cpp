@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "app/MainWindowModel.h"
-#include "base/FileRoutines.h"
 #include "colour/ColourReducer.h"
 #include "formats/LoadPicture.h"
 #include "support/FormTestSupport.h"
@@ -41,7 +40,7 @@ for k in range(im.n_frames):
     print(im.info.get('duration', -1), *first, *last)
 )";
 
-class CreateGif : public testing::Test {
+class CreateGif : public test::FormTest {
 protected:
     CreateGif() {
         form.Load();
@@ -50,13 +49,7 @@ protected:
 
     // Cube colours (levels of 51) come through the ordered dither unchanged.
     void LoadPair(std::int32_t w, std::int32_t h) {
-        WriteBitmap(inputs / "start.bmp", w, h, Rgb(0, 51, 255));
-        WriteBitmap(inputs / "end.bmp", w, h, Rgb(204, 153, 0));
-        host.QueueFile((inputs / "start.bmp").string());
-        host.QueueFile((inputs / "end.bmp").string());
-        form.ChooseStartPicture();
-        form.ChooseEndPicture();
-        ASSERT_TRUE(host.messages.empty());
+        FormTest::LoadPair(inputs.path(), w, h, Rgb(0, 51, 255), Rgb(204, 153, 0));
     }
 
     std::string ReadWithPil(const fs::path& file) {
@@ -68,15 +61,7 @@ protected:
         return out;
     }
 
-    std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
-    bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
-
-    test::TempDir program;
-    test::TempDir temp;
     test::TempDir inputs;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
 };
 
 TEST_F(CreateGif, WritesALoopingGifWithTheDelayOfTheFrameRate) {

@@ -6,6 +6,7 @@
 #include "app/MainWindowModel.h"
 #include "app/NumericText.h"
 #include "base/Error.h"
+#include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 
@@ -16,14 +17,9 @@ using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using Write = RecordingSettingsStore::Write;
 
-class Parameters : public testing::Test {
+class Parameters : public test::FormTest {
 protected:
     Parameters() { form.Load(); }
-    test::TempDir program;
-    test::TempDir temp;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
 };
 
 TEST_F(Parameters, TypingIntoAnEmptyFieldStoresEveryText) {

@@ -29,7 +29,7 @@ ColorRef PixelOf(PictureBox& box, std::int32_t x, std::int32_t y) {
     return box.Image().bitmap()->GetPixel(x, y);
 }
 
-class Pictures : public testing::Test {
+class Pictures : public test::FormTest {
 protected:
     Pictures() { form.Load(); }
 
@@ -38,13 +38,6 @@ protected:
         WriteBitmap(path, w, h, color);
         return path.string();
     }
-    std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
-
-    test::TempDir program;
-    test::TempDir temp;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
 };
 
 TEST_F(Pictures, CancelledDialogChangesNothing) {
@@ -55,7 +48,7 @@ TEST_F(Pictures, CancelledDialogChangesNothing) {
     EXPECT_EQ(host.dialogsShown[0].DialogTitle, "Select Image");
     EXPECT_EQ(host.dialogsShown[0].Filter, kFilter);
     EXPECT_TRUE(form.StartPreview().Picture().empty());
-    EXPECT_TRUE(form.SourcePicture(1).Picture().empty());
+    EXPECT_TRUE(form.SourcePicture(Side::Start).Picture().empty());
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(Lines(), (std::vector<std::int32_t>{100, 102, 104, 106, 108}));
 }
@@ -70,7 +63,7 @@ TEST_F(Pictures, SeveralFilesAreRefused) {
     EXPECT_EQ(host.messages[0].caption, "Crossmeld");
     EXPECT_EQ(host.messages[0].buttons, MsgButtons::OK);
     EXPECT_TRUE(form.EndPreview().Picture().empty());
-    EXPECT_TRUE(form.SourcePicture(2).Picture().empty());
+    EXPECT_TRUE(form.SourcePicture(Side::End).Picture().empty());
     EXPECT_EQ(Lines(), (std::vector<std::int32_t>{100, 102, 104, 106, 108, 110, 112, 128}));
 }
 
@@ -82,9 +75,9 @@ TEST_F(Pictures, StartingPictureAloneIsLaidOutWithoutOverlay) {
     EXPECT_EQ(form.StartPreview().Height(), 200);
     EXPECT_TRUE(form.StartPreview().AutoSize());
     // Two separate picture objects of the same file.
-    EXPECT_EQ(form.SourcePicture(1).Width(), 600);
-    EXPECT_NE(form.SourcePicture(1).Picture().Handle(), form.StartPreview().Picture().Handle());
-    EXPECT_NE(form.SourcePicture(1).Picture().Handle(), 0u);
+    EXPECT_EQ(form.SourcePicture(Side::Start).Width(), 600);
+    EXPECT_NE(form.SourcePicture(Side::Start).Picture().Handle(), form.StartPreview().Picture().Handle());
+    EXPECT_NE(form.SourcePicture(Side::Start).Picture().Handle(), 0u);
     // Wider than the pane: the horizontal bar shows under the picture.
     EXPECT_TRUE(form.StartHorizontalScroll().Visible());
     EXPECT_FALSE(form.StartVerticalScroll().Visible());
@@ -141,7 +134,7 @@ TEST_F(Pictures, UnreadableFileIsReportedTwiceAndTheOldPicturesStay) {
     host.QueueFile(Bitmap("start.bmp", 30, 20, Rgb(10, 20, 30)));
     form.ChooseStartPicture();
     const auto shown = form.StartPreview().Picture().Handle();
-    const auto original = form.SourcePicture(1).Picture().Handle();
+    const auto original = form.SourcePicture(Side::Start).Picture().Handle();
     test::WriteBytes(temp / "broken.bmp", {'B', 'M', 0, 0});
     host.QueueFile((temp / "broken.bmp").string());
     form.ChooseStartPicture();
@@ -151,7 +144,7 @@ TEST_F(Pictures, UnreadableFileIsReportedTwiceAndTheOldPicturesStay) {
     EXPECT_NE(host.messages[1].text.find(place + "118\r\r" + kRequest), std::string::npos);
     EXPECT_EQ(host.messages[0].caption, "Application Error");
     EXPECT_EQ(form.StartPreview().Picture().Handle(), shown);
-    EXPECT_EQ(form.SourcePicture(1).Picture().Handle(), original);
+    EXPECT_EQ(form.SourcePicture(Side::Start).Picture().Handle(), original);
     EXPECT_EQ(Lines(), (std::vector<std::int32_t>{100, 102, 104, 106, 108, 110, 112, 114, 116, 118, 120, 122, 124}));
 }
 
@@ -169,8 +162,8 @@ TEST_F(Samples, LoadsFace2AsStartAndFace1AsEndAndExplains) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, kSampleMessage);
     EXPECT_EQ(host.messages[0].caption, "Crossmeld");
-    EXPECT_EQ(form.SourcePicture(1).Picture().bitmap()->GetPixel(0, 0), Rgb(200, 0, 0));
-    EXPECT_EQ(form.SourcePicture(2).Picture().bitmap()->GetPixel(0, 0), Rgb(0, 0, 200));
+    EXPECT_EQ(form.SourcePicture(Side::Start).Picture().bitmap()->GetPixel(0, 0), Rgb(200, 0, 0));
+    EXPECT_EQ(form.SourcePicture(Side::End).Picture().bitmap()->GetPixel(0, 0), Rgb(0, 0, 200));
     EXPECT_EQ(form.StartPreview().Width(), 64);
     EXPECT_EQ(form.EndPreview().Height(), 48);
     // The overlay is drawn once, after the ending sample.
@@ -198,7 +191,7 @@ TEST_F(Samples, MissingSampleFilesAreReportedAndTheMessageStillShows) {
 
 TEST_F(Samples, ClearShowsTheBlankAndKeepsTheFullSizeCopy) {
     form.LoadSamplePair();
-    const auto original = form.SourcePicture(1).Picture().Handle();
+    const auto original = form.SourcePicture(Side::Start).Picture().Handle();
     const ControlMesh meshBefore = form.StartMesh();
     const bool barBefore = form.StartHorizontalScroll().Visible();
     host.messages.clear();
@@ -207,12 +200,12 @@ TEST_F(Samples, ClearShowsTheBlankAndKeepsTheFullSizeCopy) {
     EXPECT_EQ(Lines(), (std::vector<std::int32_t>{100, 102}));
     EXPECT_EQ(form.StartPreview().Width(), 32);  // AutoSize follows the blank
     EXPECT_EQ(PixelOf(form.StartPreview(), 0, 0), Rgb(255, 255, 255));
-    EXPECT_EQ(form.SourcePicture(1).Picture().Handle(), original);
+    EXPECT_EQ(form.SourcePicture(Side::Start).Picture().Handle(), original);
     EXPECT_EQ(form.StartMesh(), meshBefore);
     EXPECT_EQ(form.StartHorizontalScroll().Visible(), barBefore);
     form.ClearEndPicture();
     EXPECT_EQ(form.EndPreview().Width(), 32);
-    EXPECT_NE(form.SourcePicture(2).Picture().Handle(), 0u);
+    EXPECT_NE(form.SourcePicture(Side::End).Picture().Handle(), 0u);
 }
 
 TEST(RealSamples, ThePairShippedWithTheProgramHasOneSize) {
@@ -227,8 +220,8 @@ TEST(RealSamples, ThePairShippedWithTheProgramHasOneSize) {
     EXPECT_EQ(form.StartPreview().ScaleWidth(), form.EndPreview().ScaleWidth());
     EXPECT_EQ(form.StartPreview().ScaleHeight(), form.EndPreview().ScaleHeight());
     EXPECT_EQ(form.StartMesh().Width, form.StartPreview().ScaleWidth());
-    EXPECT_EQ(form.SourcePath(0), folder.string() + "/Samples/face2.jpg");
-    EXPECT_EQ(form.SourcePath(1), folder.string() + "/Samples/face1.jpg");
+    EXPECT_EQ(form.SourcePath(Side::Start), folder.string() + "/Samples/face2.jpg");
+    EXPECT_EQ(form.SourcePath(Side::End), folder.string() + "/Samples/face1.jpg");
 }
 
 TEST_F(Pictures, EachSideKeepsTheFileOfItsPicture) {
@@ -237,10 +230,10 @@ TEST_F(Pictures, EachSideKeepsTheFileOfItsPicture) {
     form.ChooseStartPicture();
     host.QueueFile((temp / "missing.bmp").string());  // fails: the side keeps its picture
     form.ChooseStartPicture();
-    EXPECT_EQ(form.SourcePath(0), a);
-    EXPECT_EQ(form.SourcePath(1), "");
+    EXPECT_EQ(form.SourcePath(Side::Start), a);
+    EXPECT_EQ(form.SourcePath(Side::End), "");
     form.ClearStartPicture();
-    EXPECT_EQ(form.SourcePath(0), "");
+    EXPECT_EQ(form.SourcePath(Side::Start), "");
 }
 
 TEST(RealSamples, ClearShowsTheShippedBlankGif) {

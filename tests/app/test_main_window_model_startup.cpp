@@ -21,14 +21,7 @@ using test::RecordingSettingsStore;
 using test::ScriptedHost;
 using Write = RecordingSettingsStore::Write;
 
-class Startup : public testing::Test {
-protected:
-    test::TempDir program;
-    test::TempDir temp;
-    ScriptedHost host;
-    RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
-};
+class Startup : public test::FormTest {};
 
 TEST_F(Startup, FirstStartWithAnEmptyStore) {
     form.Load();
@@ -137,14 +130,14 @@ TEST_F(Startup, StartsTheColourReductionWithTheCubeAndNoDither) {
     // Plain cube: 25, 26, 255 take the levels 0, 1, 5, entry 0 + 6 + 180.
     DibSurface source;
     ASSERT_TRUE(source.Create(1, 1, 32));
-    source.lpBits()[0] = 255;  // blue
-    source.lpBits()[1] = 26;   // green
-    source.lpBits()[2] = 25;   // red
+    source.Bits()[0] = 255;  // blue
+    source.Bits()[1] = 26;   // green
+    source.Bits()[2] = 25;   // red
     DibSurface target;
     Palette256 palette;
     form.GifReducer().ConvertTo8bpp(source, target, palette, false);
     EXPECT_EQ(palette.Entries(), 216);
-    EXPECT_EQ(target.lpBits()[0], 186);
+    EXPECT_EQ(target.Bits()[0], 186);
 }
 
 TEST_F(Startup, CursorFileBecomesTheCustomPointerImage) {
@@ -206,19 +199,19 @@ TEST_F(Startup, ElementsAsDesigned) {
     for (PictureBox* pane : {&form.StartScrollArea(), &form.EndScrollArea()}) {
         EXPECT_EQ(pane->Width(), 520);
         EXPECT_EQ(pane->Height(), 385);
-        EXPECT_EQ(pane->BorderStyle(), 1);
+        EXPECT_EQ(pane->BorderStyle(), BoxBorder::FixedSingle);
     }
-    EXPECT_EQ(form.StartPreview().BorderStyle(), 0);
-    for (int i : {1, 2}) {
-        EXPECT_FALSE(form.SourcePicture(i).Visible());
-        EXPECT_TRUE(form.SourcePicture(i).AutoSize());
-        EXPECT_EQ(form.SourcePicture(i).BorderStyle(), 0);
+    EXPECT_EQ(form.StartPreview().BorderStyle(), BoxBorder::None);
+    for (Side side : {Side::Start, Side::End}) {
+        EXPECT_FALSE(form.SourcePicture(side).Visible());
+        EXPECT_TRUE(form.SourcePicture(side).AutoSize());
+        EXPECT_EQ(form.SourcePicture(side).BorderStyle(), BoxBorder::None);
     }
-    EXPECT_THROW(form.SourcePicture(3), Error);
+    EXPECT_NE(&form.SourcePicture(Side::Start), &form.SourcePicture(Side::End));
     EXPECT_FALSE(form.FrameCanvas().Visible());
-    EXPECT_EQ(form.FrameCanvas().BorderStyle(), 0);
+    EXPECT_EQ(form.FrameCanvas().BorderStyle(), BoxBorder::None);
     EXPECT_EQ(form.FrameCanvas().BackColor(), 0u);
-    EXPECT_EQ(form.FrameCanvas().DrawStyle(), PictureBox::kDrawTransparent);
+    EXPECT_EQ(form.FrameCanvas().DrawStyle(), BoxDrawStyle::Transparent);
     EXPECT_FALSE(form.StartHorizontalScroll().Visible());
     EXPECT_FALSE(form.StartPaneCorner().Visible());
     EXPECT_FALSE(form.IsBusy());

@@ -41,7 +41,7 @@ DibSurface Picture(int width, int height, const std::vector<Colour>& pixels, int
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const Colour& c = pixels[static_cast<std::size_t>(y * width + x)];
-            std::uint8_t* p = dib.lpBits() + y * dib.BytesPerScanline() + size * x;
+            std::uint8_t* p = dib.Bits() + y * dib.BytesPerScanline() + size * x;
             p[0] = c.b;
             p[1] = c.g;
             p[2] = c.r;
@@ -53,7 +53,7 @@ DibSurface Picture(int width, int height, const std::vector<Colour>& pixels, int
 Bytes Indices(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
+        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.Bits()[y * dib.BytesPerScanline() + x]);
     return out;
 }
 
@@ -78,7 +78,7 @@ protected:
     // A palette of the 16 greys 0, 17 ... 255 with its colour lookup, so
     // that the lookup loop's output is its grey level.
     void UseGreyLookup() {
-        palette.CreateGreyScale(1);
+        palette.CreateGreyScale(GreyLevels::Sixteen);
         reducer.BuildColorLookup(palette);
     }
 
@@ -192,9 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Dither, DiffusionLeavesTheSourceAlone) {
     const DibSurface source = Picture(2, 2, {{53, 52, 52}, {25, 0, 0}, {25, 0, 0}, {25, 0, 0}});
-    const Bytes before(source.lpBits(), source.lpBits() + source.Size());
+    const Bytes before(source.Bits(), source.Bits() + source.Size());
     Convert(0, 2, source);
-    EXPECT_EQ(Bytes(source.lpBits(), source.lpBits() + source.Size()), before);
+    EXPECT_EQ(Bytes(source.Bits(), source.Bits() + source.Size()), before);
 }
 
 // ---------------------------------------------------------------- target and palette
@@ -252,9 +252,9 @@ TEST_F(Dither, AdaptivePaletteOfALargePictureComesFromAThumbnail) {
             pixels.push_back(x < 40 ? Colour{200, 30, 30} : x < 80 ? Colour{30, 200, 30} : Colour{30, 30, 200});
     const Bytes got = Convert(1, 2, Picture(120, 60, pixels));
     ASSERT_EQ(palette.Entries(), 3);
-    EXPECT_EQ(palette.rgbR(0), 200);
-    EXPECT_EQ(palette.rgbG(1), 200);
-    EXPECT_EQ(palette.rgbB(2), 200);
+    EXPECT_EQ(palette.Red(0), 200);
+    EXPECT_EQ(palette.Green(1), 200);
+    EXPECT_EQ(palette.Blue(2), 200);
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 120; ++x) ASSERT_EQ(got[y * 120 + x], x / 40) << x << ", " << y;
 }
@@ -402,13 +402,13 @@ TEST_P(DitherReference, RandomPictureMatchesThePythonLoops) {
     if (c.mode == 1) {
         if (c.table == 0) palette.CreateEGA();
         if (c.table == 1) palette.CreateWebsafe();
-        if (c.table == 2) palette.CreateGreyScale(0);
+        if (c.table == 2) palette.CreateGreyScale(GreyLevels::Two);
         reducer.BuildColorLookup(palette);
     }
     const Bytes got = Convert(c.mode, c.method, source, c.mode == 1);
 
     TempDir tmp;
-    WriteBytes(tmp / "pixels.raw", Bytes(source.lpBits(), source.lpBits() + source.Size()));
+    WriteBytes(tmp / "pixels.raw", Bytes(source.Bits(), source.Bits() + source.Size()));
     WriteBytes(tmp / "palette.raw", c.mode == 1 ? Bytes(palette.Bytes().begin(), palette.Bytes().end())
                                                 : Bytes(1024, 0));
     WriteBytes(tmp / "dither.py", Bytes(kDitherReference, kDitherReference + std::strlen(kDitherReference)));

@@ -41,7 +41,7 @@ std::ostream& operator<<(std::ostream& os, const Colour& c) {
 
 Colour EntryOf(const Palette256& pal, int i) {
     const auto index = static_cast<std::uint8_t>(i);
-    return {pal.rgbR(index), pal.rgbG(index), pal.rgbB(index)};
+    return {pal.Red(index), pal.Green(index), pal.Blue(index)};
 }
 
 std::vector<Colour> InUse(const Palette256& pal) {
@@ -55,7 +55,7 @@ DibSurface Picture32(int width, int height, const std::vector<Colour>& pixels) {
     DibSurface dib;
     EXPECT_TRUE(dib.Create(width, height, 32));
     for (int i = 0; i < width * height; ++i) {
-        std::uint8_t* p = dib.lpBits() + 4 * i;
+        std::uint8_t* p = dib.Bits() + 4 * i;
         p[0] = pixels[i].b;
         p[1] = pixels[i].g;
         p[2] = pixels[i].r;
@@ -78,7 +78,7 @@ int BruteNearest(const std::vector<Colour>& pal, int r, int g, int b) {
 // ---------------------------------------------------------------- fixed tables
 
 struct CubeCase {
-    int levels;
+    HalftoneLevels levels;
     int entries;
     std::vector<int> values;
 };
@@ -104,14 +104,15 @@ TEST_P(Halftone, FillsTheCubeWithRedChangingFastest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, Halftone,
-                         ::testing::Values(CubeCase{0, 8, {0, 255}}, CubeCase{1, 27, {0, 128, 255}},
-                                           CubeCase{2, 64, {0, 85, 170, 255}},
-                                           CubeCase{3, 125, {0, 64, 128, 192, 255}},
-                                           CubeCase{4, 216, {0, 51, 102, 153, 204, 255}}));
+                         ::testing::Values(CubeCase{HalftoneLevels::Two, 8, {0, 255}},
+                                           CubeCase{HalftoneLevels::Three, 27, {0, 128, 255}},
+                                           CubeCase{HalftoneLevels::Four, 64, {0, 85, 170, 255}},
+                                           CubeCase{HalftoneLevels::Five, 125, {0, 64, 128, 192, 255}},
+                                           CubeCase{HalftoneLevels::Six, 216, {0, 51, 102, 153, 204, 255}}));
 
 TEST(HalftoneSpots, Cube216) {
     Palette256 pal;
-    pal.CreateHalftone(4);
+    pal.CreateHalftone(HalftoneLevels::Six);
     EXPECT_EQ(EntryOf(pal, 0), (Colour{0, 0, 0}));
     EXPECT_EQ(EntryOf(pal, 1), (Colour{51, 0, 0}));
     EXPECT_EQ(EntryOf(pal, 6), (Colour{0, 51, 0}));
@@ -123,15 +124,18 @@ TEST(HalftoneSpots, Cube216) {
     EXPECT_EQ((std::array<int, 4>{bytes[4], bytes[5], bytes[6], bytes[7]}), (std::array<int, 4>{0, 0, 51, 0}));
 }
 
-TEST(HalftoneSpots, UnsupportedLevelsAreARangeError) {
-    for (int levels : {5, -1, 51}) {
-        Palette256 pal;
-        ExpectError(ErrorKind::SubscriptOutOfRange, [&] { pal.CreateHalftone(levels); });
-    }
+TEST(HalftoneSpots, ASmallerCubeReplacesALargerOneWhole) {
+    Palette256 pal;
+    pal.CreateHalftone(HalftoneLevels::Six);
+    pal.CreateHalftone(HalftoneLevels::Two);
+    ASSERT_EQ(pal.Entries(), 8);
+    EXPECT_EQ(EntryOf(pal, 7), (Colour{255, 255, 255}));
+    for (int i = 8; i < 256; ++i) ASSERT_EQ(EntryOf(pal, i), (Colour{0, 0, 0})) << "entry " << i;
+    EXPECT_EQ(pal.ClosestIndex(60, 60, 60), 0);  // the search sees the new cube only
 }
 
 struct GreyCase {
-    int levels;
+    GreyLevels levels;
     int entries;
     int step;
 };
@@ -152,12 +156,20 @@ TEST_P(GreyScale, Ramp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, GreyScale,
-                         ::testing::Values(GreyCase{0, 2, 255}, GreyCase{1, 16, 17}, GreyCase{2, 256, 1}));
+                         ::testing::Values(GreyCase{GreyLevels::Two, 2, 255}, GreyCase{GreyLevels::Sixteen, 16, 17},
+                                           GreyCase{GreyLevels::All, 256, 1}));
 
-TEST(GreyScaleLevels, OthersDivideByZero) {
+TEST(GreyScaleLevels, EachRampReplacesTheLastWhole) {
     Palette256 pal;
-    ExpectError(ErrorKind::DivisionByZero, [&] { pal.CreateGreyScale(3); });
-    ExpectError(ErrorKind::DivisionByZero, [&] { pal.CreateGreyScale(-1); });
+    pal.CreateGreyScale(GreyLevels::All);
+    pal.CreateGreyScale(GreyLevels::Sixteen);
+    ASSERT_EQ(pal.Entries(), 16);
+    for (int i = 16; i < 256; ++i) ASSERT_EQ(EntryOf(pal, i), (Colour{0, 0, 0})) << "entry " << i;
+    EXPECT_EQ(pal.ClosestIndex(120, 120, 120), 7);  // 119, the nearest of the sixteen
+    pal.CreateGreyScale(GreyLevels::Two);
+    EXPECT_EQ(InUse(pal), (std::vector<Colour>{{0, 0, 0}, {255, 255, 255}}));
+    EXPECT_EQ(EntryOf(pal, 2), (Colour{0, 0, 0}));
+    EXPECT_EQ(pal.ClosestIndex(120, 120, 120), 0);
 }
 
 const std::vector<Colour> kStandard16 = {
@@ -223,18 +235,18 @@ TEST(Lifecycle, InitializeDestroyAndEntries) {
     for (std::uint8_t b : pal.Bytes()) ASSERT_EQ(b, 0);
     EXPECT_TRUE(pal.IsGreyScale());  // five black entries
 
-    pal.Entries(3);  // changes only the count
+    pal.SetEntries(3);  // changes only the count
     EXPECT_EQ(pal.Entries(), 3);
-    pal.rgbG(1, 77);
+    pal.SetGreen(1, 77);
     EXPECT_EQ(pal.Bytes()[5], 77);
     EXPECT_FALSE(pal.IsGreyScale());
-    pal.Entries(1);
+    pal.SetEntries(1);
     EXPECT_TRUE(pal.IsGreyScale());  // entry 1 is no longer in use
 
     pal.Destroy();
     EXPECT_EQ(pal.Entries(), 0);
     EXPECT_EQ(pal.NearestColourTable(), nullptr);
-    ExpectError(ErrorKind::SubscriptOutOfRange, [&] { pal.rgbR(0); });
+    ExpectError(ErrorKind::SubscriptOutOfRange, [&] { pal.Red(0); });
     ExpectError(ErrorKind::SubscriptOutOfRange, [&] { pal.Bytes(); });
 }
 
@@ -243,10 +255,10 @@ TEST(Lifecycle, LogicalPaletteIsAByteCopyOfTheEntriesInUse) {
     pal.CreateEGA();
     const LogicalPalette* lp = pal.NearestColourTable();
     ASSERT_NE(lp, nullptr);
-    EXPECT_EQ(lp->palVersion(), 0x300);
-    EXPECT_EQ(lp->palNumEntries(), 16);
+    EXPECT_EQ(lp->Version(), 0x300);
+    EXPECT_EQ(lp->EntryCount(), 16);
     const auto table = pal.Bytes();
-    EXPECT_TRUE(std::equal(lp->palPalEntry().begin(), lp->palPalEntry().end(), table.begin()));
+    EXPECT_TRUE(std::equal(lp->Entries().begin(), lp->Entries().end(), table.begin()));
 }
 
 // ---------------------------------------------------------------- nearest entry
@@ -260,8 +272,8 @@ TEST(Nearest, NeedsALogicalPalette) {
 TEST(Nearest, MatchesTrueRedAndBlue) {
     Palette256 pal;
     pal.Initialize(2);
-    pal.rgbR(0, 255);  // entry 0 red
-    pal.rgbB(1, 255);  // entry 1 blue
+    pal.SetRed(0, 255);   // entry 0 red
+    pal.SetBlue(1, 255);  // entry 1 blue
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.ClosestIndex(200, 0, 10), 0);
     EXPECT_EQ(pal.ClosestIndex(10, 0, 200), 1);
@@ -274,8 +286,8 @@ TEST(Nearest, TiesGoToTheLowestIndex) {
     Palette256 pal;
     pal.Initialize(4);
     // Entries: (2,0,0), (0,0,0), (0,0,0), (4,0,0).
-    pal.rgbR(0, 2);
-    pal.rgbR(3, 4);
+    pal.SetRed(0, 2);
+    pal.SetRed(3, 4);
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.ClosestIndex(1, 0, 0), 0);  // entries 0, 1 and 2 all at distance 1
     EXPECT_EQ(pal.ClosestIndex(0, 0, 0), 1);  // entries 1 and 2 both exact
@@ -285,16 +297,16 @@ TEST(Nearest, TiesGoToTheLowestIndex) {
 
 TEST(Nearest, SearchesTheEntriesInUseAsTheyWereWhenBuilt) {
     Palette256 pal;
-    pal.CreateGreyScale(0);  // 0 and 255
-    pal.rgbR(5, 200);        // beyond Entries: never a candidate
-    pal.rgbG(5, 200);
-    pal.rgbB(5, 200);
+    pal.CreateGreyScale(GreyLevels::Two);  // 0 and 255
+    pal.SetRed(5, 200);                    // beyond Entries: never a candidate
+    pal.SetGreen(5, 200);
+    pal.SetBlue(5, 200);
     EXPECT_EQ(pal.ClosestIndex(200, 200, 200), 1);
-    pal.rgbR(1, 0);  // the table changes, the logical palette does not
+    pal.SetRed(1, 0);  // the table changes, the logical palette does not
     EXPECT_EQ(pal.ClosestIndex(10, 250, 250), 1);
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.ClosestIndex(10, 250, 250), 1);
-    pal.Entries(6);
+    pal.SetEntries(6);
     pal.BuildLogicalPalette();
     EXPECT_EQ(pal.ClosestIndex(200, 200, 200), 5);
 }
@@ -319,7 +331,7 @@ TEST(Nearest, AgreesWithBruteForceForEveryColourOfTheStandardTable) {
 TEST(Nearest, AgreesWithBruteForceOnSamples) {
     std::mt19937 rng(20210831);
     std::vector<Palette256> palettes(4);
-    palettes[0].CreateHalftone(4);
+    palettes[0].CreateHalftone(HalftoneLevels::Six);
     palettes[1].CreateWebsafe();
     for (int k = 2; k < 4; ++k) {
         Palette256& pal = palettes[k];
@@ -330,13 +342,13 @@ TEST(Nearest, AgreesWithBruteForceOnSamples) {
             const std::uint32_t v = k == 3 && source != i ? 0 : rng();
             const auto index = static_cast<std::uint8_t>(i);
             if (source != i) {
-                pal.rgbR(index, pal.rgbR(static_cast<std::uint8_t>(source)));
-                pal.rgbG(index, pal.rgbG(static_cast<std::uint8_t>(source)));
-                pal.rgbB(index, pal.rgbB(static_cast<std::uint8_t>(source)));
+                pal.SetRed(index, pal.Red(static_cast<std::uint8_t>(source)));
+                pal.SetGreen(index, pal.Green(static_cast<std::uint8_t>(source)));
+                pal.SetBlue(index, pal.Blue(static_cast<std::uint8_t>(source)));
             } else {
-                pal.rgbR(index, static_cast<std::uint8_t>(v));
-                pal.rgbG(index, static_cast<std::uint8_t>(v >> 8));
-                pal.rgbB(index, static_cast<std::uint8_t>(v >> 16));
+                pal.SetRed(index, static_cast<std::uint8_t>(v));
+                pal.SetGreen(index, static_cast<std::uint8_t>(v >> 8));
+                pal.SetBlue(index, static_cast<std::uint8_t>(v >> 16));
             }
         }
         pal.BuildLogicalPalette();
@@ -600,7 +612,7 @@ TEST_P(OptimalReference, MatchesTheRederivation) {
     pal.CreateOptimal(pic, c.colours, c.levels, 1.0f, 1.0f, 1.0f);
 
     TempDir tmp;
-    WriteBytes(tmp / "pic.raw", std::vector<std::uint8_t>(pic.lpBits(), pic.lpBits() + pic.Size()));
+    WriteBytes(tmp / "pic.raw", std::vector<std::uint8_t>(pic.Bits(), pic.Bits() + pic.Size()));
     WriteBytes(tmp / "octree.py", std::vector<std::uint8_t>(kOctreeReference, kOctreeReference + std::strlen(kOctreeReference)));
     std::string out;
     ASSERT_EQ(crossmeld::test::Run("/usr/bin/python3 " + Quote(tmp / "octree.py") + " " + Quote(tmp / "pic.raw") + " " +

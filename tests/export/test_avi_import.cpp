@@ -118,8 +118,8 @@ std::vector<std::uint8_t> CubeTable() {
 std::vector<std::uint8_t> Indices(const DibSurface& dib) {
     std::vector<std::uint8_t> out;
     for (int y = 0; y < dib.Height(); ++y)
-        out.insert(out.end(), dib.lpBits() + std::size_t(y) * dib.BytesPerScanline(),
-                   dib.lpBits() + std::size_t(y) * dib.BytesPerScanline() + dib.Width());
+        out.insert(out.end(), dib.Bits() + std::size_t(y) * dib.BytesPerScanline(),
+                   dib.Bits() + std::size_t(y) * dib.BytesPerScanline() + dib.Width());
     return out;
 }
 
@@ -269,7 +269,7 @@ TEST_F(AviImport, FramesAreTheVideoFramesDitheredOntoTheCube) {
         xorDib.GetPalette(table);
         EXPECT_EQ(table, cube) << "frame " << i;
         // The palette's 216 entries are copied; the rest stays as it was (zero).
-        EXPECT_EQ(Bytes(doc.lpLocalPalette(i)), cube) << "frame " << i;
+        EXPECT_EQ(Bytes(doc.LocalPalette(i)), cube) << "frame " << i;
         EXPECT_FALSE(doc.LocalPaletteUsed(i));
         EXPECT_EQ(doc.FrameLeft(i), 0);
         EXPECT_EQ(doc.FrameTop(i), 0);
@@ -279,7 +279,7 @@ TEST_F(AviImport, FramesAreTheVideoFramesDitheredOntoTheCube) {
     EXPECT_EQ(doc.ScreenPixelAspectByte(), 49);
     EXPECT_TRUE(doc.GlobalPaletteExists());
     EXPECT_EQ(doc.GlobalPaletteEntries(), 216);
-    EXPECT_EQ(Bytes(doc.lpGlobalPalette()), cube);
+    EXPECT_EQ(Bytes(doc.GlobalPalette()), cube);
 }
 
 // Two decodes of the same JPEG frame (or a frame and its JPEG) differ by a
@@ -354,14 +354,14 @@ TEST_F(AviImport, LaterFramesKeepThePaletteOfTheFirst) {
     const std::int16_t entries = doc.GlobalPaletteEntries();
     ASSERT_GT(entries, 0);
     ASSERT_LE(entries, 256);
-    const auto global = Bytes(doc.lpGlobalPalette());
+    const auto global = Bytes(doc.GlobalPalette());
     for (int e = 0; e < entries; ++e) EXPECT_LT(global[4 * e], 64) << "entry " << e << " is not from the red frame";
     std::vector<std::uint8_t> first, table;
     doc.FrameDIBXOR(1).GetPalette(first);
     EXPECT_EQ(std::vector<std::uint8_t>(first.begin(), first.begin() + 4 * entries),
               std::vector<std::uint8_t>(global.begin(), global.begin() + 4 * entries));
     for (std::int16_t i = 1; i <= 3; ++i) {
-        EXPECT_EQ(Bytes(doc.lpLocalPalette(i)), global) << "frame " << i;
+        EXPECT_EQ(Bytes(doc.LocalPalette(i)), global) << "frame " << i;
         doc.FrameDIBXOR(i).GetPalette(table);
         EXPECT_EQ(table, first) << "frame " << i;
         for (std::uint8_t index : Indices(doc.FrameDIBXOR(i))) ASSERT_LT(index, entries) << "frame " << i;
@@ -442,12 +442,12 @@ TEST_F(AviImport, AFrameThatCannotBeFetchedEndsTheImport) {
     for (std::int16_t i = 1; i <= 2; ++i) {
         EXPECT_EQ(Indices(doc.FrameDIBXOR(i)), ExpectedIndices(clip, i - 1, 5, 3));
         EXPECT_EQ(doc.FrameDelay(i), 20);
-        EXPECT_EQ(Bytes(doc.lpLocalPalette(i)), cube);
+        EXPECT_EQ(Bytes(doc.LocalPalette(i)), cube);
     }
     EXPECT_EQ(doc.FrameDIBXOR(3).BPP(), 8);
     EXPECT_EQ(doc.FrameDIBXOR(3).Width(), 5);
     EXPECT_EQ(Indices(doc.FrameDIBXOR(3)), std::vector<std::uint8_t>(15, 0));
-    EXPECT_EQ(Bytes(doc.lpLocalPalette(3)), std::vector<std::uint8_t>(1024, 0));
+    EXPECT_EQ(Bytes(doc.LocalPalette(3)), std::vector<std::uint8_t>(1024, 0));
     EXPECT_EQ(doc.FrameDelay(3), 0);
     EXPECT_EQ(doc.FrameDisposalMethod(3), FrameDisposal::Unspecified);
     EXPECT_EQ(doc.ScreenWidth(), 5);
@@ -455,7 +455,7 @@ TEST_F(AviImport, AFrameThatCannotBeFetchedEndsTheImport) {
     EXPECT_EQ(doc.ScreenPixelAspectByte(), 49);
     EXPECT_TRUE(doc.GlobalPaletteExists());
     EXPECT_EQ(doc.GlobalPaletteEntries(), 216);
-    EXPECT_EQ(Bytes(doc.lpGlobalPalette()), cube);
+    EXPECT_EQ(Bytes(doc.GlobalPalette()), cube);
     EXPECT_EQ(progress.calls, ProgressOf(4, 2));
 }
 
@@ -474,7 +474,7 @@ TEST_F(AviImport, AFirstFrameThatCannotBeFetchedLeavesNoPalette) {
     EXPECT_EQ(doc.ScreenWidth(), 6);
     EXPECT_TRUE(doc.GlobalPaletteExists());
     EXPECT_EQ(doc.GlobalPaletteEntries(), 0);
-    EXPECT_EQ(Bytes(doc.lpGlobalPalette()), std::vector<std::uint8_t>(1024, 0));
+    EXPECT_EQ(Bytes(doc.GlobalPalette()), std::vector<std::uint8_t>(1024, 0));
     EXPECT_EQ(progress.calls, ProgressOf(2, 0));
 }
 
@@ -524,7 +524,7 @@ std::vector<std::vector<std::uint8_t>> DitherFrames(ColourReducer& reducer,
         DibSurface source, target;
         EXPECT_TRUE(source.Create(width, height, 32));
         for (int y = 0; y < height; ++y)
-            std::memcpy(source.lpBits() + std::size_t(y) * source.BytesPerScanline(),
+            std::memcpy(source.Bits() + std::size_t(y) * source.BytesPerScanline(),
                         frames[k].data() + std::size_t(y) * width * 4, std::size_t(width) * 4);
         reducer.ConvertTo8bpp(source, target, palette, k > 0);
         out.push_back(Indices(target));

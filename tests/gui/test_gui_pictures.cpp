@@ -125,7 +125,7 @@ TEST_F(GuiPictures, SeveralFilesAtOnceAreRefused) {
     Click(1);
     EXPECT_EQ(dialogs.MessageTexts(), QStringList{"Select one picture only."});
     EXPECT_TRUE(form->StartPreview().Picture().empty());
-    EXPECT_TRUE(form->SourcePicture(1).Picture().empty());
+    EXPECT_TRUE(form->SourcePicture(Side::Start).Picture().empty());
 }
 
 TEST_F(GuiPictures, ACancelledDialogChangesNothing) {

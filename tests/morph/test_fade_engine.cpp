@@ -115,11 +115,11 @@ TEST(Identifiers, PaintedColoursDecodeToTheirIndex) {
 
 PixelGrid Grid(std::int32_t w, std::int32_t h) {
     PixelGrid g;
-    g.Header.biSize = 40;
-    g.Header.biWidth = w;
-    g.Header.biHeight = -h;
-    g.Header.biPlanes = 1;
-    g.Header.biBitCount = 32;
+    g.Header.size = 40;
+    g.Header.width = w;
+    g.Header.height = -h;
+    g.Header.planes = 1;
+    g.Header.bitCount = 32;
     g.Bits.assign(4 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     return g;
 }

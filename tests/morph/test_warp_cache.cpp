@@ -16,9 +16,9 @@ namespace {
 
 PixelGrid Grid(std::int32_t w, std::int32_t h, std::mt19937* rng = nullptr) {
     PixelGrid g;
-    g.Header.biWidth = w;
-    g.Header.biHeight = -h;
-    g.Header.biBitCount = 32;
+    g.Header.width = w;
+    g.Header.height = -h;
+    g.Header.bitCount = 32;
     g.Bits.assign(4 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
     if (rng) {
         for (auto& b : g.Bits) b = static_cast<std::uint8_t>((*rng)());

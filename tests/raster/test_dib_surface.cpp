@@ -16,21 +16,21 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Bytes of a 24-bit pixel at (x, y) of a top-down surface.
 Bytes Pixel24(const DibSurface& dib, int x, int y) {
-    const std::uint8_t* p = dib.lpBits() + y * dib.BytesPerScanline() + 3 * x;
+    const std::uint8_t* p = dib.Bits() + y * dib.BytesPerScanline() + 3 * x;
     return Bytes(p, p + 3);
 }
 
 void SetPixel24(DibSurface& dib, int x, int y, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
-    std::uint8_t* p = dib.lpBits() + y * dib.BytesPerScanline() + 3 * x;
+    std::uint8_t* p = dib.Bits() + y * dib.BytesPerScanline() + 3 * x;
     p[0] = b;
     p[1] = g;
     p[2] = r;
 }
 
 void ExpectEmpty(const DibSurface& dib) {
-    EXPECT_EQ(dib.hDC(), nullptr);
-    EXPECT_EQ(dib.hDIB(), nullptr);
-    EXPECT_EQ(dib.lpBits(), nullptr);
+    EXPECT_EQ(dib.Context(), nullptr);
+    EXPECT_EQ(dib.Bitmap(), nullptr);
+    EXPECT_EQ(dib.Bits(), nullptr);
     EXPECT_EQ(dib.Width(), 0);
     EXPECT_EQ(dib.Height(), 0);
     EXPECT_EQ(dib.BPP(), 0);
@@ -62,10 +62,10 @@ TEST_P(DibSurfaceStride, RowsArePaddedToFourBytes) {
     EXPECT_EQ(dib.BPP(), c.bpp);
     EXPECT_EQ(dib.BytesPerScanline(), c.stride);
     EXPECT_EQ(dib.Size(), c.size);
-    ASSERT_NE(dib.hDIB(), nullptr);
-    EXPECT_EQ(dib.hDIB()->sizeBytes(), static_cast<std::size_t>(c.size));
-    EXPECT_EQ(dib.hDC()->surface(), dib.hDIB());
-    EXPECT_EQ(dib.lpBits(), dib.hDIB()->bits());
+    ASSERT_NE(dib.Bitmap(), nullptr);
+    EXPECT_EQ(dib.Bitmap()->sizeBytes(), static_cast<std::size_t>(c.size));
+    EXPECT_EQ(dib.Context()->surface(), dib.Bitmap());
+    EXPECT_EQ(dib.Bits(), dib.Bitmap()->bits());
 }
 
 INSTANTIATE_TEST_SUITE_P(Vectors, DibSurfaceStride,
@@ -105,8 +105,8 @@ TEST(DibSurfaceCreate, UnsupportedDepthOrSideLeavesAnEmptyObjectThatIgnoresEvery
     empty.Create(4, 4, 2);
     DibSurface other;
     ASSERT_TRUE(other.Create(2, 2, 24));
-    EXPECT_EQ(empty.LoadBlt(*other.hDC(), 0, 0), 0);
-    EXPECT_EQ(empty.Stretch(*other.hDC(), 0, 0, 2, 2), 0);
+    EXPECT_EQ(empty.LoadBlt(*other.Context(), 0, 0), 0);
+    EXPECT_EQ(empty.Stretch(*other.Context(), 0, 0, 2, 2), 0);
     empty.Cls(0xFFFFFF);
     empty.SetPalette(Bytes(8, 1));
     Bytes palette{9, 9};
@@ -202,7 +202,7 @@ TEST(DibSurfaceBlit, LoadBltCopiesToTheOriginWithOwnSizeForZeroSizes) {
         for (int x = 0; x < 3; ++x) SetPixel24(source, x, y, static_cast<std::uint8_t>(10 * x + y), 0, 0);
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 2, 24));
-    EXPECT_EQ(dib.LoadBlt(*source.hDC(), 1, 1), 1);
+    EXPECT_EQ(dib.LoadBlt(*source.Context(), 1, 1), 1);
     EXPECT_EQ(Pixel24(dib, 0, 0), (Bytes{11, 0, 0}));
     EXPECT_EQ(Pixel24(dib, 1, 0), (Bytes{21, 0, 0}));
     EXPECT_EQ(Pixel24(dib, 0, 1), (Bytes{12, 0, 0}));
@@ -216,9 +216,9 @@ TEST(DibSurfaceBlit, StretchScalesAndPutsTheTargetModeBack) {
     SetPixel24(dib, 1, 0, 4, 5, 6);
     DibSurface target;
     ASSERT_TRUE(target.Create(4, 2, 24));
-    target.hDC()->SetStretchMode(StretchMode::Halftone);
-    EXPECT_EQ(dib.Stretch(*target.hDC(), 0, 0, 4, 2), 1);
-    EXPECT_EQ(target.hDC()->stretchMode(), StretchMode::Halftone);
+    target.Context()->SetStretchMode(StretchMode::Halftone);
+    EXPECT_EQ(dib.Stretch(*target.Context(), 0, 0, 4, 2), 1);
+    EXPECT_EQ(target.Context()->stretchMode(), StretchMode::Halftone);
     for (int y = 0; y < 2; ++y) {
         EXPECT_EQ(Pixel24(target, 0, y), (Bytes{1, 2, 3}));
         EXPECT_EQ(Pixel24(target, 1, y), (Bytes{1, 2, 3}));
@@ -226,7 +226,7 @@ TEST(DibSurfaceBlit, StretchScalesAndPutsTheTargetModeBack) {
         EXPECT_EQ(Pixel24(target, 3, y), (Bytes{4, 5, 6}));
     }
     // A part of the source, unscaled, with a raster operation.
-    EXPECT_EQ(dib.Stretch(*target.hDC(), 0, 0, 1, 1, 1, 0, 1, 1, RasterOp::SrcAnd), 1);
+    EXPECT_EQ(dib.Stretch(*target.Context(), 0, 0, 1, 1, 1, 0, 1, 1, RasterOp::SrcAnd), 1);
     EXPECT_EQ(Pixel24(target, 0, 0), (Bytes{1 & 4, 2 & 5, 3 & 6}));
 }
 
@@ -240,7 +240,7 @@ TEST(DibSurfaceCls, FillsWithTheTranslatedColour) {
     dib.Cls(0x8000000F);  // button face
     EXPECT_EQ(Pixel24(dib, 1, 1), (Bytes{240, 240, 240}));
     // Row padding is left alone.
-    EXPECT_EQ(dib.lpBits()[9], 0);
+    EXPECT_EQ(dib.Bits()[9], 0);
 }
 
 TEST(DibSurfaceCls, PalettedSurfaceTakesTheNearestEntry) {
@@ -250,9 +250,9 @@ TEST(DibSurfaceCls, PalettedSurfaceTakesTheNearestEntry) {
     palette[4 * 3 + 2] = 250;  // entry 3: almost pure red
     dib.SetPalette(palette);
     dib.Cls(0x0000FF);
-    for (int x = 0; x < 5; ++x) EXPECT_EQ(dib.lpBits()[x], 3);
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(dib.Bits()[x], 3);
     dib.Cls(0);
-    EXPECT_EQ(dib.lpBits()[4], 0);
+    EXPECT_EQ(dib.Bits()[4], 0);
 }
 
 struct OleCase {
@@ -319,14 +319,14 @@ TEST(DibSurfaceResize, PalettedSurfaceKeepsItsTableAndIndices) {
     Bytes palette(1024);
     for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 7 + i / 4);
     dib.SetPalette(palette);
-    dib.lpBits()[0] = 5;
-    dib.lpBits()[1] = 200;
+    dib.Bits()[0] = 5;
+    dib.Bits()[1] = 200;
     dib.Resize(3, 2, false);
     Bytes after;
     dib.GetPalette(after);
     EXPECT_EQ(after, palette);
-    EXPECT_EQ(dib.lpBits()[0], 5);
-    EXPECT_EQ(dib.lpBits()[1], 200);
+    EXPECT_EQ(dib.Bits()[0], 5);
+    EXPECT_EQ(dib.Bits()[1], 200);
 }
 
 TEST(DibSurfaceClone, CopiesSizeTableAndRawBytes) {
@@ -335,7 +335,7 @@ TEST(DibSurfaceClone, CopiesSizeTableAndRawBytes) {
     Bytes palette(1024);
     for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(255 - i % 256);
     dib.SetPalette(palette);
-    for (int i = 0; i < dib.Size(); ++i) dib.lpBits()[i] = static_cast<std::uint8_t>(i * 11);
+    for (int i = 0; i < dib.Size(); ++i) dib.Bits()[i] = static_cast<std::uint8_t>(i * 11);
     DibSurface target;
     ASSERT_TRUE(target.Create(10, 10, 32));
     dib.CloneTo(target);
@@ -346,8 +346,8 @@ TEST(DibSurfaceClone, CopiesSizeTableAndRawBytes) {
     Bytes copied;
     target.GetPalette(copied);
     EXPECT_EQ(copied, palette);
-    EXPECT_EQ(Bytes(target.lpBits(), target.lpBits() + 8), Bytes(dib.lpBits(), dib.lpBits() + 8));
-    EXPECT_NE(target.lpBits(), dib.lpBits());
+    EXPECT_EQ(Bytes(target.Bits(), target.Bits() + 8), Bytes(dib.Bits(), dib.Bits() + 8));
+    EXPECT_NE(target.Bits(), dib.Bits());
 }
 
 TEST(DibSurfacePicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
@@ -361,8 +361,8 @@ TEST(DibSurfacePicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
     DibSurface same;
     EXPECT_EQ(same.CreateFromStdPicture(picture, false), 8);
     EXPECT_EQ(same.BPP(), 8);
-    EXPECT_EQ(same.lpBits()[0], 1);                              // top row first
-    EXPECT_EQ(same.lpBits()[same.BytesPerScanline() + 1], 2);  // bottom-right
+    EXPECT_EQ(same.Bits()[0], 1);                            // top row first
+    EXPECT_EQ(same.Bits()[same.BytesPerScanline() + 1], 2);  // bottom-right
     Bytes palette;
     same.GetPalette(palette);
     EXPECT_EQ(Bytes(palette.begin() + 4, palette.begin() + 12), (Bytes{10, 20, 30, 0, 40, 50, 60, 0}));
@@ -370,8 +370,8 @@ TEST(DibSurfacePicture, CreateFromStdPictureKeepsOrForcesTheDepth) {
     DibSurface forced;
     EXPECT_EQ(forced.CreateFromStdPicture(picture, true), 8);
     EXPECT_EQ(forced.BPP(), 32);
-    EXPECT_EQ(Bytes(forced.lpBits(), forced.lpBits() + 3), (Bytes{10, 20, 30}));
-    EXPECT_EQ(Bytes(forced.lpBits() + 12, forced.lpBits() + 15), (Bytes{40, 50, 60}));
+    EXPECT_EQ(Bytes(forced.Bits(), forced.Bits() + 3), (Bytes{10, 20, 30}));
+    EXPECT_EQ(Bytes(forced.Bits() + 12, forced.Bits() + 15), (Bytes{40, 50, 60}));
 
     DibSurface none;
     EXPECT_EQ(none.CreateFromStdPicture(Picture(), false), 0);
@@ -382,23 +382,23 @@ TEST(DibSurfacePicture, ImageIsAThirtyTwoBitCopy) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(2, 1, 4));
     dib.SetPalette(Bytes{0, 0, 0, 0, 7, 8, 9, 0});
-    dib.lpBits()[0] = 0x01;  // left pixel black, right pixel entry 1
+    dib.Bits()[0] = 0x01;  // left pixel black, right pixel entry 1
     const Picture image = dib.Image();
     ASSERT_FALSE(image.empty());
     EXPECT_EQ(image.bitmap()->bpp(), 32);
     EXPECT_EQ(image.Width(), 2);
     EXPECT_EQ(image.bitmap()->GetPixel(0, 0), Rgb(0, 0, 0));
     EXPECT_EQ(image.bitmap()->GetPixel(1, 0), Rgb(9, 8, 7));
-    dib.lpBits()[0] = 0x11;
+    dib.Bits()[0] = 0x11;
     EXPECT_EQ(image.bitmap()->GetPixel(0, 0), Rgb(0, 0, 0)) << "the picture shares the pixels";
 }
 
 TEST(DibSurfaceMove, MovingLeavesTheSourceEmpty) {
     DibSurface dib;
     ASSERT_TRUE(dib.Create(3, 2, 24));
-    std::uint8_t* bits = dib.lpBits();
+    std::uint8_t* bits = dib.Bits();
     DibSurface moved(std::move(dib));
-    EXPECT_EQ(moved.lpBits(), bits);
+    EXPECT_EQ(moved.Bits(), bits);
     EXPECT_EQ(moved.Size(), 24);
     ExpectEmpty(dib);
     DibSurface assigned;

@@ -28,17 +28,17 @@ ColorRef At(const PictureBox& box, std::int32_t x, std::int32_t y) { return box.
 
 TEST(PictureBox, Defaults) {
     PictureBox box;
-    EXPECT_EQ(box.BorderStyle(), 1);
-    EXPECT_EQ(box.FillStyle(), 1);
-    EXPECT_EQ(box.DrawStyle(), 0);
+    EXPECT_EQ(box.BorderStyle(), BoxBorder::FixedSingle);
+    EXPECT_EQ(box.FillStyle(), BoxFillStyle::Transparent);
+    EXPECT_EQ(box.DrawStyle(), BoxDrawStyle::Solid);
     EXPECT_EQ(box.ScaleMode(), 3);
     EXPECT_FALSE(box.AutoSize());
     EXPECT_TRUE(box.Visible());
     EXPECT_TRUE(box.Picture().empty());
     EXPECT_TRUE(box.Image().empty());
-    ASSERT_NE(box.hDC(), nullptr);
-    EXPECT_EQ(box.hDC()->brush().style, BrushStyle::Null);
-    EXPECT_EQ(box.hDC()->pen().style, PenStyle::Solid);
+    ASSERT_NE(box.Context(), nullptr);
+    EXPECT_EQ(box.Context()->brush().style, BrushStyle::Null);
+    EXPECT_EQ(box.Context()->pen().style, PenStyle::Solid);
 }
 
 TEST(PictureBox, BorderTakesTwoPixelsPerSide) {
@@ -54,12 +54,12 @@ TEST(PictureBox, BorderTakesTwoPixelsPerSide) {
     EXPECT_EQ(box.Image().Height(), 80);
     EXPECT_EQ(box.Image().bitmap()->bpp(), 24);
 
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     EXPECT_EQ(box.Width(), 104);
     EXPECT_EQ(box.ScaleWidth(), 104);
     EXPECT_EQ(box.Image().Width(), 104);
 
-    box.SetBorderStyle(1);
+    box.SetBorderStyle(BoxBorder::FixedSingle);
     box.SetWidth(3);
     EXPECT_EQ(box.ScaleWidth(), 0);
     EXPECT_TRUE(box.Image().empty());
@@ -76,7 +76,7 @@ TEST(PictureBox, AutoSizeTakesThePictureSize) {
     EXPECT_EQ(box.Height(), 24);
     EXPECT_EQ(box.ScaleWidth(), 30);
     EXPECT_EQ(box.ScaleHeight(), 20);
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     EXPECT_EQ(box.Width(), 30);
     box.SetPicture(SolidPicture(7, 9, kBlue));
     EXPECT_EQ(box.Width(), 7);
@@ -86,7 +86,7 @@ TEST(PictureBox, AutoSizeTakesThePictureSize) {
 
 TEST(PictureBox, ImageShowsBackgroundThenPictureThenDrawings) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetBackColor(kRed);
     box.Move(0, 0, 10, 8);
     box.SetPicture(SolidPicture(4, 3, kBlue, 8));
@@ -96,29 +96,29 @@ TEST(PictureBox, ImageShowsBackgroundThenPictureThenDrawings) {
     EXPECT_EQ(At(box, 3, 3), kRed);
 
     box.SetForeColor(kGreen);
-    box.hDC()->MoveTo(0, 1);
-    box.hDC()->LineTo(10, 1);
+    box.Context()->MoveTo(0, 1);
+    box.Context()->LineTo(10, 1);
     EXPECT_EQ(At(box, 2, 1), kGreen);
     EXPECT_EQ(At(box, 8, 1), kGreen);
 
     box.Cls();
     EXPECT_EQ(At(box, 2, 1), kBlue) << "Cls keeps the picture";
     EXPECT_EQ(At(box, 8, 1), kRed) << "Cls removes drawings";
-    EXPECT_EQ(box.hDC()->position(), (Point{0, 0}));
+    EXPECT_EQ(box.Context()->position(), (Point{0, 0}));
     EXPECT_FALSE(box.Picture().empty());
 }
 
 TEST(PictureBox, NewPictureOrBackColourRemovesDrawings) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.Move(0, 0, 6, 6);
     box.SetBackColor(kWhite);
-    box.hDC()->FillRect(Rect{0, 0, 6, 6}, kGreen);
+    box.Context()->FillRect(Rect{0, 0, 6, 6}, kGreen);
     box.SetPicture(SolidPicture(2, 2, kBlue));
     EXPECT_EQ(At(box, 1, 1), kBlue);
     EXPECT_EQ(At(box, 5, 5), kWhite);
 
-    box.hDC()->FillRect(Rect{0, 0, 6, 6}, kGreen);
+    box.Context()->FillRect(Rect{0, 0, 6, 6}, kGreen);
     box.SetBackColor(kRed);
     EXPECT_EQ(At(box, 1, 1), kBlue);
     EXPECT_EQ(At(box, 5, 5), kRed);
@@ -131,11 +131,11 @@ TEST(PictureBox, NewPictureOrBackColourRemovesDrawings) {
 
 TEST(PictureBox, ImageSharesTheBoxPixelsAndIsRecreatedOnResize) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.Move(0, 0, 4, 4);
     const Picture image = box.Image();
     image.bitmap()->SetPixel(2, 2, kGreen);
-    EXPECT_EQ(box.hDC()->surface()->GetPixel(2, 2), kGreen);
+    EXPECT_EQ(box.Context()->surface()->GetPixel(2, 2), kGreen);
     EXPECT_EQ(box.Image().Handle(), image.Handle());
 
     box.Move(1, 1, 4, 4);
@@ -143,36 +143,36 @@ TEST(PictureBox, ImageSharesTheBoxPixelsAndIsRecreatedOnResize) {
     box.Move(1, 1, 5, 4);
     EXPECT_NE(box.Image().Handle(), image.Handle());
     EXPECT_EQ(box.Image().Width(), 5);
-    EXPECT_EQ(box.hDC()->surface(), box.Image().bitmap().get());
+    EXPECT_EQ(box.Context()->surface(), box.Image().bitmap().get());
 }
 
 TEST(PictureBox, PenAndBrushFollowTheStyles) {
     PictureBox box;
     box.SetForeColor(kRed);
-    EXPECT_EQ(box.hDC()->pen().color, kRed);
-    box.SetDrawStyle(5);
-    EXPECT_EQ(box.hDC()->pen().style, PenStyle::Null);
-    box.SetDrawStyle(0);
-    EXPECT_EQ(box.hDC()->pen().style, PenStyle::Solid);
+    EXPECT_EQ(box.Context()->pen().color, kRed);
+    box.SetDrawStyle(BoxDrawStyle::Transparent);
+    EXPECT_EQ(box.Context()->pen().style, PenStyle::Null);
+    box.SetDrawStyle(BoxDrawStyle::Solid);
+    EXPECT_EQ(box.Context()->pen().style, PenStyle::Solid);
     box.SetFillColor(kBlue);
-    EXPECT_EQ(box.hDC()->brush().style, BrushStyle::Null);
-    box.SetFillStyle(0);
-    EXPECT_EQ(box.hDC()->brush().style, BrushStyle::Solid);
-    EXPECT_EQ(box.hDC()->brush().color, kBlue);
+    EXPECT_EQ(box.Context()->brush().style, BrushStyle::Null);
+    box.SetFillStyle(BoxFillStyle::Solid);
+    EXPECT_EQ(box.Context()->brush().style, BrushStyle::Solid);
+    EXPECT_EQ(box.Context()->brush().color, kBlue);
 }
 
 // The frame canvas set-up: black background, filled shapes without outline.
 TEST(PictureBox, FrameCanvasFillsPolygonsWithoutOutline) {
     PictureBox box;
-    box.SetBorderStyle(0);
+    box.SetBorderStyle(BoxBorder::None);
     box.SetBackColor(0);
     box.Move(0, 0, 10, 10);
-    box.SetDrawStyle(5);
-    box.SetFillStyle(0);
+    box.SetDrawStyle(BoxDrawStyle::Transparent);
+    box.SetFillStyle(BoxFillStyle::Solid);
     box.SetForeColor(kWhite);
     box.SetFillColor(kGreen);
     const std::array<Point, 4> square{Point{2, 2}, Point{8, 2}, Point{8, 8}, Point{2, 8}};
-    box.hDC()->Polygon(square);
+    box.Context()->Polygon(square);
     for (std::int32_t y = 0; y < 10; ++y)
         for (std::int32_t x = 0; x < 10; ++x) {
             const bool inside = x >= 2 && x < 8 && y >= 2 && y < 8;

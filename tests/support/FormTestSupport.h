@@ -1,15 +1,21 @@
 #pragma once
-// Helpers shared by the main window's tests: one-colour picture files and
-// the failed steps of a handler run.
+// Helpers shared by the main window's tests: one-colour picture files, the
+// failed steps of a handler run, and the fixture of a main window model.
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/MainWindowModel.h"
 #include "app/StepRunner.h"
+#include "base/FileRoutines.h"
 #include "formats/LoadPicture.h"
 #include "raster/Surface.h"
+#include "support/ScriptedHost.h"
+#include "support/TestSupport.h"
 
 namespace crossmeld::test {
 
@@ -32,5 +38,35 @@ inline std::vector<std::int32_t> FailedLines(const std::vector<StepRecord>& run)
         if (r.failed) lines.push_back(r.line);
     return lines;
 }
+
+// A main window model over a scripted host and a recording settings store,
+// with program and temporary folders of its own. The model is not loaded.
+class FormTest : public testing::Test {
+protected:
+    // The line numbers of the last handler run, and of its failed steps.
+    std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
+    std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
+    // Whether the create command left a frame file in the temporary folder.
+    bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
+
+    // Writes start.bmp and end.bmp (endWidth wide when given) of one colour
+    // each into the folder and chooses them as the two pictures.
+    void LoadPair(const std::filesystem::path& folder, std::int32_t w, std::int32_t h, ColorRef start, ColorRef end,
+                  std::int32_t endWidth = 0) {
+        WriteBitmap(folder / "start.bmp", w, h, start);
+        WriteBitmap(folder / "end.bmp", endWidth ? endWidth : w, h, end);
+        host.QueueFile((folder / "start.bmp").string());
+        host.QueueFile((folder / "end.bmp").string());
+        form.ChooseStartPicture();
+        form.ChooseEndPicture();
+        ASSERT_TRUE(host.messages.empty());
+    }
+
+    TempDir program;
+    TempDir temp;
+    ScriptedHost host;
+    RecordingSettingsStore store;
+    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
+};
 
 }  // namespace crossmeld::test

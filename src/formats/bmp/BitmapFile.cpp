@@ -7,6 +7,7 @@
 #include "base/ByteReader.h"
 #include "base/ByteWriter.h"
 #include "base/Error.h"
+#include "formats/bmp/BitmapInfoHeader.h"
 #include "formats/bmp/BmpBitfields.h"
 #include "formats/bmp/BmpHeaders.h"
 #include "formats/bmp/BmpRle.h"
@@ -70,7 +71,7 @@ std::shared_ptr<Surface> DecodeBitmapFile(std::span<const std::uint8_t> file, bo
 // red, each row padded to four bytes. The resolution fields are 0 (none
 // recorded): readers then use their default.
 std::vector<std::uint8_t> EncodeBitmapFile24(const Surface& surface) {
-    constexpr std::uint32_t kHeadersSize = 14 + 40;
+    constexpr std::uint32_t kHeadersSize = 14 + kBitmapInfoHeaderSize;
     const std::int32_t width = surface.width(), height = surface.height();
     const std::uint64_t stride = static_cast<std::uint64_t>(Surface::StrideFor(width, 24));
     const std::uint64_t imageSize = stride * static_cast<std::uint64_t>(height);
@@ -85,17 +86,18 @@ std::vector<std::uint8_t> EncodeBitmapFile24(const Surface& surface) {
     PutU16le(out, 0);                                                     // bfReserved1
     PutU16le(out, 0);                                                     // bfReserved2
     PutU32le(out, kHeadersSize);                                          // bfOffBits
-    PutU32le(out, 40);                                                    // biSize
-    PutU32le(out, static_cast<std::uint32_t>(width));                     // biWidth
-    PutU32le(out, static_cast<std::uint32_t>(height));                    // biHeight: positive, bottom-up
-    PutU16le(out, 1);                                                     // biPlanes
-    PutU16le(out, 24);                                                    // biBitCount
-    PutU32le(out, 0);                                                     // biCompression: BI_RGB
-    PutU32le(out, static_cast<std::uint32_t>(imageSize));                 // biSizeImage
-    PutU32le(out, 0);                                                     // biXPelsPerMeter
-    PutU32le(out, 0);                                                     // biYPelsPerMeter
-    PutU32le(out, 0);                                                     // biClrUsed
-    PutU32le(out, 0);                                                     // biClrImportant
+    BitmapInfoHeader info;
+    info.size = kBitmapInfoHeaderSize;
+    info.width = width;
+    info.height = height;  // positive: bottom-up
+    info.planes = 1;
+    info.bitCount = 24;
+    info.compression = 0;  // uncompressed
+    info.sizeImage = static_cast<std::uint32_t>(imageSize);
+    VectorSink header;
+    ByteWriter headerWriter(header);
+    WriteBitmapInfoHeader(headerWriter, info);
+    out.insert(out.end(), header.bytes().begin(), header.bytes().end());
 
     const std::size_t padding = static_cast<std::size_t>(stride) - 3 * static_cast<std::size_t>(width);
     for (std::int32_t y = height - 1; y >= 0; --y) {

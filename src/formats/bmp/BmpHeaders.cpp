@@ -1,12 +1,14 @@
 #include "formats/bmp/BmpHeaders.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <string>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
 #include "formats/bmp/BitmapFile.h"
+#include "formats/bmp/BitmapInfoHeader.h"
 
 namespace crossmeld {
 namespace {
@@ -41,6 +43,26 @@ std::uint16_t Field16(std::span<const std::uint8_t> header, std::size_t offset) 
     ByteReader r(header);
     r.seek(offset);
     return r.u16le();
+}
+
+// The information header as the one header type. An OS/2 1.x header gives
+// its 16-bit sizes, plane count and depth; a shortened OS/2 2.x header the
+// fields it holds whole, the others 0.
+BitmapInfoHeader ReadInfoHeader(std::span<const std::uint8_t> header, HeaderKind kind) {
+    BitmapInfoHeader info;
+    if (kind == HeaderKind::Core) {
+        info.size = Field32(header, 0);
+        info.width = Field16(header, 4);
+        info.height = Field16(header, 6);
+        info.planes = Field16(header, 8);
+        info.bitCount = Field16(header, 10);
+        return info;
+    }
+    // Past 16 bytes every field is four bytes wide.
+    std::array<std::uint8_t, kBitmapInfoHeaderSize> padded{};
+    const std::size_t whole = std::min<std::size_t>(header.size() / 4 * 4, kBitmapInfoHeaderSize);
+    std::copy_n(header.begin(), whole, padded.begin());
+    return ParseBitmapInfoHeader(padded);
 }
 
 BmpChannel ChannelFromMask(std::uint32_t mask, int bpp, const char* name) {
@@ -129,21 +151,13 @@ BmpLayout ReadBmpLayout(std::span<const std::uint8_t> file, bool isDib) {
 
     BmpLayout layout;
     layout.headerSize = headerSize;
-    std::int64_t width, height;
-    std::uint32_t planes, compression = 0, colorsUsed = 0;
-    if (kind == HeaderKind::Core) {
-        width = Field16(header, 4);
-        height = Field16(header, 6);
-        planes = Field16(header, 8);
-        layout.bpp = Field16(header, 10);
-    } else {
-        width = static_cast<std::int32_t>(Field32(header, 4));
-        height = static_cast<std::int32_t>(Field32(header, 8));
-        planes = Field16(header, 12);
-        layout.bpp = Field16(header, 14);
-        compression = Field32(header, 16);
-        colorsUsed = Field32(header, 32);
-    }
+    const BitmapInfoHeader info = ReadInfoHeader(header, kind);
+    const std::int64_t width = info.width;
+    const std::int64_t height = info.height;
+    const std::uint32_t planes = info.planes;
+    const std::uint32_t compression = info.compression;
+    const std::uint32_t colorsUsed = info.colorsUsed;
+    layout.bpp = info.bitCount;
 
     // Sizes first: nothing below allocates more than a colour table.
     if (width <= 0) Refuse("width " + std::to_string(width) + " is not positive");

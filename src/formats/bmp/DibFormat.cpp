@@ -18,32 +18,27 @@ namespace {
 }  // namespace
 
 DibFormat ParseDibFormat(std::span<const std::uint8_t> block) {
-    ByteReader in(block);
     if (block.size() < kBitmapInfoHeaderSize) Refuse("the information block is shorter than 40 bytes");
-    const std::uint32_t headerSize = in.u32le();
-    const std::int32_t width = in.i32le();
-    const std::int32_t height = in.i32le();
-    const std::uint16_t planes = in.u16le();
-    const std::uint16_t bitCount = in.u16le();
-    const std::uint32_t compression = in.u32le();
-    in.skip(4);  // biSizeImage: the size follows from the dimensions
-    DibFormat f;
-    f.xPelsPerMeter = in.i32le();
-    f.yPelsPerMeter = in.i32le();
-    const std::uint32_t clrUsed = in.u32le();
-    const std::uint32_t clrImportant = in.u32le();
+    // The image size is not looked at: it follows from the dimensions.
+    const BitmapInfoHeader header = ParseBitmapInfoHeader(block);
+    const std::int32_t width = header.width;
+    const std::int32_t height = header.height;
+    const std::uint16_t bitCount = header.bitCount;
 
-    if (headerSize < kBitmapInfoHeaderSize || headerSize > block.size())
-        Refuse("information header size " + std::to_string(headerSize) + " does not fit the block");
+    if (header.size < kBitmapInfoHeaderSize || header.size > block.size())
+        Refuse("information header size " + std::to_string(header.size) + " does not fit the block");
     if (width < 1) Refuse("width " + std::to_string(width) + " is not positive");
     if (height == 0 || height == std::numeric_limits<std::int32_t>::min())
         Refuse("height " + std::to_string(height) + " is not usable");
-    if (planes != 1) Refuse(std::to_string(planes) + " planes instead of 1");
-    if (compression != BI_RGB)
-        Refuse("compressed or bit-field frames (compression " + std::to_string(compression) + ")");
+    if (header.planes != 1) Refuse(std::to_string(header.planes) + " planes instead of 1");
+    if (header.compression != BI_RGB)
+        Refuse("compressed or bit-field frames (compression " + std::to_string(header.compression) + ")");
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
         Refuse(std::to_string(bitCount) + " bits per pixel (8, 16, 24 or 32 are written)");
 
+    DibFormat f;
+    f.xPelsPerMeter = header.xPelsPerMeter;
+    f.yPelsPerMeter = header.yPelsPerMeter;
     f.width = width;
     f.topDown = height < 0;
     f.height = f.topDown ? -height : height;
@@ -56,33 +51,35 @@ DibFormat ParseDibFormat(std::span<const std::uint8_t> block) {
     f.frameSize = static_cast<std::uint32_t>(frameSize);
 
     if (bitCount == 8) {
-        const std::uint32_t entries = clrUsed == 0 ? 256 : clrUsed;
-        if (entries > 256) Refuse(std::to_string(clrUsed) + " colours for 8 bits per pixel");
-        in.seek(headerSize);
+        const std::uint32_t entries = header.colorsUsed == 0 ? 256 : header.colorsUsed;
+        if (entries > 256) Refuse(std::to_string(header.colorsUsed) + " colours for 8 bits per pixel");
+        ByteReader in(block);
+        in.seek(header.size);
         if (!in.has(std::size_t{entries} * 4)) Refuse("the colour table runs past the end of the block");
         const auto table = in.bytes(std::size_t{entries} * 4);
         f.colourTable.assign(table.begin(), table.end());
-        f.clrImportant = clrImportant <= entries ? clrImportant : 0;
+        f.clrImportant = header.colorsImportant <= entries ? header.colorsImportant : 0;
     }
     return f;
 }
 
 std::vector<std::uint8_t> BuildStoredFormat(const DibFormat& format, std::uint32_t compression, std::uint16_t bitCount,
                                             std::uint32_t sizeImage, bool withColourTable) {
+    BitmapInfoHeader header;
+    header.size = kBitmapInfoHeaderSize;
+    header.width = format.width;
+    header.height = format.height;
+    header.planes = 1;
+    header.bitCount = bitCount;
+    header.compression = compression;
+    header.sizeImage = sizeImage;
+    header.xPelsPerMeter = format.xPelsPerMeter;
+    header.yPelsPerMeter = format.yPelsPerMeter;
+    header.colorsUsed = withColourTable ? static_cast<std::uint32_t>(format.colourTable.size() / 4) : 0;
+    header.colorsImportant = withColourTable ? format.clrImportant : 0;
     VectorSink sink;
     ByteWriter out(sink);
-    const std::uint32_t colours = withColourTable ? static_cast<std::uint32_t>(format.colourTable.size() / 4) : 0;
-    out.u32le(kBitmapInfoHeaderSize);
-    out.i32le(format.width);
-    out.i32le(format.height);
-    out.u16le(1);  // planes
-    out.u16le(bitCount);
-    out.u32le(compression);
-    out.u32le(sizeImage);
-    out.i32le(format.xPelsPerMeter);
-    out.i32le(format.yPelsPerMeter);
-    out.u32le(colours);
-    out.u32le(withColourTable ? format.clrImportant : 0);
+    WriteBitmapInfoHeader(out, header);
     if (withColourTable) out.bytes(format.colourTable);
     return std::move(sink.bytes());
 }

@@ -8,10 +8,11 @@
 #include <span>
 #include <vector>
 
+#include "formats/bmp/BitmapInfoHeader.h"
+
 namespace crossmeld {
 
 inline constexpr std::uint32_t BI_RGB = 0;
-inline constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
 
 struct DibFormat {
     std::int32_t width = 0;

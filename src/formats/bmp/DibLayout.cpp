@@ -3,9 +3,9 @@
 #include <limits>
 #include <string>
 
-#include "base/ByteReader.h"
 #include "base/ByteWriter.h"
 #include "base/Error.h"
+#include "formats/bmp/BitmapInfoHeader.h"
 
 namespace crossmeld {
 namespace {
@@ -14,27 +14,25 @@ namespace {
     throw Error(ErrorKind::InvalidPicture, "bitmap information header: " + what);
 }
 
-constexpr std::uint32_t kInfoHeaderSize = 40;
-
 }  // namespace
 
 DibLayout ReadDibLayout(std::span<const std::uint8_t> block) {
-    if (block.size() < kInfoHeaderSize) Refuse("shorter than 40 bytes");
-    ByteReader in(block);
+    if (block.size() < kBitmapInfoHeaderSize) Refuse("shorter than 40 bytes");
+    // The plane count is not looked at: 1 in every file, and meaningless for a DIB.
+    const BitmapInfoHeader header = ParseBitmapInfoHeader(block);
     DibLayout d;
-    d.headerSize = in.u32le();
-    d.width = in.i32le();
-    const std::int32_t height = in.i32le();
-    in.skip(2);  // biPlanes: 1 in every file, and meaningless for a DIB
-    d.bitCount = in.u16le();
-    d.compression = in.u32le();
-    d.sizeImage = in.u32le();
-    d.xPelsPerMeter = in.i32le();
-    d.yPelsPerMeter = in.i32le();
-    const std::uint32_t clrUsed = in.u32le();
-    d.clrImportant = in.u32le();
+    d.headerSize = header.size;
+    d.width = header.width;
+    const std::int32_t height = header.height;
+    d.bitCount = header.bitCount;
+    d.compression = header.compression;
+    d.sizeImage = header.sizeImage;
+    d.xPelsPerMeter = header.xPelsPerMeter;
+    d.yPelsPerMeter = header.yPelsPerMeter;
+    const std::uint32_t clrUsed = header.colorsUsed;
+    d.clrImportant = header.colorsImportant;
 
-    if (d.headerSize < kInfoHeaderSize || d.headerSize > block.size())
+    if (d.headerSize < kBitmapInfoHeaderSize || d.headerSize > block.size())
         Refuse("size " + std::to_string(d.headerSize) + " does not fit the block");
     if (d.width < 1) Refuse("width " + std::to_string(d.width) + " is not positive");
     if (height == 0 || height == std::numeric_limits<std::int32_t>::min())
@@ -60,19 +58,21 @@ DibLayout ReadDibLayout(std::span<const std::uint8_t> block) {
 }
 
 std::vector<std::uint8_t> BuildDibHeader(const DibLayout& d) {
+    BitmapInfoHeader header;
+    header.size = kBitmapInfoHeaderSize;
+    header.width = d.width;
+    header.height = d.topDown ? -d.height : d.height;
+    header.planes = 1;
+    header.bitCount = d.bitCount;
+    header.compression = d.compression;
+    header.sizeImage = d.imageSize;
+    header.xPelsPerMeter = d.xPelsPerMeter;
+    header.yPelsPerMeter = d.yPelsPerMeter;
+    header.colorsUsed = d.colours;
+    header.colorsImportant = d.clrImportant;
     VectorSink sink;
     ByteWriter out(sink);
-    out.u32le(kInfoHeaderSize);
-    out.i32le(d.width);
-    out.i32le(d.topDown ? -d.height : d.height);
-    out.u16le(1);  // planes
-    out.u16le(d.bitCount);
-    out.u32le(d.compression);
-    out.u32le(d.imageSize);
-    out.i32le(d.xPelsPerMeter);
-    out.i32le(d.yPelsPerMeter);
-    out.u32le(d.colours);
-    out.u32le(d.clrImportant);
+    WriteBitmapInfoHeader(out, header);
     return std::move(sink.bytes());
 }
 

@@ -22,7 +22,6 @@ namespace {
 
 constexpr std::int16_t kBitmapType = 19778;  // "BM"
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
 
 struct FileCloser {
     void operator()(std::FILE* f) const noexcept { std::fclose(f); }
@@ -62,23 +61,6 @@ std::vector<std::uint8_t> ReadAll(std::FILE* f) {
 }
 
 }  // namespace
-
-PackedDib::InfoHeader PackedDib::ParseInfoHeader(std::span<const std::uint8_t> bytes) {
-    ByteReader r(bytes);
-    InfoHeader h;
-    h.biSize = r.i32le();
-    h.biWidth = r.i32le();
-    h.biHeight = r.i32le();
-    h.biPlanes = r.i16le();
-    h.biBitCount = r.i16le();
-    h.biCompression = r.i32le();
-    h.biSizeImage = r.i32le();
-    h.biXPelsPerMeter = r.i32le();
-    h.biYPelsPerMeter = r.i32le();
-    h.biClrUsed = r.i32le();
-    h.biClrImportant = r.i32le();
-    return h;
-}
 
 PackedDib::FileHeader PackedDib::ParseFileHeader(std::span<const std::uint8_t> bytes) {
     ByteReader r(bytes);
@@ -135,9 +117,11 @@ bool PackedDib::CreateFromFileBytes(std::span<const std::uint8_t> file, const st
         return false;
     }
 
-    std::array<std::uint8_t, kInfoHeaderSize> infoHeader;
+    std::array<std::uint8_t, kBitmapInfoHeaderSize> infoHeader;
     CopyPadded(file, kFileHeaderSize, infoHeader);
-    const InfoHeader info = ParseInfoHeader(infoHeader);
+    const BitmapInfoHeader info = ParseBitmapInfoHeader(infoHeader);
+    // biSizeImage is taken as a signed number: from 2 GiB on it is negative.
+    const auto sizeImage = static_cast<std::int32_t>(info.sizeImage);
     const std::int32_t offBits = m_file.bfOffBits;
 
     // A header asking for far more bytes than the file holds is refused
@@ -147,9 +131,9 @@ bool PackedDib::CreateFromFileBytes(std::span<const std::uint8_t> file, const st
     // frame and shows its own message after ours, and for later frames it
     // keeps the previous frame's pixels, which stay intact this way.
     const std::uint64_t size = file.size();
-    if (info.biSizeImage >= 1 && offBits >= 0) {
+    if (sizeImage >= 1 && offBits >= 0) {
         const std::uint64_t present = static_cast<std::uint64_t>(offBits) < size ? size - offBits : 0;
-        if (static_cast<std::uint64_t>(info.biSizeImage) > present + kSlackBytes) {
+        if (static_cast<std::uint64_t>(sizeImage) > present + kSlackBytes) {
             ShowNotBitmap(name);
             return false;
         }
@@ -164,8 +148,8 @@ bool PackedDib::CreateFromFileBytes(std::span<const std::uint8_t> file, const st
     // Sizing an array of 0 .. biSizeImage - 1 fails for a size below 1, and
     // the information block needs bfOffBits above 14; both are range errors
     // raised to the caller with the headers already replaced.
-    if (info.biSizeImage < 1 || offBits < 0) throw Error(ErrorKind::SubscriptOutOfRange);
-    std::vector<std::uint8_t> bits(static_cast<std::size_t>(info.biSizeImage));
+    if (sizeImage < 1 || offBits < 0) throw Error(ErrorKind::SubscriptOutOfRange);
+    std::vector<std::uint8_t> bits(static_cast<std::size_t>(sizeImage));
     CopyPadded(file, static_cast<std::uint64_t>(offBits), bits);
     m_bits = std::move(bits);
 
@@ -178,13 +162,16 @@ bool PackedDib::CreateFromFileBytes(std::span<const std::uint8_t> file, const st
 
 bool PackedDib::CreateFromPackedDIBPointer(std::span<const std::uint8_t> packed) {
     ByteReader reader(packed);
-    if (!reader.has(kInfoHeaderSize)) return false;
-    std::span<const std::uint8_t> header = reader.bytes(kInfoHeaderSize);
-    m_info = ParseInfoHeader(header);
-    if (m_info.biBitCount < 16 || m_info.biSizeImage <= 0) return false;
-    const auto pixelCount = static_cast<std::size_t>(m_info.biSizeImage);
+    if (!reader.has(kBitmapInfoHeaderSize)) return false;
+    std::span<const std::uint8_t> header = reader.bytes(kBitmapInfoHeaderSize);
+    m_info = ParseBitmapInfoHeader(header);
+    // Signed, as the accessors give them: a bit count from 32768 on, or a
+    // pixel size from 2 GiB on, is negative and refused.
+    const std::int32_t sizeImage = SizeImage();
+    if (BitCount() < 16 || sizeImage <= 0) return false;
+    const auto pixelCount = static_cast<std::size_t>(sizeImage);
     if (!reader.has(pixelCount)) return false;
-    const std::int32_t fileSize = CheckedAdd(m_info.biSizeImage, 54);
+    const std::int32_t fileSize = CheckedAdd(sizeImage, 54);
 
     std::span<const std::uint8_t> pixels = reader.bytes(pixelCount);
     m_bits.emplace(pixels.begin(), pixels.end());

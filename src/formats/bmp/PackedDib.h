@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "base/MessageHost.h"
+#include "formats/bmp/BitmapInfoHeader.h"
 
 namespace crossmeld {
 
@@ -44,17 +45,19 @@ public:
     // a partly written file is removed.
     bool WriteToFile(const std::string& name) const;
 
-    std::int32_t BitCount() const noexcept { return m_info.biBitCount; }
-    std::int32_t Height() const noexcept { return m_info.biHeight; }
-    std::int32_t Width() const noexcept { return m_info.biWidth; }
-    std::int32_t Compression() const noexcept { return m_info.biCompression; }
-    std::int32_t SizeInfoHeader() const noexcept { return m_info.biSize; }
-    std::int32_t SizeImage() const noexcept { return m_info.biSizeImage; }
-    std::int32_t Planes() const noexcept { return m_info.biPlanes; }
-    std::int32_t ClrImportant() const noexcept { return m_info.biClrImportant; }
-    std::int32_t ClrUsed() const noexcept { return m_info.biClrUsed; }
-    std::int32_t XPPM() const noexcept { return m_info.biXPelsPerMeter; }
-    std::int32_t YPPM() const noexcept { return m_info.biYPelsPerMeter; }
+    // The information header's fields as signed numbers: the 16-bit ones
+    // sign-extended, the 32-bit ones taken as two's complement.
+    std::int32_t BitCount() const noexcept { return static_cast<std::int16_t>(m_info.bitCount); }
+    std::int32_t Height() const noexcept { return m_info.height; }
+    std::int32_t Width() const noexcept { return m_info.width; }
+    std::int32_t Compression() const noexcept { return static_cast<std::int32_t>(m_info.compression); }
+    std::int32_t SizeInfoHeader() const noexcept { return static_cast<std::int32_t>(m_info.size); }
+    std::int32_t SizeImage() const noexcept { return static_cast<std::int32_t>(m_info.sizeImage); }
+    std::int32_t Planes() const noexcept { return static_cast<std::int16_t>(m_info.planes); }
+    std::int32_t ClrImportant() const noexcept { return static_cast<std::int32_t>(m_info.colorsImportant); }
+    std::int32_t ClrUsed() const noexcept { return static_cast<std::int32_t>(m_info.colorsUsed); }
+    std::int32_t XPPM() const noexcept { return m_info.xPelsPerMeter; }
+    std::int32_t YPPM() const noexcept { return m_info.yPelsPerMeter; }
     std::int32_t FileType() const noexcept { return m_file.bfType; }
     std::int32_t SizeFileHeader() const noexcept { return m_file.bfSize; }
     std::int32_t BitOffset() const noexcept { return m_file.bfOffBits; }
@@ -69,20 +72,7 @@ public:
     std::span<const std::uint8_t> BitmapInfo() const;
 
 private:
-    // Field types follow the records: 16-bit fields read back sign-extended.
-    struct InfoHeader {
-        std::int32_t biSize = 0;
-        std::int32_t biWidth = 0;
-        std::int32_t biHeight = 0;
-        std::int16_t biPlanes = 0;
-        std::int16_t biBitCount = 0;
-        std::int32_t biCompression = 0;
-        std::int32_t biSizeImage = 0;
-        std::int32_t biXPelsPerMeter = 0;
-        std::int32_t biYPelsPerMeter = 0;
-        std::int32_t biClrUsed = 0;
-        std::int32_t biClrImportant = 0;
-    };
+    // Field types follow the record: 16-bit fields read back sign-extended.
     struct FileHeader {
         std::int16_t bfType = 0;
         std::int32_t bfSize = 0;
@@ -91,14 +81,13 @@ private:
         std::int32_t bfOffBits = 0;
     };
 
-    static InfoHeader ParseInfoHeader(std::span<const std::uint8_t> bytes);
     static FileHeader ParseFileHeader(std::span<const std::uint8_t> bytes);
     void ShowNotBitmap(const std::string& name);
 
     MessageHost& m_host;
     std::optional<std::vector<std::uint8_t>> m_bits;
     std::optional<std::vector<std::uint8_t>> m_bitmapInfo;
-    InfoHeader m_info;
+    BitmapInfoHeader m_info;
     FileHeader m_file;
 };
 

@@ -62,40 +62,40 @@ public:
     // released and the storage becomes one blank record. GlobalPaletteExists
     // keeps its value.
     void Destroy();
-    // Inserts a frame of Width x Height at nFrame, or at the end when nFrame
-    // is past the last frame, with a black 8-bit XOR surface and a black
+    // Inserts a frame of width x height at number frame, or at the end when
+    // frame is past the last one, with a black 8-bit XOR surface and a black
     // 1-bit AND surface (a size that cannot be made leaves them empty). The
     // first frame also sets the screen size. Error(Overflow) when the count
-    // would pass the largest 32-bit number, before anything changes. An
-    // nFrame below 1 with frames present fails after the count has grown.
-    void FrameInsert(std::int32_t nFrame, std::int16_t Width, std::int16_t Height);
+    // would pass the largest 32-bit number, before anything changes. A
+    // frame below 1 with frames present fails after the count has grown.
+    void FrameInsert(std::int32_t frame, std::int16_t width, std::int16_t height);
     // Removes the frame and closes the gap. Error(SubscriptOutOfRange) when
     // the document has no frames.
-    void FrameRemove(std::int32_t nFrame);
-    // Exchange the records nFrame - 1 and nFrame, or nFrame and nFrame + 1;
+    void FrameRemove(std::int32_t frame);
+    // Exchange the records frame - 1 and frame, or frame and frame + 1;
     // both must lie in the storage.
-    void FrameMoveUp(std::int32_t nFrame);
-    void FrameMoveDown(std::int32_t nFrame);
+    void FrameMoveUp(std::int32_t frame);
+    void FrameMoveDown(std::int32_t frame);
 
     // Writes the document as a GIF file (see GifWriter.cpp). True when the
     // whole file was written; false on any failure, leaving an existing file
     // of that name as it was. pumpEvents lets pending window events run:
     // once before the file is opened and once per frame.
-    bool Save(const std::string& Filename, GifProgress& oProgress, const std::function<void()>& pumpEvents = {});
+    bool Save(const std::string& fileName, GifProgress& progress, const std::function<void()>& pumpEvents = {});
     // Writes the same bytes into a writer; pumpEvents runs once per frame.
     // Raises Error on any failure (a palette above 256 entries, a frame
     // without any colour table, a disposal code above 63, a surface wider
     // or taller than 32767, no frame storage, a failed write).
-    void WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<void()>& pumpEvents = {});
+    void WriteTo(ByteWriter& out, GifProgress& progress, const std::function<void()>& pumpEvents = {});
 
     // Reads a GIF file (see GifReader.cpp). False, with the document empty,
     // for a missing, unreadable or empty file, or one without a GIF87a or
     // GIF89a header. After a valid header reading never fails: what could be
     // read stays in the document.
-    bool LoadFromFile(const std::string& Filename);
+    bool LoadFromFile(const std::string& fileName);
     // maxImages stops the walk after that many images (a caller that shows
     // only the first frame need not decode the others).
-    bool LoadFromStream(std::span<const std::uint8_t> Stream,
+    bool LoadFromStream(std::span<const std::uint8_t> stream,
                         std::int32_t maxImages = std::numeric_limits<std::int32_t>::max());
     // What the last read left out: frames refused for their size (their
     // surfaces stay empty). Empty after a read that took everything.
@@ -111,87 +111,77 @@ public:
     // pixel holds the transparent index (when the frame uses one), black
     // elsewhere; the XOR surface's colour table becomes the frame's palette
     // with that entry black. See FrameRender.cpp.
-    void FrameMask(std::int32_t nFrame, std::uint8_t TransparentColorIndex);
-    // Draws the frame by itself at (Left, Top) + ScaleFactor x its position,
-    // ScaleFactor x its size, keeping the target under transparent pixels.
-    // With ScreenCrop the parts right of and below the logical screen are
+    void FrameMask(std::int32_t frame, std::uint8_t transparentIndex);
+    // Draws the frame by itself at (left, top) + scale x its position,
+    // scale x its size, keeping the target under transparent pixels.
+    // With screenCrop the parts right of and below the logical screen are
     // left out.
-    void FrameDraw(DeviceContext& hDC, std::int32_t nFrame, std::int16_t Left, std::int16_t Top, float ScaleFactor,
-                   bool ScreenCrop);
+    void FrameDraw(DeviceContext& dc, std::int32_t frame, std::int16_t left, std::int16_t top, float scale,
+                   bool screenCrop);
 
     // ---- document properties -------------------------------------------
     std::int16_t AnimationLoops() const noexcept { return m_animationLoops; }
-    void AnimationLoops(std::int16_t New_AnimationLoops) noexcept { m_animationLoops = New_AnimationLoops; }
+    void SetAnimationLoops(std::int16_t loops) noexcept { m_animationLoops = loops; }
     std::int16_t ScreenWidth() const noexcept { return m_screenWidth; }
-    void ScreenWidth(std::int16_t New_ScreenWidth) noexcept { m_screenWidth = New_ScreenWidth; }
+    void SetScreenWidth(std::int16_t width) noexcept { m_screenWidth = width; }
     std::int16_t ScreenHeight() const noexcept { return m_screenHeight; }
-    void ScreenHeight(std::int16_t New_ScreenHeight) noexcept { m_screenHeight = New_ScreenHeight; }
+    void SetScreenHeight(std::int16_t height) noexcept { m_screenHeight = height; }
     std::uint8_t ScreenBackgroundColorIndex() const noexcept { return m_screenBackground; }
-    void ScreenBackgroundColorIndex(std::uint8_t New_ScreenBackgroundColorIndex) noexcept {
-        m_screenBackground = New_ScreenBackgroundColorIndex;
-    }
-    // (aspect byte + 15) / 64. Setting stores value x 64 - 15 rounded half
+    void SetScreenBackgroundColorIndex(std::uint8_t index) noexcept { m_screenBackground = index; }
+    // (aspect byte + 15) / 64. Setting stores ratio x 64 - 15 rounded half
     // to even; outside 0 .. 255 it raises Error(Overflow), byte unchanged.
     float ScreenPixelAspectRatio() const noexcept;
-    void ScreenPixelAspectRatio(float New_ScreenPixelAspectRatio);
+    void SetScreenPixelAspectRatio(float ratio);
     std::uint8_t ScreenPixelAspectByte() const noexcept { return m_screenAspect; }
 
     // The 1024 bytes of the global palette; callers copy palette bytes in.
-    PaletteBytes lpGlobalPalette() noexcept { return m_globalPalette; }
+    PaletteBytes GlobalPalette() noexcept { return m_globalPalette; }
     // red + green x 256 + blue x 65536 of a global entry; 0 while
     // GlobalPaletteExists is false.
-    std::int32_t GlobalPaletteRGBEntry(std::uint8_t nEntry) const noexcept;
+    std::int32_t GlobalPaletteRGBEntry(std::uint8_t entry) const noexcept;
     bool GlobalPaletteExists() const noexcept { return m_globalPaletteExists; }
-    void GlobalPaletteExists(bool New_GlobalPaletteExists) noexcept { m_globalPaletteExists = New_GlobalPaletteExists; }
+    void SetGlobalPaletteExists(bool exists) noexcept { m_globalPaletteExists = exists; }
     bool GlobalPaletteSorted() const noexcept { return m_globalPaletteSorted; }
-    void GlobalPaletteSorted(bool New_GlobalPaletteSorted) noexcept { m_globalPaletteSorted = New_GlobalPaletteSorted; }
+    void SetGlobalPaletteSorted(bool sorted) noexcept { m_globalPaletteSorted = sorted; }
     std::int16_t GlobalPaletteEntries() const noexcept { return m_globalPaletteEntries; }
-    void GlobalPaletteEntries(std::int16_t New_GlobalPaletteEntries) noexcept {
-        m_globalPaletteEntries = New_GlobalPaletteEntries;
-    }
+    void SetGlobalPaletteEntries(std::int16_t entries) noexcept { m_globalPaletteEntries = entries; }
     std::int32_t FramesCount() const noexcept { return m_framesCount; }
 
     // ---- frame properties (Error(SubscriptOutOfRange) outside the storage)
-    DibSurface& FrameDIBXOR(std::int32_t nFrame) { return *Record(nFrame).xorSurface; }
-    DibSurface& FrameDIBAND(std::int32_t nFrame) { return *Record(nFrame).andSurface; }
-    std::int16_t FrameDelay(std::int32_t nFrame) const { return Record(nFrame).delay; }
-    void FrameDelay(std::int32_t nFrame, std::int16_t New_Delay) { Record(nFrame).delay = New_Delay; }
-    bool FrameInterlaced(std::int32_t nFrame) const { return Record(nFrame).interlaced; }
-    void FrameInterlaced(std::int32_t nFrame, bool New_Interlaced) { Record(nFrame).interlaced = New_Interlaced; }
-    std::int16_t FrameLeft(std::int32_t nFrame) const { return Record(nFrame).left; }
-    void FrameLeft(std::int32_t nFrame, std::int16_t New_FrameLeft) { Record(nFrame).left = New_FrameLeft; }
-    std::int16_t FrameTop(std::int32_t nFrame) const { return Record(nFrame).top; }
-    void FrameTop(std::int32_t nFrame, std::int16_t New_FrameTop) { Record(nFrame).top = New_FrameTop; }
+    DibSurface& FrameDIBXOR(std::int32_t frame) { return *Record(frame).xorSurface; }
+    DibSurface& FrameDIBAND(std::int32_t frame) { return *Record(frame).andSurface; }
+    std::int16_t FrameDelay(std::int32_t frame) const { return Record(frame).delay; }
+    void SetFrameDelay(std::int32_t frame, std::int16_t delay) { Record(frame).delay = delay; }
+    bool FrameInterlaced(std::int32_t frame) const { return Record(frame).interlaced; }
+    void SetFrameInterlaced(std::int32_t frame, bool interlaced) { Record(frame).interlaced = interlaced; }
+    std::int16_t FrameLeft(std::int32_t frame) const { return Record(frame).left; }
+    void SetFrameLeft(std::int32_t frame, std::int16_t left) { Record(frame).left = left; }
+    std::int16_t FrameTop(std::int32_t frame) const { return Record(frame).top; }
+    void SetFrameTop(std::int32_t frame, std::int16_t top) { Record(frame).top = top; }
     // Stored in 8 bits: outside 0 .. 255 raises Error(Overflow), unchanged.
-    FrameDisposal FrameDisposalMethod(std::int32_t nFrame) const;
-    void FrameDisposalMethod(std::int32_t nFrame, FrameDisposal New_DisposalMethod);
-    bool FrameUseTransparentColor(std::int32_t nFrame) const { return Record(nFrame).useTransparentColor; }
-    void FrameUseTransparentColor(std::int32_t nFrame, bool New_UseTransparentColor) {
-        Record(nFrame).useTransparentColor = New_UseTransparentColor;
-    }
-    // Setting keeps the low 8 bits of the value.
-    std::uint8_t FrameTransparentColorIndex(std::int32_t nFrame) const { return Record(nFrame).transparentIndex; }
-    void FrameTransparentColorIndex(std::int32_t nFrame, std::int32_t New_TransparentColorIndex);
-    bool FrameUserInput(std::int32_t nFrame) const { return Record(nFrame).userInput; }
-    void FrameUserInput(std::int32_t nFrame, bool New_FrameUserInput) { Record(nFrame).userInput = New_FrameUserInput; }
+    FrameDisposal FrameDisposalMethod(std::int32_t frame) const;
+    void SetFrameDisposalMethod(std::int32_t frame, FrameDisposal disposal);
+    bool FrameUseTransparentColor(std::int32_t frame) const { return Record(frame).useTransparentColor; }
+    void SetFrameUseTransparentColor(std::int32_t frame, bool use) { Record(frame).useTransparentColor = use; }
+    // Setting keeps the low 8 bits of the index.
+    std::uint8_t FrameTransparentColorIndex(std::int32_t frame) const { return Record(frame).transparentIndex; }
+    void SetFrameTransparentColorIndex(std::int32_t frame, std::int32_t index);
+    bool FrameUserInput(std::int32_t frame) const { return Record(frame).userInput; }
+    void SetFrameUserInput(std::int32_t frame, bool userInput) { Record(frame).userInput = userInput; }
 
     // The frame's 1024-byte palette: its own table in the file when
     // LocalPaletteUsed, and in any case the palette its indices refer to.
-    PaletteBytes lpLocalPalette(std::int32_t nFrame) { return Record(nFrame).palette; }
+    PaletteBytes LocalPalette(std::int32_t frame) { return Record(frame).palette; }
     // red + green x 256 + blue x 65536 of the frame's entry, whatever
     // LocalPaletteUsed says.
-    std::int32_t LocalPaletteRGBEntry(std::int32_t nFrame, std::uint8_t nEntry) const;
-    bool LocalPaletteUsed(std::int32_t nFrame) const { return Record(nFrame).localPaletteUsed; }
-    void LocalPaletteUsed(std::int32_t nFrame, bool New_LocalPaletteUsed) {
-        Record(nFrame).localPaletteUsed = New_LocalPaletteUsed;
-    }
-    bool LocalPaletteSorted(std::int32_t nFrame) const { return Record(nFrame).localPaletteSorted; }
-    void LocalPaletteSorted(std::int32_t nFrame, bool New_LocalPaletteSorted) {
-        Record(nFrame).localPaletteSorted = New_LocalPaletteSorted;
-    }
-    std::int16_t LocalPaletteEntries(std::int32_t nFrame) const { return Record(nFrame).localPaletteEntries; }
-    void LocalPaletteEntries(std::int32_t nFrame, std::int16_t New_LocalPaletteEntries) {
-        Record(nFrame).localPaletteEntries = New_LocalPaletteEntries;
+    std::int32_t LocalPaletteRGBEntry(std::int32_t frame, std::uint8_t entry) const;
+    bool LocalPaletteUsed(std::int32_t frame) const { return Record(frame).localPaletteUsed; }
+    void SetLocalPaletteUsed(std::int32_t frame, bool used) { Record(frame).localPaletteUsed = used; }
+    bool LocalPaletteSorted(std::int32_t frame) const { return Record(frame).localPaletteSorted; }
+    void SetLocalPaletteSorted(std::int32_t frame, bool sorted) { Record(frame).localPaletteSorted = sorted; }
+    std::int16_t LocalPaletteEntries(std::int32_t frame) const { return Record(frame).localPaletteEntries; }
+    void SetLocalPaletteEntries(std::int32_t frame, std::int16_t entries) {
+        Record(frame).localPaletteEntries = entries;
     }
 
 private:
@@ -214,11 +204,11 @@ private:
     };
 
     // Gives a frame just read its colour tables, its pixels and its mask.
-    void BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data);
+    void BuildFrameImage(std::int32_t frame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data);
 
-    FrameRecord& Record(std::int32_t nFrame);
-    const FrameRecord& Record(std::int32_t nFrame) const;
-    static std::int32_t RgbEntry(std::span<const std::uint8_t, kPaletteBytes> palette, std::uint8_t nEntry) noexcept;
+    FrameRecord& Record(std::int32_t frame);
+    const FrameRecord& Record(std::int32_t frame) const;
+    static std::int32_t RgbEntry(std::span<const std::uint8_t, kPaletteBytes> palette, std::uint8_t entry) noexcept;
 
     // Header of the last stream read ("GIF", "87a" / "89a"); blank otherwise.
     std::string m_signature;

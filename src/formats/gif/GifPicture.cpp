@@ -13,7 +13,7 @@ std::shared_ptr<Surface> DecodeGifPicture(std::span<const std::uint8_t> file) {
     if (!doc.LoadFromStream(file, 1)) throw Error(ErrorKind::InvalidPicture, "not a GIF87a or GIF89a file");
     if (doc.FramesCount() < 1) throw Error(ErrorKind::InvalidPicture, "the GIF file holds no image");
     const DibSurface& first = doc.FrameDIBXOR(1);
-    if (first.hDIB() == nullptr) {
+    if (first.Bitmap() == nullptr) {
         const auto& notes = doc.ReadNotes();
         throw Error(ErrorKind::InvalidPicture,
                     notes.empty() ? "the first image of the GIF file cannot be read" : "GIF " + notes.front());

@@ -3,17 +3,13 @@
 // runs past the end of the data is skipped and reading goes on, so a
 // truncated file keeps every frame read before the cut.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 
 #include "base/ByteReader.h"
 #include "base/Error.h"
+#include "base/FileRoutines.h"
 #include "formats/gif/GifFormat.h"
 #include "formats/gif/GifDocument.h"
 #include "formats/gif/LzwDecoder.h"
@@ -106,52 +102,34 @@ std::int64_t MostPixelsFrom(std::size_t dataBytes, std::int32_t minimumCodeSize)
 
 }  // namespace
 
-bool GifDocument::LoadFromFile(const std::string& Filename) {
-    // Opened without waiting (a pipe with no writer would block for ever)
-    // and read only when it is a regular file of a size we take.
-    const int fd = ::open(Filename.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    std::vector<std::uint8_t> bytes;
-    bool read = false;
-    if (fd >= 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes) {
-            bytes.resize(static_cast<std::size_t>(st.st_size));
-            std::size_t done = 0;
-            while (done < bytes.size()) {
-                const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                done += static_cast<std::size_t>(n);
-            }
-            // A file that shrank while it was read keeps what was there.
-            bytes.resize(done);
-            read = done > 0;
-        }
-        ::close(fd);
-    }
-    if (!read) {
+bool GifDocument::LoadFromFile(const std::string& fileName) {
+    const RegularFileRead file = ReadRegularFile(fileName, kMaxFileBytes);
+    // A read that failed part way keeps what came before the failure.
+    const bool read =
+        file.status == RegularFileRead::Status::Read || file.status == RegularFileRead::Status::ReadFailed;
+    if (!read || file.bytes.empty()) {
         Destroy();
         return false;
     }
-    return LoadFromStream(bytes);
+    return LoadFromStream(file.bytes);
 }
 
-bool GifDocument::LoadFromStream(std::span<const std::uint8_t> Stream, std::int32_t maxImages) {
+bool GifDocument::LoadFromStream(std::span<const std::uint8_t> stream, std::int32_t maxImages) {
     Destroy();
     m_loopExtensionRead = false;
     m_readNotes.clear();
-    if (Stream.size() < 6) return false;
-    const std::string signature(Stream.begin(), Stream.begin() + 3);
+    if (stream.size() < 6) return false;
+    const std::string signature(stream.begin(), stream.begin() + 3);
     if (signature != "GIF") return false;
     m_signature = signature;
-    const std::string version(Stream.begin() + 3, Stream.begin() + 6);
+    const std::string version(stream.begin() + 3, stream.begin() + 6);
     if (version != "87a" && version != "89a") {
         Destroy();
         return false;
     }
     m_version = version;
 
-    const ByteReader in(Stream);
+    const ByteReader in(stream);
     Step([&] { m_screenWidth = Le16(in, 6); });
     Step([&] { m_screenHeight = Le16(in, 8); });
     Step([&] { m_screenFlags = in.peek(10); });
@@ -169,15 +147,15 @@ bool GifDocument::LoadFromStream(std::span<const std::uint8_t> Stream, std::int3
     std::int32_t images = 0;
     std::int64_t documentPixels = 0;
     const std::int64_t documentBudget =
-        std::min(kMaxDocumentPixels, (std::int64_t{1} << 26) + 4096 * static_cast<std::int64_t>(Stream.size()));
+        std::min(kMaxDocumentPixels, (std::int64_t{1} << 26) + 4096 * static_cast<std::int64_t>(stream.size()));
     std::vector<std::uint8_t> data;
     // Storage grows to at least n records, keeping those it has.
     auto grow = [&](std::size_t n) {
         if (m_frames.size() < n) m_frames.resize(n);
     };
 
-    while (position < Stream.size()) {
-        const std::uint8_t block = Stream[position];
+    while (position < stream.size()) {
+        const std::uint8_t block = stream[position];
         if (block == kExtensionIntroducer) {
             ++position;
             std::uint8_t label = 0;
@@ -199,8 +177,8 @@ bool GifDocument::LoadFromStream(std::span<const std::uint8_t> Stream, std::int3
             } else if (label == kApplicationLabel) {
                 ++position;
                 std::string identifier;
-                for (std::size_t k = 1; k <= 11 && position + k < Stream.size(); ++k)
-                    identifier += static_cast<char>(Stream[position + k]);
+                for (std::size_t k = 1; k <= 11 && position + k < stream.size(); ++k)
+                    identifier += static_cast<char>(stream[position + k]);
                 position += 12;
                 Step([&] {
                     ReadSubBlocks(in, position, data);
@@ -287,17 +265,18 @@ bool GifDocument::LoadFromStream(std::span<const std::uint8_t> Stream, std::int3
     return true;
 }
 
-void GifDocument::BuildFrameImage(std::int32_t nFrame, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
-    FrameRecord& frame = Record(nFrame);
-    std::array<std::uint8_t, kPaletteBytes> palette = frame.palette;
-    if (frame.useTransparentColor) {
-        const std::size_t entry = 4 * static_cast<std::size_t>(frame.transparentIndex);
+void GifDocument::BuildFrameImage(std::int32_t frame, std::uint8_t minimumCodeSize,
+                                  std::span<const std::uint8_t> data) {
+    FrameRecord& record = Record(frame);
+    std::array<std::uint8_t, kPaletteBytes> palette = record.palette;
+    if (record.useTransparentColor) {
+        const std::size_t entry = 4 * static_cast<std::size_t>(record.transparentIndex);
         palette[entry] = palette[entry + 1] = palette[entry + 2] = 0;
     }
-    frame.xorSurface->SetPalette(palette);
-    frame.andSurface->SetPalette(kMaskTable);
-    LzwDecoder::DecodeFrame(*frame.xorSurface, frame.interlaced, minimumCodeSize, data);
-    if (frame.useTransparentColor) FrameMask(nFrame, frame.transparentIndex);
+    record.xorSurface->SetPalette(palette);
+    record.andSurface->SetPalette(kMaskTable);
+    LzwDecoder::DecodeFrame(*record.xorSurface, record.interlaced, minimumCodeSize, data);
+    if (record.useTransparentColor) FrameMask(frame, record.transparentIndex);
 }
 
 }  // namespace crossmeld

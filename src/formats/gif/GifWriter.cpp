@@ -104,7 +104,7 @@ void WriteImageDescriptor(ByteWriter& out, std::int16_t left, std::int16_t top, 
 
 }  // namespace
 
-void GifDocument::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
+void GifDocument::WriteTo(ByteWriter& out, GifProgress& progress, const std::function<void()>& pumpEvents) {
     // An empty document is GIF87a unless its blank record asks for transparency.
     WriteHeader(out, m_framesCount > 0 || Record(1).useTransparentColor ? "89a" : "87a");
 
@@ -125,9 +125,9 @@ void GifDocument::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::fu
     if (m_framesCount > 0) WriteLoopingExtension(out, m_animationLoops);
     Check(out);
 
-    oProgress.SetTotal(m_framesCount);
+    progress.SetTotal(m_framesCount);
     for (std::int32_t k = 1; k <= m_framesCount; ++k) {
-        oProgress.SetValue(k);
+        progress.SetValue(k);
         if (pumpEvents) pumpEvents();
         const FrameRecord& frame = Record(k);
 
@@ -174,7 +174,7 @@ void GifDocument::WriteTo(ByteWriter& out, GifProgress& oProgress, const std::fu
     Check(out);
 }
 
-bool GifDocument::Save(const std::string& Filename, GifProgress& oProgress, const std::function<void()>& pumpEvents) {
+bool GifDocument::Save(const std::string& fileName, GifProgress& progress, const std::function<void()>& pumpEvents) {
     // Pending events run first, where the old file used to be deleted. The
     // file is written beside its target under a temporary name and replaces
     // the target only once complete, so a failed save leaves no partial file
@@ -182,11 +182,11 @@ bool GifDocument::Save(const std::string& Filename, GifProgress& oProgress, cons
     if (pumpEvents) pumpEvents();
     try {
         ReplacingFile file;
-        if (!file.Create(Filename)) return false;
+        if (!file.Create(fileName)) return false;
         FileSink fileSink(file.fd());
         BufferedSink sink(fileSink);
         ByteWriter out(sink);
-        WriteTo(out, oProgress, pumpEvents);
+        WriteTo(out, progress, pumpEvents);
         if (!sink.Flush()) return false;
         return file.Commit();
     } catch (const std::exception&) {

@@ -43,7 +43,7 @@ private:
 class PixelWriter {
 public:
     PixelWriter(const DibSurface& surface, bool interlaced)
-        : m_bits(surface.lpBits()),
+        : m_bits(surface.Bits()),
           m_stride(surface.BytesPerScanline()),
           m_width(surface.Width()),
           m_lastRow(surface.Height() - 1) {
@@ -210,7 +210,7 @@ void DecodeCodes(CodeReader& input, PixelWriter& output, std::int32_t minimumCod
 }  // namespace
 
 void DecodeFrame(DibSurface& surface, bool interlaced, std::uint8_t minimumCodeSize, std::span<const std::uint8_t> data) {
-    if (surface.BPP() != 8 || surface.lpBits() == nullptr || surface.Width() <= 0 || surface.Height() <= 0) return;
+    if (surface.BPP() != 8 || surface.Bits() == nullptr || surface.Width() <= 0 || surface.Height() <= 0) return;
     if (minimumCodeSize > 11) return;
     CodeReader input(data);
     PixelWriter output(surface, interlaced);

@@ -247,7 +247,7 @@ std::uint8_t LargestPixel(const SurfaceRowsView& view, std::int32_t width) {
 
 std::uint8_t MinimumCodeSizeFor(const DibSurface& surface, std::uint8_t tableCodeSize) {
     std::uint8_t size = tableCodeSize;
-    if (size >= 8 || surface.BPP() != 8 || surface.hDIB() == nullptr) return size;
+    if (size >= 8 || surface.BPP() != 8 || surface.Bitmap() == nullptr) return size;
     const std::int32_t width = surface.Width();
     const SurfaceRowsView view = MapSurfaceRows(surface);
     if (width < 1 || view.Rows() < 1 || width > view.BytesPerRow()) return size;
@@ -257,7 +257,7 @@ std::uint8_t MinimumCodeSizeFor(const DibSurface& surface, std::uint8_t tableCod
 }
 
 void EncodeFrame(ByteWriter& out, const DibSurface& surface, std::uint8_t initialWidth, bool interlaced) {
-    if (surface.BPP() != 8 || surface.hDIB() == nullptr) return;
+    if (surface.BPP() != 8 || surface.Bitmap() == nullptr) return;
     if (!LzwCodeSpace::ValidInitialWidth(initialWidth))
         throw Error(ErrorKind::InvalidProcedureCall,
                     "LZW initial code width " + std::to_string(initialWidth) + " is outside 3 to 9");

@@ -7,6 +7,7 @@
 #include "base/Error.h"
 #include "base/PictureLimits.h"
 #include "formats/bmp/BitmapFile.h"
+#include "formats/bmp/BitmapInfoHeader.h"
 #include "formats/png/PngDecoder.h"
 
 namespace crossmeld {
@@ -34,13 +35,12 @@ struct DirEntry {
 std::shared_ptr<Surface> DecodeDibImage(std::span<const std::uint8_t> data) {
     ByteReader in(data);
     const std::uint32_t headerSize = in.u32le();
-    if (headerSize < 40 || headerSize > data.size()) Fail("bad image header");
-    const std::int32_t width = in.i32le();
-    const std::int32_t doubledHeight = in.i32le();
-    in.skip(2);
-    const std::uint16_t bpp = in.u16le();
-    const std::uint32_t compression = in.u32le();
-    if (compression != 0) Fail("compressed images are not supported");
+    if (headerSize < kBitmapInfoHeaderSize || headerSize > data.size()) Fail("bad image header");
+    const BitmapInfoHeader header = ParseBitmapInfoHeader(data);
+    const std::int32_t width = header.width;
+    const std::int32_t doubledHeight = header.height;
+    const std::uint16_t bpp = header.bitCount;
+    if (header.compression != 0) Fail("compressed images are not supported");
     if (doubledHeight <= 0 || doubledHeight % 2 != 0) Fail("bad image height");
     const std::int32_t height = doubledHeight / 2;
     CheckPictureSize(width, height, kMaxIconSide * kMaxIconSide);
@@ -54,8 +54,7 @@ std::shared_ptr<Surface> DecodeDibImage(std::span<const std::uint8_t> data) {
     dib[11] = static_cast<std::uint8_t>(height >> 24);
     const std::shared_ptr<Surface> colours = DecodeBitmapFile(dib, true);
 
-    in.seek(32);
-    std::uint32_t used = in.u32le();
+    const std::uint32_t used = header.colorsUsed;
     const std::uint64_t tableEntries = bpp <= 8 ? (used ? used : (1u << bpp)) : 0;
     const std::uint64_t colourStride = static_cast<std::uint64_t>(Surface::StrideFor(width, bpp));
     const std::uint64_t maskStride = static_cast<std::uint64_t>(Surface::StrideFor(width, 1));

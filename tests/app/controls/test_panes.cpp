@@ -35,7 +35,7 @@ class PaneLayout : public testing::TestWithParam<LayoutCase> {
 protected:
     PaneLayout() {
         pane.Move(8, 42, 520, 385);
-        picture.SetBorderStyle(0);
+        picture.SetBorderStyle(BoxBorder::None);
         // Leftovers of an earlier layout that the new one must replace.
         horizontal.SetValue(17);
         vertical.SetValue(23);

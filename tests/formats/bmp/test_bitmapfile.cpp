@@ -351,6 +351,17 @@ std::vector<BuiltCase> BuiltCases() {
              return f.u8({0x3C, 0, 0, 0}).v;  // indices 3 and 12
          }(),
          false, 4, kUp, {{Rgb(9, 6, 3), Rgb(36, 24, 12)}}},
+        // Cut to 18 bytes: the half of the compression field it holds reads
+        // as no compression, not as RLE8.
+        {"Os2Header18IgnoresAHalfField",
+         [] {
+             Le f;
+             f.u8({'B', 'M'}).u32(0).u16(0).u16(0).u32(0)       // signature, size, reserved, bfOffBits 0
+                 .u32(18).u32(2).u32(1).u16(1).u16(4).u16(1);   // size 18, 2 x 1, 1 plane, 4 bits, half a field
+             for (int i = 0; i < 16; ++i) f.u8({i, 2 * i, 3 * i, 0});
+             return f.u8({0x3C, 0, 0, 0}).v;  // indices 3 and 12
+         }(),
+         false, 4, kUp, {{Rgb(9, 6, 3), Rgb(36, 24, 12)}}},
         // Three colours; index 5 lies past the table.
         {"TopDownIndexPastTable",
          InfoFile{.width = 3, .height = -2, .bpp = 8, .colorsUsed = 3,

@@ -21,9 +21,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 void ExpectEmpty(const DibSurface& dib) {
-    EXPECT_EQ(dib.hDC(), nullptr);
-    EXPECT_EQ(dib.hDIB(), nullptr);
-    EXPECT_EQ(dib.lpBits(), nullptr);
+    EXPECT_EQ(dib.Context(), nullptr);
+    EXPECT_EQ(dib.Bitmap(), nullptr);
+    EXPECT_EQ(dib.Bits(), nullptr);
     EXPECT_EQ(dib.Width(), 0);
     EXPECT_EQ(dib.Height(), 0);
     EXPECT_EQ(dib.BPP(), 0);
@@ -53,11 +53,11 @@ TEST(DibSurfaceFile, BitmapFileKeepsItsDepthAndRowOrder) {
     EXPECT_EQ(dib.BytesPerScanline(), 8);
     EXPECT_EQ(dib.Size(), 16);
     const Bytes file = TwoByTwoFile();
-    EXPECT_EQ(Bytes(dib.lpBits(), dib.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
+    EXPECT_EQ(Bytes(dib.Bits(), dib.Bits() + 16), Bytes(file.begin() + 54, file.end()));
     // The clone copies raw memory, so it holds the same stored order.
     DibSurface clone;
     dib.CloneTo(clone);
-    EXPECT_EQ(Bytes(clone.lpBits(), clone.lpBits() + 16), Bytes(file.begin() + 54, file.end()));
+    EXPECT_EQ(Bytes(clone.Bits(), clone.Bits() + 16), Bytes(file.begin() + 54, file.end()));
 }
 
 TEST(DibSurfaceFile, MissingZeroLengthAndUndecodableFiles) {
@@ -74,7 +74,7 @@ TEST(DibSurfaceFile, MissingZeroLengthAndUndecodableFiles) {
     WriteBytes(dir / "zero.bmp", {});
     EXPECT_EQ(LoadBitmapFileInto(dib, (dir / "zero.bmp").string()), 0);
     EXPECT_EQ(dib.Width(), 4) << "a zero-length file leaves the surface as it was";
-    EXPECT_NE(dib.hDIB(), nullptr);
+    EXPECT_NE(dib.Bitmap(), nullptr);
 
     WriteBytes(dir / "junk.bmp", {'B', 'M', 1, 2, 3});
     EXPECT_EQ(LoadBitmapFileInto(dib, (dir / "junk.bmp").string()), 0);
@@ -98,8 +98,7 @@ TEST(DibSurfaceFile, SuiteFilesLoadWithTheirStoredPixelBytes) {
         EXPECT_EQ(dib.BytesPerScanline(), c.stride) << c.name;
         ASSERT_EQ(dib.Size(), c.stride * 64) << c.name;
         const Bytes file = ReadBytes(path);
-        EXPECT_EQ(0, std::memcmp(dib.lpBits(), file.data() + c.offBits, static_cast<std::size_t>(dib.Size())))
-            << c.name;
+        EXPECT_EQ(0, std::memcmp(dib.Bits(), file.data() + c.offBits, static_cast<std::size_t>(dib.Size()))) << c.name;
     }
 }
 

@@ -33,8 +33,8 @@ GifDocument OneFrame(int w, int h, F pixel) {
     gif.FrameInsert(1, static_cast<std::int16_t>(w), static_cast<std::int16_t>(h));
     DibSurface& dib = gif.FrameDIBXOR(1);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(pixel(x, y));
-    auto palette = gif.lpLocalPalette(1);
+        for (int x = 0; x < w; ++x) dib.Bits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(pixel(x, y));
+    auto palette = gif.LocalPalette(1);
     for (int i = 0; i < 256; ++i) {
         const ColorRef c = EntryColour(i);
         palette[4 * i] = BlueOf(c);
@@ -52,20 +52,20 @@ DibSurface RedTarget(int w, int h) {
     return target;
 }
 
-ColorRef At(const DibSurface& dib, int x, int y) { return dib.hDIB()->GetPixel(x, y); }
+ColorRef At(const DibSurface& dib, int x, int y) { return dib.Bitmap()->GetPixel(x, y); }
 
 std::uint8_t Index(GifDocument& gif, int x, int y) {
     const DibSurface& dib = gif.FrameDIBXOR(1);
-    return dib.lpBits()[y * dib.BytesPerScanline() + x];
+    return dib.Bits()[y * dib.BytesPerScanline() + x];
 }
 
 TEST(FrameRender, AnOpaqueFrameReplacesItsWholeRectangle) {
     GifDocument gif = OneFrame(4, 3, [](int x, int y) { return 1 + x + 4 * y; });
-    gif.FrameLeft(1, 2);
-    gif.FrameTop(1, 1);
+    gif.SetFrameLeft(1, 2);
+    gif.SetFrameTop(1, 1);
     gif.FrameMask(1, 0);
     DibSurface target = RedTarget(8, 6);
-    gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 0, 0, 1.0f, false);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 8; ++x) {
             const bool inside = x >= 2 && x < 6 && y >= 1 && y < 4;
@@ -76,11 +76,11 @@ TEST(FrameRender, AnOpaqueFrameReplacesItsWholeRectangle) {
 TEST(FrameRender, TransparentPixelsKeepTheTarget) {
     // Index 5 transparent; 1 (black) and 2 (white) are ordinary colours.
     GifDocument gif = OneFrame(5, 3, [](int x, int y) { return (x + y) % 2 == 0 ? 5 : 1 + (x + y) % 3; });
-    gif.FrameUseTransparentColor(1, true);
-    gif.FrameTransparentColorIndex(1, 5);
+    gif.SetFrameUseTransparentColor(1, true);
+    gif.SetFrameTransparentColorIndex(1, 5);
     gif.FrameMask(1, 5);
     DibSurface target = RedTarget(7, 5);
-    gif.FrameDraw(*target.hDC(), 1, 1, 1, 1.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 1, 1, 1.0f, false);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 7; ++x) {
             const bool inside = x >= 1 && x < 6 && y >= 1 && y < 4;
@@ -100,11 +100,11 @@ TEST(FrameRender, ScaleAndPositionAreRoundedHalvesToEven) {
     // ScaleFactor 2, FrameLeft 3, Left 10: x = 16, twice the width; FrameTop
     // 1, Top 2: y = 4, twice the height.
     GifDocument gif = OneFrame(5, 4, [](int x, int y) { return 10 + x + 5 * y; });
-    gif.FrameLeft(1, 3);
-    gif.FrameTop(1, 1);
+    gif.SetFrameLeft(1, 3);
+    gif.SetFrameTop(1, 1);
     gif.FrameMask(1, 0);
     DibSurface target = RedTarget(40, 16);
-    gif.FrameDraw(*target.hDC(), 1, 10, 2, 2.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 10, 2, 2.0f, false);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 40; ++x) {
             const bool inside = x >= 16 && x < 26 && y >= 4 && y < 12;
@@ -114,10 +114,10 @@ TEST(FrameRender, ScaleAndPositionAreRoundedHalvesToEven) {
 
     // ScaleFactor 1.5: x = 1.5 x 1 = 1.5 -> 2, width 1.5 x 5 = 7.5 -> 8;
     // y = 1.5 x 3 = 4.5 -> 4, height 1.5 x 4 = 6.
-    gif.FrameLeft(1, 1);
-    gif.FrameTop(1, 3);
+    gif.SetFrameLeft(1, 1);
+    gif.SetFrameTop(1, 3);
     DibSurface other = RedTarget(14, 12);
-    gif.FrameDraw(*other.hDC(), 1, 0, 0, 1.5f, false);
+    gif.FrameDraw(*other.Context(), 1, 0, 0, 1.5f, false);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 14; ++x) {
             const bool inside = x >= 2 && x < 10 && y >= 4 && y < 10;
@@ -133,7 +133,7 @@ TEST(FrameRender, ANegativeScaleDrawsMirrored) {
     GifDocument gif = OneFrame(4, 2, [](int x, int y) { return 20 + x + 4 * y; });
     gif.FrameMask(1, 0);
     DibSurface target = RedTarget(12, 6);
-    gif.FrameDraw(*target.hDC(), 1, 10, 4, -1.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 10, 4, -1.0f, false);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 12; ++x) {
             const bool inside = x >= 6 && x < 10 && y >= 2 && y < 4;
@@ -144,15 +144,15 @@ TEST(FrameRender, ANegativeScaleDrawsMirrored) {
 
 TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
     GifDocument gif = OneFrame(100, 10, [](int x, int) { return x; });
-    gif.ScreenWidth(120);
-    gif.ScreenHeight(14);
-    gif.FrameLeft(1, 60);
-    gif.FrameTop(1, 8);
+    gif.SetScreenWidth(120);
+    gif.SetScreenHeight(14);
+    gif.SetFrameLeft(1, 60);
+    gif.SetFrameTop(1, 8);
     gif.FrameMask(1, 0);
     {
         // 60 wide from the frame's left part, 6 rows, doubled.
         DibSurface target = RedTarget(400, 40);
-        gif.FrameDraw(*target.hDC(), 1, 0, 0, 2.0f, true);
+        gif.FrameDraw(*target.Context(), 1, 0, 0, 2.0f, true);
         for (int x = 100; x < 400; ++x) {
             const bool inside = x >= 120 && x < 240;
             ASSERT_EQ(At(target, x, 16), inside ? EntryColour((x - 120) / 2) : kRed) << x;
@@ -163,17 +163,17 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
     {
         // Without cropping the whole frame is drawn.
         DibSurface target = RedTarget(400, 40);
-        gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
+        gif.FrameDraw(*target.Context(), 1, 0, 0, 1.0f, false);
         EXPECT_EQ(At(target, 159, 8), EntryColour(99));
         EXPECT_EQ(At(target, 160, 8), kRed);
         EXPECT_EQ(At(target, 60, 17), EntryColour(0));
     }
     {
         // A frame left of and above the screen keeps its size.
-        gif.FrameLeft(1, -10);
-        gif.FrameTop(1, -2);
+        gif.SetFrameLeft(1, -10);
+        gif.SetFrameTop(1, -2);
         DibSurface target = RedTarget(200, 20);
-        gif.FrameDraw(*target.hDC(), 1, 20, 5, 1.0f, true);
+        gif.FrameDraw(*target.Context(), 1, 20, 5, 1.0f, true);
         EXPECT_EQ(At(target, 10, 3), EntryColour(0));
         EXPECT_EQ(At(target, 109, 12), EntryColour(99));
         EXPECT_EQ(At(target, 110, 3), kRed);
@@ -181,18 +181,18 @@ TEST(FrameRender, ScreenCropCutsOnlyTheRightAndBottomEdges) {
     }
     {
         // Right of the screen: nothing is left to draw.
-        gif.FrameLeft(1, 130);
-        gif.FrameTop(1, 0);
+        gif.SetFrameLeft(1, 130);
+        gif.SetFrameTop(1, 0);
         DibSurface target = RedTarget(300, 20);
-        gif.FrameDraw(*target.hDC(), 1, -130, 0, 1.0f, true);
+        gif.FrameDraw(*target.Context(), 1, -130, 0, 1.0f, true);
         for (int x = 0; x < 300; ++x) ASSERT_EQ(At(target, x, 0), kRed) << x;
     }
 }
 
 TEST(FrameRender, FrameMaskFollowsTheFramesFlag) {
     GifDocument gif = OneFrame(3, 2, [](int x, int y) { return x + 3 * y; });
-    gif.FrameUseTransparentColor(1, true);
-    gif.FrameTransparentColorIndex(1, 4);
+    gif.SetFrameUseTransparentColor(1, true);
+    gif.SetFrameTransparentColorIndex(1, 4);
     // The index taken is the argument, not the frame's own.
     gif.FrameMask(1, 2);
     DibSurface& mask = gif.FrameDIBAND(1);
@@ -201,7 +201,7 @@ TEST(FrameRender, FrameMaskFollowsTheFramesFlag) {
 
     // With the flag off: an all-black mask and the palette unchanged, the
     // entry of the argument included.
-    gif.FrameUseTransparentColor(1, false);
+    gif.SetFrameUseTransparentColor(1, false);
     gif.FrameMask(1, 2);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 3; ++x) EXPECT_EQ(At(mask, x, y), Rgb(0, 0, 0));
@@ -215,7 +215,7 @@ TEST(FrameRender, FrameMaskFollowsTheFramesFlag) {
     }
     // Drawn opaque: index 2 (white) shows white over red.
     DibSurface target = RedTarget(3, 2);
-    gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 0, 0, 1.0f, false);
     EXPECT_EQ(At(target, 2, 0), kWhite);
 }
 
@@ -223,14 +223,14 @@ TEST(FrameRender, FramesWithoutSurfacesDrawNothing) {
     GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 0, 0);  // a size that cannot be made: empty surfaces
-    gif.FrameUseTransparentColor(1, true);
+    gif.SetFrameUseTransparentColor(1, true);
     gif.FrameMask(1, 0);
     DibSurface target = RedTarget(4, 4);
-    gif.FrameDraw(*target.hDC(), 1, 0, 0, 1.0f, false);
-    gif.FrameDraw(*target.hDC(), 1, 0, 0, 3.0f, true);
+    gif.FrameDraw(*target.Context(), 1, 0, 0, 1.0f, false);
+    gif.FrameDraw(*target.Context(), 1, 0, 0, 3.0f, true);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(At(target, x, y), kRed);
-    EXPECT_THROW(gif.FrameDraw(*target.hDC(), 2, 0, 0, 1.0f, false), Error);
+    EXPECT_THROW(gif.FrameDraw(*target.Context(), 2, 0, 0, 1.0f, false), Error);
     EXPECT_THROW(gif.FrameMask(0, 0), Error);
 }
 

@@ -28,7 +28,7 @@ GifDocument Frames(int n) {
     gif.Destroy();
     for (int k = 1; k <= n; ++k) {
         gif.FrameInsert(static_cast<std::int16_t>(k), static_cast<std::int16_t>(k), static_cast<std::int16_t>(10 + k));
-        gif.FrameDelay(static_cast<std::int16_t>(k), static_cast<std::int16_t>(k));
+        gif.SetFrameDelay(static_cast<std::int16_t>(k), static_cast<std::int16_t>(k));
     }
     return gif;
 }
@@ -63,13 +63,13 @@ TEST(GifDocument, NewFrameHasBlackSurfacesOfItsSize) {
     EXPECT_EQ(pixels.BPP(), 8);
     EXPECT_EQ(pixels.Width(), 5);
     EXPECT_EQ(pixels.Height(), 3);
-    for (std::int32_t i = 0; i < pixels.Size(); ++i) ASSERT_EQ(pixels.lpBits()[i], 0) << i;
+    for (std::int32_t i = 0; i < pixels.Size(); ++i) ASSERT_EQ(pixels.Bits()[i], 0) << i;
 
     const DibSurface& mask = gif.FrameDIBAND(1);
     EXPECT_EQ(mask.BPP(), 1);
     EXPECT_EQ(mask.Width(), 5);
     EXPECT_EQ(mask.Height(), 3);
-    for (std::int32_t i = 0; i < mask.Size(); ++i) ASSERT_EQ(mask.lpBits()[i], 0) << i;
+    for (std::int32_t i = 0; i < mask.Size(); ++i) ASSERT_EQ(mask.Bits()[i], 0) << i;
     std::vector<std::uint8_t> table;
     mask.GetPalette(table);
     EXPECT_EQ(table, (std::vector<std::uint8_t>{0, 0, 0, 0, 255, 255, 255, 0}));
@@ -90,16 +90,16 @@ TEST(GifDocument, InsertIntoAnEmptyDocumentStartsFromABlankRecord) {
     // new frame.
     GifDocument gif;
     gif.Destroy();
-    gif.FrameDelay(1, 50);
-    gif.FrameUseTransparentColor(1, true);
-    gif.LocalPaletteUsed(1, true);
-    gif.lpLocalPalette(1)[0] = 9;
+    gif.SetFrameDelay(1, 50);
+    gif.SetFrameUseTransparentColor(1, true);
+    gif.SetLocalPaletteUsed(1, true);
+    gif.LocalPalette(1)[0] = 9;
     gif.FrameInsert(1, 2, 2);
     EXPECT_EQ(gif.FramesCount(), 1);
     EXPECT_EQ(gif.FrameDelay(1), 0);
     EXPECT_FALSE(gif.FrameUseTransparentColor(1));
     EXPECT_FALSE(gif.LocalPaletteUsed(1));
-    EXPECT_EQ(gif.lpLocalPalette(1)[0], 0);
+    EXPECT_EQ(gif.LocalPalette(1)[0], 0);
     EXPECT_EQ(gif.FrameDIBXOR(1).Width(), 2);
 }
 
@@ -107,8 +107,8 @@ TEST(GifDocument, ASizeThatCannotBeMadeLeavesEmptySurfaces) {
     GifDocument gif;
     gif.FrameInsert(1, -4, 3);
     EXPECT_EQ(gif.FramesCount(), 1);
-    EXPECT_EQ(gif.FrameDIBXOR(1).hDIB(), nullptr);
-    EXPECT_EQ(gif.FrameDIBAND(1).hDIB(), nullptr);
+    EXPECT_EQ(gif.FrameDIBXOR(1).Bitmap(), nullptr);
+    EXPECT_EQ(gif.FrameDIBAND(1).Bitmap(), nullptr);
 }
 
 TEST(GifDocument, FirstInsertSetsTheScreenSizeLaterOnesDoNot) {
@@ -162,7 +162,7 @@ TEST(GifDocument, FramesPast32767AreNumberedOn) {
     GifDocument gif;
     for (std::int32_t k = 1; k <= 40000; ++k) {
         gif.FrameInsert(k, 1, 1);
-        gif.FrameDelay(k, static_cast<std::int16_t>(k % 1000));
+        gif.SetFrameDelay(k, static_cast<std::int16_t>(k % 1000));
     }
     EXPECT_EQ(gif.FramesCount(), 40000);
     EXPECT_EQ(gif.FrameDelay(32768), 768);
@@ -189,7 +189,7 @@ TEST(GifDocument, FramesPast32767AreNumberedOn) {
 TEST(GifDocument, RemoveClosesTheGap) {
     GifDocument gif = Frames(3);
     DibSurface* third = &gif.FrameDIBXOR(3);
-    gif.FrameLeft(3, 33);
+    gif.SetFrameLeft(3, 33);
     gif.FrameRemove(1);
     EXPECT_EQ(Delays(gif), (std::vector<int>{2, 3}));
     EXPECT_EQ(&gif.FrameDIBXOR(2), third);
@@ -203,11 +203,11 @@ TEST(GifDocument, RemoveClosesTheGap) {
 
 TEST(GifDocument, RemovingTheOnlyFrameLeavesOneBlankRecord) {
     GifDocument gif = Frames(1);
-    gif.FrameLeft(1, 9);
+    gif.SetFrameLeft(1, 9);
     gif.FrameRemove(1);
     EXPECT_EQ(gif.FramesCount(), 0);
     EXPECT_EQ(gif.FrameLeft(1), 0);
-    EXPECT_EQ(gif.FrameDIBXOR(1).hDIB(), nullptr);
+    EXPECT_EQ(gif.FrameDIBXOR(1).Bitmap(), nullptr);
     EXPECT_EQ(KindOf([&] { gif.FrameDelay(2); }), ErrorKind::SubscriptOutOfRange);
     // With no frames left there is nothing to remove.
     EXPECT_EQ(KindOf([&] { gif.FrameRemove(1); }), ErrorKind::SubscriptOutOfRange);
@@ -232,13 +232,13 @@ TEST(GifDocument, MovesExchangeWholeRecordsWithinTheStorage) {
 
 TEST(GifDocument, DestroyClearsAllButTheGlobalPaletteFlag) {
     GifDocument gif = Frames(2);
-    gif.ScreenBackgroundColorIndex(5);
-    gif.ScreenPixelAspectRatio(1.0f);
-    gif.AnimationLoops(3);
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteSorted(true);
-    gif.GlobalPaletteEntries(16);
-    gif.lpGlobalPalette()[100] = 7;
+    gif.SetScreenBackgroundColorIndex(5);
+    gif.SetScreenPixelAspectRatio(1.0f);
+    gif.SetAnimationLoops(3);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteSorted(true);
+    gif.SetGlobalPaletteEntries(16);
+    gif.GlobalPalette()[100] = 7;
     gif.Destroy();
     EXPECT_EQ(gif.FramesCount(), 0);
     EXPECT_EQ(gif.ScreenWidth(), 0);
@@ -249,7 +249,7 @@ TEST(GifDocument, DestroyClearsAllButTheGlobalPaletteFlag) {
     EXPECT_TRUE(gif.GlobalPaletteExists());
     EXPECT_FALSE(gif.GlobalPaletteSorted());
     EXPECT_EQ(gif.GlobalPaletteEntries(), 0);
-    EXPECT_EQ(gif.lpGlobalPalette()[100], 0);
+    EXPECT_EQ(gif.GlobalPalette()[100], 0);
     EXPECT_EQ(gif.FrameDelay(1), 0);
 }
 
@@ -264,13 +264,13 @@ class GifAspect : public ::testing::TestWithParam<AspectCase> {};
 
 TEST_P(GifAspect, SetterRoundsHalvesToEven) {
     GifDocument gif;
-    gif.ScreenPixelAspectRatio(1.0f);  // byte 49
+    gif.SetScreenPixelAspectRatio(1.0f);  // byte 49
     const AspectCase& c = GetParam();
     if (c.byte < 0) {
-        EXPECT_EQ(KindOf([&] { gif.ScreenPixelAspectRatio(c.value); }), ErrorKind::Overflow);
+        EXPECT_EQ(KindOf([&] { gif.SetScreenPixelAspectRatio(c.value); }), ErrorKind::Overflow);
         EXPECT_EQ(gif.ScreenPixelAspectByte(), 49);
     } else {
-        gif.ScreenPixelAspectRatio(c.value);
+        gif.SetScreenPixelAspectRatio(c.value);
         EXPECT_EQ(gif.ScreenPixelAspectByte(), c.byte);
     }
 }
@@ -290,23 +290,23 @@ INSTANTIATE_TEST_SUITE_P(Values, GifAspect,
 TEST(GifDocument, AspectGetterIsBytePlus15Over64) {
     GifDocument gif;
     EXPECT_FLOAT_EQ(gif.ScreenPixelAspectRatio(), 0.234375f);
-    gif.ScreenPixelAspectRatio(1.0f);
+    gif.SetScreenPixelAspectRatio(1.0f);
     EXPECT_FLOAT_EQ(gif.ScreenPixelAspectRatio(), 1.0f);
 }
 
 TEST(GifDocument, PaletteEntriesAsRgbValues) {
     GifDocument gif = Frames(1);
     // Entry 3: blue 0x30, green 0x20, red 0x10.
-    auto global = gif.lpGlobalPalette();
+    auto global = gif.GlobalPalette();
     global[12] = 0x30;
     global[13] = 0x20;
     global[14] = 0x10;
     EXPECT_EQ(gif.GlobalPaletteRGBEntry(3), 0);  // no global table yet
-    gif.GlobalPaletteExists(true);
+    gif.SetGlobalPaletteExists(true);
     EXPECT_EQ(gif.GlobalPaletteRGBEntry(3), 0x302010);
     EXPECT_EQ(gif.GlobalPaletteRGBEntry(4), 0);
 
-    auto local = gif.lpLocalPalette(1);
+    auto local = gif.LocalPalette(1);
     local[1020] = 0xFF;  // entry 255 blue
     local[1022] = 0x01;  // entry 255 red
     EXPECT_FALSE(gif.LocalPaletteUsed(1));
@@ -316,12 +316,12 @@ TEST(GifDocument, PaletteEntriesAsRgbValues) {
 
 TEST(GifDocument, DisposalMethodIsStoredInEightBits) {
     GifDocument gif = Frames(1);
-    gif.FrameDisposalMethod(1, FrameDisposal::RestorePrevious);
+    gif.SetFrameDisposalMethod(1, FrameDisposal::RestorePrevious);
     EXPECT_EQ(gif.FrameDisposalMethod(1), FrameDisposal::RestorePrevious);
-    gif.FrameDisposalMethod(1, static_cast<FrameDisposal>(255));
+    gif.SetFrameDisposalMethod(1, static_cast<FrameDisposal>(255));
     EXPECT_EQ(static_cast<int>(gif.FrameDisposalMethod(1)), 255);
     for (int bad : {256, -1, 100000}) {
-        EXPECT_EQ(KindOf([&] { gif.FrameDisposalMethod(1, static_cast<FrameDisposal>(bad)); }), ErrorKind::Overflow);
+        EXPECT_EQ(KindOf([&] { gif.SetFrameDisposalMethod(1, static_cast<FrameDisposal>(bad)); }), ErrorKind::Overflow);
         EXPECT_EQ(static_cast<int>(gif.FrameDisposalMethod(1)), 255);
     }
 }
@@ -330,7 +330,7 @@ TEST(GifDocument, TransparentIndexKeepsTheLowEightBits) {
     GifDocument gif = Frames(1);
     const std::vector<std::pair<int, int>> cases = {{5, 5}, {255, 255}, {256, 0}, {0x1FF, 255}, {-1, 255}, {-256, 0}};
     for (auto [value, stored] : cases) {
-        gif.FrameTransparentColorIndex(1, value);
+        gif.SetFrameTransparentColorIndex(1, value);
         EXPECT_EQ(gif.FrameTransparentColorIndex(1), stored) << value;
     }
 }
@@ -338,9 +338,9 @@ TEST(GifDocument, TransparentIndexKeepsTheLowEightBits) {
 TEST(GifDocument, FramePropertiesOutsideTheStorageFail) {
     GifDocument gif = Frames(2);
     for (std::int16_t bad : {0, 3, -1}) {
-        EXPECT_EQ(KindOf([&] { gif.FrameDelay(bad, 5); }), ErrorKind::SubscriptOutOfRange);
+        EXPECT_EQ(KindOf([&] { gif.SetFrameDelay(bad, 5); }), ErrorKind::SubscriptOutOfRange);
         EXPECT_EQ(KindOf([&] { gif.FrameDIBXOR(bad); }), ErrorKind::SubscriptOutOfRange);
-        EXPECT_EQ(KindOf([&] { gif.lpLocalPalette(bad); }), ErrorKind::SubscriptOutOfRange);
+        EXPECT_EQ(KindOf([&] { gif.LocalPalette(bad); }), ErrorKind::SubscriptOutOfRange);
         EXPECT_EQ(KindOf([&] { gif.FrameRemove(bad); }), ErrorKind::SubscriptOutOfRange);
     }
     EXPECT_EQ(Delays(gif), (std::vector<int>{1, 2}));

@@ -108,7 +108,7 @@ Rgb3 Grey4(int i) { return {i * 80, i * 80, i * 80}; }
 Bytes Indices(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
+        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.Bits()[y * dib.BytesPerScanline() + x]);
     return out;
 }
 
@@ -116,7 +116,7 @@ Bytes Indices(const DibSurface& dib) {
 Bytes MaskBits(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.hDIB()->GetPixel(x, y) == Rgb(255, 255, 255) ? 1 : 0);
+        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.Bitmap()->GetPixel(x, y) == Rgb(255, 255, 255) ? 1 : 0);
     return out;
 }
 
@@ -251,7 +251,7 @@ TEST(GifReader, AGlobalTableOfSizeField7HasAll256EntriesAndFramesCopyIt) {
         const auto [r, g, b] = colour(i);
         ASSERT_EQ(gif.GlobalPaletteRGBEntry(static_cast<std::uint8_t>(i)), r + g * 256 + b * 65536) << i;
         for (std::int16_t k : {1, 2}) {
-            const auto palette = gif.lpLocalPalette(k);
+            const auto palette = gif.LocalPalette(k);
             ASSERT_EQ(palette[4 * i], b);
             ASSERT_EQ(palette[4 * i + 1], g);
             ASSERT_EQ(palette[4 * i + 2], r);
@@ -264,7 +264,7 @@ TEST(GifReader, AGlobalTableOfSizeField7HasAll256EntriesAndFramesCopyIt) {
         EXPECT_EQ(gif.LocalPaletteEntries(k), 256);
         // The surface's colour table is the frame's palette.
         const Bytes table = SurfaceTable(gif.FrameDIBXOR(k));
-        const auto palette = gif.lpLocalPalette(k);
+        const auto palette = gif.LocalPalette(k);
         ASSERT_EQ(table.size(), 1024u);
         for (int i = 0; i < 1024; i += 4)
             ASSERT_TRUE(std::equal(table.begin() + i, table.begin() + i + 3, palette.begin() + i)) << i;
@@ -298,7 +298,7 @@ TEST(GifReader, WithoutAGlobalTableTheFlagIsOffAndTheImageFollowsTheDescriptor) 
     s.Screen(2, 2, 0x00);
     s.Descriptor(0, 0, 2, 2, 0x81).Table(4, Grey4).ImageData(2, kFourPixels).Trailer();
     GifDocument gif;
-    gif.GlobalPaletteExists(true);
+    gif.SetGlobalPaletteExists(true);
     ASSERT_TRUE(Load(gif, s.bytes()));
     EXPECT_EQ(gif.Version(), "87a");
     EXPECT_FALSE(gif.GlobalPaletteExists());
@@ -829,29 +829,29 @@ void Build(const DocumentPlan& d, GifDocument& gif) {
         DibSurface& dib = gif.FrameDIBXOR(n);
         for (int y = 0; y < f.height; ++y)
             std::copy_n(f.pixels.begin() + static_cast<std::ptrdiff_t>(y) * f.width, f.width,
-                        dib.lpBits() + static_cast<std::ptrdiff_t>(y) * dib.BytesPerScanline());
-        std::copy(f.palette.begin(), f.palette.end(), gif.lpLocalPalette(n).begin());
-        gif.FrameLeft(n, static_cast<std::int16_t>(f.left));
-        gif.FrameTop(n, static_cast<std::int16_t>(f.top));
-        gif.FrameInterlaced(n, f.interlaced);
-        gif.FrameUseTransparentColor(n, f.transparent);
-        gif.FrameTransparentColorIndex(n, f.transparentIndex);
-        gif.FrameUserInput(n, f.userInput);
-        gif.FrameDelay(n, static_cast<std::int16_t>(f.delay));
-        gif.FrameDisposalMethod(n, static_cast<FrameDisposal>(f.disposal));
-        gif.LocalPaletteUsed(n, f.local);
-        gif.LocalPaletteSorted(n, f.sorted);
-        gif.LocalPaletteEntries(n, static_cast<std::int16_t>(f.entries));
+                        dib.Bits() + static_cast<std::ptrdiff_t>(y) * dib.BytesPerScanline());
+        std::copy(f.palette.begin(), f.palette.end(), gif.LocalPalette(n).begin());
+        gif.SetFrameLeft(n, static_cast<std::int16_t>(f.left));
+        gif.SetFrameTop(n, static_cast<std::int16_t>(f.top));
+        gif.SetFrameInterlaced(n, f.interlaced);
+        gif.SetFrameUseTransparentColor(n, f.transparent);
+        gif.SetFrameTransparentColorIndex(n, f.transparentIndex);
+        gif.SetFrameUserInput(n, f.userInput);
+        gif.SetFrameDelay(n, static_cast<std::int16_t>(f.delay));
+        gif.SetFrameDisposalMethod(n, static_cast<FrameDisposal>(f.disposal));
+        gif.SetLocalPaletteUsed(n, f.local);
+        gif.SetLocalPaletteSorted(n, f.sorted);
+        gif.SetLocalPaletteEntries(n, static_cast<std::int16_t>(f.entries));
     }
-    gif.ScreenWidth(static_cast<std::int16_t>(d.screenWidth));
-    gif.ScreenHeight(static_cast<std::int16_t>(d.screenHeight));
-    gif.ScreenBackgroundColorIndex(static_cast<std::uint8_t>(d.background));
-    gif.ScreenPixelAspectRatio(static_cast<float>(d.aspect + 15) / 64.0f);
-    gif.AnimationLoops(static_cast<std::int16_t>(d.loops));
-    gif.GlobalPaletteExists(d.global);
-    gif.GlobalPaletteSorted(d.globalSorted);
-    gif.GlobalPaletteEntries(static_cast<std::int16_t>(d.globalEntries));
-    std::copy(d.globalPalette.begin(), d.globalPalette.end(), gif.lpGlobalPalette().begin());
+    gif.SetScreenWidth(static_cast<std::int16_t>(d.screenWidth));
+    gif.SetScreenHeight(static_cast<std::int16_t>(d.screenHeight));
+    gif.SetScreenBackgroundColorIndex(static_cast<std::uint8_t>(d.background));
+    gif.SetScreenPixelAspectRatio(static_cast<float>(d.aspect + 15) / 64.0f);
+    gif.SetAnimationLoops(static_cast<std::int16_t>(d.loops));
+    gif.SetGlobalPaletteExists(d.global);
+    gif.SetGlobalPaletteSorted(d.globalSorted);
+    gif.SetGlobalPaletteEntries(static_cast<std::int16_t>(d.globalEntries));
+    std::copy(d.globalPalette.begin(), d.globalPalette.end(), gif.GlobalPalette().begin());
 }
 
 // The palette the file carries: the first `entries` colours, zero up to the
@@ -874,7 +874,7 @@ void ExpectDocument(const DocumentPlan& d, GifDocument& gif) {
     if (d.global) {
         EXPECT_EQ(gif.GlobalPaletteSorted(), d.globalSorted);
         EXPECT_EQ(gif.GlobalPaletteEntries(), TableSize(d.globalEntries));
-        EXPECT_TRUE(std::equal(global.begin(), global.end(), gif.lpGlobalPalette().begin()));
+        EXPECT_TRUE(std::equal(global.begin(), global.end(), gif.GlobalPalette().begin()));
     } else {
         EXPECT_EQ(gif.GlobalPaletteEntries(), 0);
     }
@@ -897,7 +897,7 @@ void ExpectDocument(const DocumentPlan& d, GifDocument& gif) {
         EXPECT_EQ(gif.LocalPaletteSorted(n), f.local ? f.sorted : d.globalSorted);
         EXPECT_EQ(gif.LocalPaletteEntries(n), f.local ? TableSize(f.entries) : gif.GlobalPaletteEntries());
         const Bytes palette = f.local ? AsWritten(f.palette, f.entries) : global;
-        EXPECT_TRUE(std::equal(palette.begin(), palette.end(), gif.lpLocalPalette(n).begin()));
+        EXPECT_TRUE(std::equal(palette.begin(), palette.end(), gif.LocalPalette(n).begin()));
 
         const DibSurface& xorSurface = gif.FrameDIBXOR(n);
         ASSERT_EQ(xorSurface.Width(), f.width);
@@ -1067,10 +1067,10 @@ TEST(GifReaderInterop, TheFirstFrameDrawnLooksAsPilShowsIt) {
             continue;
         DibSurface screen;
         ASSERT_TRUE(screen.Create(gif.ScreenWidth(), gif.ScreenHeight(), 24));
-        gif.FrameDraw(*screen.hDC(), 1, 0, 0, 1.0f, true);
+        gif.FrameDraw(*screen.Context(), 1, 0, 0, 1.0f, true);
         const auto expected = DecodeWithPil(file, Background{0, 0, 0});
         ASSERT_TRUE(expected.has_value());
-        const Difference d = Compare(RgbFromSurface(*screen.hDIB()), *expected);
+        const Difference d = Compare(RgbFromSurface(*screen.Bitmap()), *expected);
         EXPECT_EQ(d.over, 0u) << "max delta " << d.maxDelta;
     }
 }

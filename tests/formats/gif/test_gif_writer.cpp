@@ -51,7 +51,7 @@ void Append(Bytes& out, const std::string& text) { out.insert(out.end(), text.be
 
 void SetPixels(DibSurface& dib, const Bytes& pixels) {
     for (std::int32_t y = 0; y < dib.Height(); ++y)
-        std::memcpy(dib.lpBits() + y * dib.BytesPerScanline(), pixels.data() + y * dib.Width(),
+        std::memcpy(dib.Bits() + y * dib.BytesPerScanline(), pixels.data() + y * dib.Width(),
                     static_cast<std::size_t>(dib.Width()));
 }
 
@@ -60,8 +60,8 @@ GifDocument OneFrame(std::int16_t globalEntries = 2) {
     GifDocument gif;
     gif.Destroy();
     gif.FrameInsert(1, 1, 1);
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(globalEntries);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(globalEntries);
     return gif;
 }
 
@@ -81,15 +81,15 @@ TEST(GifWriter, TwoFramesWithAGlobalPaletteSpelledOut) {
     for (std::int16_t k = 1; k <= 2; ++k) {
         gif.FrameInsert(k, 2, 2);
         SetPixels(gif.FrameDIBXOR(k), {0, 1, 1, 0});
-        gif.FrameDisposalMethod(k, FrameDisposal::RestorePrevious);
-        gif.FrameDelay(k, 20);
+        gif.SetFrameDisposalMethod(k, FrameDisposal::RestorePrevious);
+        gif.SetFrameDelay(k, 20);
     }
-    gif.FrameInterlaced(2, true);
-    gif.LocalPaletteSorted(2, true);
-    gif.ScreenPixelAspectRatio(1.0f);
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(256);
-    auto palette = gif.lpGlobalPalette();
+    gif.SetFrameInterlaced(2, true);
+    gif.SetLocalPaletteSorted(2, true);
+    gif.SetScreenPixelAspectRatio(1.0f);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(256);
+    auto palette = gif.GlobalPalette();
     for (int i = 0; i < 256; ++i) {
         palette[4 * i] = static_cast<std::uint8_t>(i);            // blue
         palette[4 * i + 1] = static_cast<std::uint8_t>(255 - i);  // green
@@ -129,7 +129,7 @@ TEST(GifWriter, TwoFramesWithAGlobalPaletteSpelledOut) {
 TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
     GifDocument gif;
     gif.Destroy();
-    gif.ScreenWidth(3);
+    gif.SetScreenWidth(3);
     Bytes want;
     Append(want, "GIF87a");
     Append(want, {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
@@ -137,7 +137,7 @@ TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
     EXPECT_EQ(SaveBytes(gif), want);
 
     // The global table survives Destroy; with 0 entries it is 2 black entries.
-    gif.GlobalPaletteExists(true);
+    gif.SetGlobalPaletteExists(true);
     gif.Destroy();
     want.clear();
     Append(want, "GIF87a");
@@ -147,7 +147,7 @@ TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
     EXPECT_EQ(SaveBytes(gif), want);
 
     // A blank record asking for transparency makes it 89a.
-    gif.FrameUseTransparentColor(1, true);
+    gif.SetFrameUseTransparentColor(1, true);
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
     EXPECT_EQ(std::string(got->begin(), got->begin() + 6), "GIF89a");
@@ -157,7 +157,7 @@ TEST(GifWriter, EmptyDocumentIs87aWithoutLoopingExtension) {
 TEST(GifWriter, OneFrameIs89aWithTheLoopCount) {
     for (std::int16_t loops : {0, 5, -1}) {
         GifDocument gif = OneFrame();
-        gif.AnimationLoops(loops);
+        gif.SetAnimationLoops(loops);
         const auto got = SaveBytes(gif);
         ASSERT_TRUE(got);
         EXPECT_EQ(std::string(got->begin(), got->begin() + 6), "GIF89a");
@@ -180,8 +180,8 @@ class GifGlobalTable : public ::testing::TestWithParam<GlobalTableCase> {};
 TEST_P(GifGlobalTable, SizeFlagsAndCodeSize) {
     const GlobalTableCase& c = GetParam();
     GifDocument gif = OneFrame(c.entries);
-    gif.GlobalPaletteSorted(c.sorted);
-    auto palette = gif.lpGlobalPalette();
+    gif.SetGlobalPaletteSorted(c.sorted);
+    auto palette = gif.GlobalPalette();
     for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = 0x55;
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
@@ -219,11 +219,11 @@ class GifGraphicControl : public ::testing::TestWithParam<ControlCase> {};
 TEST_P(GifGraphicControl, FlagsAndTransparentIndex) {
     const ControlCase& c = GetParam();
     GifDocument gif = OneFrame();
-    gif.FrameDisposalMethod(1, static_cast<FrameDisposal>(c.disposal));
-    gif.FrameUserInput(1, c.userInput);
-    gif.FrameUseTransparentColor(1, c.transparent);
-    gif.FrameTransparentColorIndex(1, c.index);
-    gif.FrameDelay(1, -2);
+    gif.SetFrameDisposalMethod(1, static_cast<FrameDisposal>(c.disposal));
+    gif.SetFrameUserInput(1, c.userInput);
+    gif.SetFrameUseTransparentColor(1, c.transparent);
+    gif.SetFrameTransparentColorIndex(1, c.index);
+    gif.SetFrameDelay(1, -2);
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
     const OneFrameLayout at(1);
@@ -245,11 +245,11 @@ TEST(GifWriter, LocalTableOfFourEntries) {
     gif.Destroy();
     gif.FrameInsert(1, 3, 1);
     SetPixels(gif.FrameDIBXOR(1), {0, 3, 2});
-    gif.FrameLeft(1, 258);
-    gif.FrameTop(1, -1);
-    gif.LocalPaletteUsed(1, true);
-    gif.LocalPaletteEntries(1, 4);
-    auto palette = gif.lpLocalPalette(1);
+    gif.SetFrameLeft(1, 258);
+    gif.SetFrameTop(1, -1);
+    gif.SetLocalPaletteUsed(1, true);
+    gif.SetLocalPaletteEntries(1, 4);
+    auto palette = gif.LocalPalette(1);
     for (int i = 0; i < 4; ++i) {
         palette[4 * i] = static_cast<std::uint8_t>(0x10 + i);      // blue
         palette[4 * i + 1] = static_cast<std::uint8_t>(0x20 + i);  // green
@@ -293,7 +293,7 @@ TEST(GifWriter, IndicesPastASmallTableRaiseTheMinimumCodeSize) {
 
 TEST(GifWriter, SortBitFollowsLocalPaletteSortedWithoutALocalTable) {
     GifDocument gif = OneFrame(256);
-    gif.LocalPaletteSorted(1, true);
+    gif.SetLocalPaletteSorted(1, true);
     const auto got = SaveBytes(gif);
     ASSERT_TRUE(got);
     EXPECT_EQ((*got)[OneFrameLayout(8).imageFlags()], 0x27);
@@ -331,15 +331,15 @@ TEST_P(GifSaveFailure, ReturnsFalseAndLeavesTheOldFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Documents, GifSaveFailure,
-    ::testing::Values(FailureCase{"GlobalAbove256", [](GifDocument& g) { g.GlobalPaletteEntries(257); }},
+    ::testing::Values(FailureCase{"GlobalAbove256", [](GifDocument& g) { g.SetGlobalPaletteEntries(257); }},
                       FailureCase{"LocalAbove256",
                                   [](GifDocument& g) {
-                                      g.LocalPaletteUsed(1, true);
-                                      g.LocalPaletteEntries(1, 300);
+                                      g.SetLocalPaletteUsed(1, true);
+                                      g.SetLocalPaletteEntries(1, 300);
                                   }},
-                      FailureCase{"NoColourTable", [](GifDocument& g) { g.GlobalPaletteExists(false); }},
+                      FailureCase{"NoColourTable", [](GifDocument& g) { g.SetGlobalPaletteExists(false); }},
                       FailureCase{"DisposalAbove63",
-                                  [](GifDocument& g) { g.FrameDisposalMethod(1, static_cast<FrameDisposal>(64)); }},
+                                  [](GifDocument& g) { g.SetFrameDisposalMethod(1, static_cast<FrameDisposal>(64)); }},
                       FailureCase{"NoFrameStorage", [](GifDocument& g) { g = GifDocument(); }},
                       FailureCase{"SurfaceWiderThan32767",
                                   [](GifDocument& g) { ASSERT_TRUE(g.FrameDIBXOR(1).Create(40000, 1, 8)); }}),
@@ -374,8 +374,8 @@ TEST(GifWriter, FullDiskGivesFalseAndNoTruncatedFile) {
     Bytes pixels(200 * 200);
     for (auto& p : pixels) p = static_cast<std::uint8_t>(rng());
     SetPixels(gif.FrameDIBXOR(1), pixels);
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(256);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(256);
 
     TempDir dir;
     const fs::path target = dir / "out.gif";
@@ -458,11 +458,11 @@ std::vector<RgbaFrame> ExpectedFrames(GifDocument& gif) {
     std::vector<RgbaFrame> frames;
     for (std::int16_t k = 1; k <= gif.FramesCount(); ++k) {
         const DibSurface& dib = gif.FrameDIBXOR(k);
-        const auto palette = gif.LocalPaletteUsed(k) ? gif.lpLocalPalette(k) : gif.lpGlobalPalette();
+        const auto palette = gif.LocalPaletteUsed(k) ? gif.LocalPalette(k) : gif.GlobalPalette();
         RgbaFrame f{dib.Width(), dib.Height(), gif.FrameLeft(k), gif.FrameTop(k), {}};
         for (int y = 0; y < f.height; ++y)
             for (int x = 0; x < f.width; ++x) {
-                const std::uint8_t i = dib.lpBits()[y * dib.BytesPerScanline() + x];
+                const std::uint8_t i = dib.Bits()[y * dib.BytesPerScanline() + x];
                 const bool clear = gif.FrameUseTransparentColor(k) && i == gif.FrameTransparentColorIndex(k);
                 Append(f.rgba, {palette[4 * i + 2], palette[4 * i + 1], palette[4 * i], clear ? 0 : 255});
             }
@@ -495,35 +495,35 @@ GifDocument RandomDoc(std::mt19937& rng, const RandomDocOptions& o) {
         const std::int16_t h = o.fullScreen ? sh : static_cast<std::int16_t>(pick(1, sh));
         gif.FrameInsert(k, w, h);
         if (!o.fullScreen) {
-            gif.FrameLeft(k, static_cast<std::int16_t>(pick(0, sw - w)));
-            gif.FrameTop(k, static_cast<std::int16_t>(pick(0, sh - h)));
+            gif.SetFrameLeft(k, static_cast<std::int16_t>(pick(0, sw - w)));
+            gif.SetFrameTop(k, static_cast<std::int16_t>(pick(0, sh - h)));
         }
         const bool local = !global || (o.localTables && pick(0, 1) == 1);
         const int colours = local ? pick(2, 256) : globalColours;
         if (local) {
-            gif.LocalPaletteUsed(k, true);
-            gif.LocalPaletteEntries(k, static_cast<std::int16_t>(colours));
-            fill(gif.lpLocalPalette(k));
+            gif.SetLocalPaletteUsed(k, true);
+            gif.SetLocalPaletteEntries(k, static_cast<std::int16_t>(colours));
+            fill(gif.LocalPalette(k));
         }
         DibSurface& dib = gif.FrameDIBXOR(k);
         const bool smooth = pick(0, 1) == 1;
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                dib.lpBits()[y * dib.BytesPerScanline() + x] =
+                dib.Bits()[y * dib.BytesPerScanline() + x] =
                     static_cast<std::uint8_t>(smooth ? (x / 3 + y / 5) % colours : pick(0, colours - 1));
-        gif.FrameInterlaced(k, pick(0, 1) == 1);
-        gif.FrameDelay(k, static_cast<std::int16_t>(pick(2, 300)));
-        gif.FrameDisposalMethod(k, FrameDisposal::RestorePrevious);
+        gif.SetFrameInterlaced(k, pick(0, 1) == 1);
+        gif.SetFrameDelay(k, static_cast<std::int16_t>(pick(2, 300)));
+        gif.SetFrameDisposalMethod(k, FrameDisposal::RestorePrevious);
         if (o.transparency && pick(0, 1) == 1) {
-            gif.FrameUseTransparentColor(k, true);
-            gif.FrameTransparentColorIndex(k, pick(0, colours - 1));
+            gif.SetFrameUseTransparentColor(k, true);
+            gif.SetFrameTransparentColorIndex(k, pick(0, colours - 1));
         }
     }
-    gif.ScreenPixelAspectRatio(1.0f);
+    gif.SetScreenPixelAspectRatio(1.0f);
     if (global) {
-        gif.GlobalPaletteExists(true);
-        gif.GlobalPaletteEntries(static_cast<std::int16_t>(globalColours));
-        fill(gif.lpGlobalPalette());
+        gif.SetGlobalPaletteExists(true);
+        gif.SetGlobalPaletteEntries(static_cast<std::int16_t>(globalColours));
+        fill(gif.GlobalPalette());
     }
     return gif;
 }
@@ -631,7 +631,7 @@ TEST(GifInterop, PilReadsIndicesDelaysAndAnEndlessLoop) {
                 static const char* const hex = "0123456789abcdef";
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x) {
-                        const std::uint8_t i = dib.lpBits()[y * dib.BytesPerScanline() + x];
+                        const std::uint8_t i = dib.Bits()[y * dib.BytesPerScanline() + x];
                         expected += hex[i >> 4];
                         expected += hex[i & 15];
                     }
@@ -669,15 +669,15 @@ TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
         gif.FrameInsert(k, kSize, kSize);
         DibSurface& dib = gif.FrameDIBXOR(k);
         for (int y = 0; y < kSize; ++y)
-            for (int x = 0; x < kSize; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = frames[k - 1](x, y);
-        gif.FrameInterlaced(k, k == 2 || k == 4);
-        gif.FrameDelay(k, delays[k - 1]);
-        gif.FrameDisposalMethod(k, FrameDisposal::RestorePrevious);
+            for (int x = 0; x < kSize; ++x) dib.Bits()[y * dib.BytesPerScanline() + x] = frames[k - 1](x, y);
+        gif.SetFrameInterlaced(k, k == 2 || k == 4);
+        gif.SetFrameDelay(k, delays[k - 1]);
+        gif.SetFrameDisposalMethod(k, FrameDisposal::RestorePrevious);
     }
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(256);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(256);
     // Distinct colours, so that decoded colours tell the indices apart.
-    auto palette = gif.lpGlobalPalette();
+    auto palette = gif.GlobalPalette();
     for (int i = 0; i < 256; ++i) {
         palette[4 * i] = static_cast<std::uint8_t>(i);
         palette[4 * i + 1] = static_cast<std::uint8_t>(i * 7);
@@ -718,7 +718,7 @@ TEST(GifInterop, LargeFramesDecodeToTheIndicesWeWrote) {
             EXPECT_EQ(duration, delays[k - 1] * 10) << "frame " << k;
             ASSERT_EQ(mode, "P") << "frame " << k;
             const DibSurface& dib = gif.FrameDIBXOR(k);
-            EXPECT_EQ(indices, hex(Bytes(dib.lpBits(), dib.lpBits() + dib.Size()), 1, 1)) << "frame " << k;
+            EXPECT_EQ(indices, hex(Bytes(dib.Bits(), dib.Bits() + dib.Size()), 1, 1)) << "frame " << k;
         }
     }
     // ImageMagick: the colours of every frame and the frame count.
@@ -753,9 +753,10 @@ TEST(GifInterop, IndicesPastASmallTableSurviveInPil) {
     DibSurface& dib = gif.FrameDIBXOR(1);
     std::mt19937 rng(4);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(rng() % 201);
-    gif.GlobalPaletteExists(true);
-    gif.GlobalPaletteEntries(4);
+        for (int x = 0; x < 40; ++x)
+            dib.Bits()[y * dib.BytesPerScanline() + x] = static_cast<std::uint8_t>(rng() % 201);
+    gif.SetGlobalPaletteExists(true);
+    gif.SetGlobalPaletteEntries(4);
     TempDir dir;
     const fs::path file = dir / "small-table.gif";
     RecordingProgress progress;
@@ -772,7 +773,7 @@ TEST(GifInterop, IndicesPastASmallTableSurviveInPil) {
     static const char* const digits = "0123456789abcdef";
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
-            const std::uint8_t i = dib.lpBits()[y * dib.BytesPerScanline() + x];
+            const std::uint8_t i = dib.Bits()[y * dib.BytesPerScanline() + x];
             expected += digits[i >> 4];
             expected += digits[i & 15];
         }

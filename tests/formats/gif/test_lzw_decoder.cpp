@@ -26,14 +26,14 @@ DibSurface Surface8(int w, int h, std::uint8_t marker = 0xEE) {
     DibSurface dib;
     EXPECT_TRUE(dib.Create(w, h, 8));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = marker;
+        for (int x = 0; x < w; ++x) dib.Bits()[y * dib.BytesPerScanline() + x] = marker;
     return dib;
 }
 
 Bytes Pixels(const DibSurface& dib) {
     Bytes out;
     for (int y = 0; y < dib.Height(); ++y)
-        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.lpBits()[y * dib.BytesPerScanline() + x]);
+        for (int x = 0; x < dib.Width(); ++x) out.push_back(dib.Bits()[y * dib.BytesPerScanline() + x]);
     return out;
 }
 
@@ -204,7 +204,7 @@ TEST(LzwDecoder, RoundTripsThroughTheEncoder) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 if (!runs || rng() % 50 == 0) value = static_cast<std::uint8_t>(rng() % (1u << bits));
-                source.lpBits()[y * source.BytesPerScanline() + x] = value;
+                source.Bits()[y * source.BytesPerScanline() + x] = value;
             }
         const std::uint8_t minimumCodeSize = static_cast<std::uint8_t>(bits < 2 ? 2 : bits);
         VectorSink sink;

@@ -28,9 +28,9 @@ using Bytes = std::vector<std::uint8_t>;
 DibSurface Surface8(std::int32_t width, std::int32_t height, const Bytes& pixels) {
     DibSurface dib;
     EXPECT_TRUE(dib.Create(width, height, 8));
-    std::memset(dib.lpBits(), 0xEE, static_cast<std::size_t>(dib.Size()));
+    std::memset(dib.Bits(), 0xEE, static_cast<std::size_t>(dib.Size()));
     for (std::int32_t y = 0; y < height; ++y)
-        std::memcpy(dib.lpBits() + y * dib.BytesPerScanline(), pixels.data() + y * width,
+        std::memcpy(dib.Bits() + y * dib.BytesPerScanline(), pixels.data() + y * width,
                     static_cast<std::size_t>(width));
     return dib;
 }
@@ -451,7 +451,7 @@ public:
 private:
     std::int32_t NextPixel() {
         if (m_left == 0) return -1;
-        const std::int32_t pixel = m_dib->lpBits()[m_y * m_dib->BytesPerScanline() + m_x];
+        const std::int32_t pixel = m_dib->Bits()[m_y * m_dib->BytesPerScanline() + m_x];
         if (++m_x == m_width) {
             m_x = 0;
             if (!m_interlace) {
@@ -541,10 +541,10 @@ TEST_P(LzwAgainstReference, SameBytes) {
     const ReferenceCase& c = GetParam();
     DibSurface dib;
     ASSERT_TRUE(dib.Create(c.width, c.height, 8));
-    std::memset(dib.lpBits(), 0xEE, static_cast<std::size_t>(dib.Size()));
+    std::memset(dib.Bits(), 0xEE, static_cast<std::size_t>(dib.Size()));
     std::mt19937 rng(static_cast<unsigned>(c.width * 7919 + c.height));
     for (std::int32_t y = 0; y < c.height; ++y)
-        for (std::int32_t x = 0; x < c.width; ++x) dib.lpBits()[y * dib.BytesPerScanline() + x] = c.pixel(x, y, rng);
+        for (std::int32_t x = 0; x < c.width; ++x) dib.Bits()[y * dib.BytesPerScanline() + x] = c.pixel(x, y, rng);
     const Bytes got = Encode(dib, c.minimumCodeSize + 1, c.interlaced);
     const Bytes want = ReferenceEncoder().Encode(dib, c.minimumCodeSize + 1, c.interlaced);
     const auto mismatch = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
