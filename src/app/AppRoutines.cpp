@@ -31,9 +31,4 @@ void MainWindowModel::ApplySkin() {
     for (Frame* frame : {&m_outputFrame, &m_frameCountFrame, &m_fpsFrame, &m_startPaneCorner, &m_endPaneCorner}) frame->SetBackColor(kButtonFaceColor);
 }
 
-void MainWindowModel::ReleaseGifDoc() {
-    // Dropping the last reference empties and frees the document.
-    m_gifDoc.reset();
-}
-
 }  // namespace crossmeld

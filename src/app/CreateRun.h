@@ -3,9 +3,12 @@
 // its output stages. Released when the command returns.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/MainWindowModel.h"
+#include "export/FrameSink.h"
+#include "export/SinkThread.h"
 #include "morph/ControlMesh.h"
 #include "morph/PixelGrid.h"
 #include "morph/WarpBlendCache.h"
@@ -25,6 +28,12 @@ struct MainWindowModel::CreateRun {
     MeshWarp::WarpBlendCache Warp;
     std::int32_t Index = 0;      // i, the frame being made
     std::int16_t LastIndex = 0;  // N - 1, fixed when the loop starts
+    // The output: its sink, and the thread that feeds it (declared after
+    // it, so it stops before the sink goes). Either way the run leaves,
+    // an unfinished output is removed.
+    std::unique_ptr<FrameSink> Output;
+    std::unique_ptr<SinkThread> Pipeline;
+    std::string WriteFailedMessage;  // shown when the output cannot be written
 };
 
 }  // namespace crossmeld

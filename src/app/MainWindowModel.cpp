@@ -47,13 +47,11 @@ void SetUpHiddenCopy(PictureBox& box) {
 
 }  // namespace
 
-MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder,
-             std::string tempFolder)
+MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder)
     : m_host(host),
       m_settings(settings),
       m_codecs(codecs),
       m_programFolder(std::move(programFolder)),
-      m_tempFolder(std::move(tempFolder)),
       m_caption(kDisplayName),
       m_appTitle(kDisplayName),
       m_backColor(kDesignBackColor),
@@ -162,7 +160,6 @@ void MainWindowModel::Load() {
 void MainWindowModel::QueryClose() {
     // clang-format off
     const std::vector<Step> steps{
-        Do(100, [this] { ReleaseGifDoc(); }),
         Do(102, [this] { m_host.DoEvents(); }),
         Do(104, [this] { m_host.DoEvents(); }),
     };

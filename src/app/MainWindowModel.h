@@ -35,8 +35,6 @@
 
 namespace crossmeld {
 
-class GifDocument;  // the animated GIF document of the GIF output stage
-
 // The two pictures of a fade: the one it starts from and the one it ends on.
 enum class Side { Start, End };
 
@@ -45,10 +43,8 @@ public:
     static constexpr std::int32_t kClientWidth = 1064;
     static constexpr std::int32_t kClientHeight = 521;
 
-    // The program folder holds the samples, the cursor and the skin file;
-    // the temporary folder the frame files.
-    MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder = ProgramFolder(),
-          std::string tempFolder = TempFolder());
+    // The program folder holds the samples, the cursor and the skin file.
+    MainWindowModel(Host& host, SettingsStore& settings, avi::CodecChooser& codecs, std::string programFolder = ProgramFolder());
     ~MainWindowModel();
     MainWindowModel(const MainWindowModel&) = delete;
     MainWindowModel& operator=(const MainWindowModel&) = delete;
@@ -84,7 +80,6 @@ public:
     // ---- Shared routines --------------------------------------------------
     void SetAppTitle();
     void ApplySkin();
-    void ReleaseGifDoc();
     void ResetControlMeshes();
     void LayoutStartPane();
     void LayoutEndPane();
@@ -110,7 +105,6 @@ public:
     bool LastRunStopped() const noexcept { return m_lastRunStopped; }
     bool Ended() const noexcept { return m_ended; }
     const std::string& ProgramFolderPath() const noexcept { return m_programFolder; }
-    const std::string& TempFolderPath() const noexcept { return m_tempFolder; }
     // The file of the picture loaded on a side as it was given; the
     // sample's path after the sample pair; empty when that side has no
     // picture loaded or was cleared.
@@ -120,7 +114,6 @@ public:
 
     ControlMesh& StartMesh() noexcept { return m_startMesh; }
     ControlMesh& EndMesh() noexcept { return m_endMesh; }
-    bool HasGifDoc() const noexcept { return static_cast<bool>(m_gifDoc); }
 
     // ---- Elements ---------------------------------------------------------
     CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }
@@ -166,11 +159,8 @@ private:
     std::vector<Step> ChoosePictureSteps(PictureBox& shown, PictureBox& original, PictureBox& other,
                                          void (MainWindowModel::*layout)());
     std::vector<Step> ClearPreviewSteps(PictureBox& shown);
-    // The GIF output stage (lines 200 to 234 of the create command).
-    std::vector<Step> GifOutputSteps(CreateRun& run);
-    std::string TempAviFile() const;
-    std::string FramePattern() const;
-    std::string FrameFile(std::int32_t index) const;
+    // Begins the chosen output for the run (see the create command).
+    bool BeginOutput(CreateRun& run);
     // Removes what a stopped create command left and makes the window usable.
     void EndStoppedRun();
 
@@ -178,7 +168,6 @@ private:
     SettingsStore& m_settings;
     avi::CodecChooser& m_codecs;
     std::string m_programFolder;
-    std::string m_tempFolder;
 
     std::string m_caption;
     std::string m_appTitle;
@@ -225,17 +214,10 @@ private:
     std::string m_endPath;
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
-    // Created by the GIF output stage the first time it runs; kept until the
-    // window closes.
-    std::shared_ptr<GifDocument> m_gifDoc;
     // The GIF stage's colour reduction: its tables are made at start-up,
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;
     DitherMethod m_gifDitherMethod = DitherMethod::Ordered;
-    // The GIF stage's temporary AVI holds full frames: it is read back at
-    // once, so a lossy codec would only cost quality, and no codec question
-    // is asked for it.
-    avi::FixedCodecChooser m_rawCodec{avi::Codec::FullFrames};
 };
 
 }  // namespace crossmeld

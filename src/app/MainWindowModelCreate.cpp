@@ -1,5 +1,6 @@
-// The create command: checks the pictures, asks for the output file, makes
-// the frame files in the temporary folder and runs the output stage.
+// The create command: checks the pictures, asks for the output file, and
+// hands each frame the engine makes straight to the output's sink, which
+// encodes it on a second thread while the engine makes the next one.
 
 #include "app/CreateRun.h"
 #include "app/ErrorReport.h"
@@ -9,18 +10,20 @@
 #include "base/FileRoutines.h"
 #include "base/Numeric.h"
 #include "base/RunStopped.h"
-#include "export/HostImportProgress.h"
-#include "export/AviExport.h"
-#include "export/GifExport.h"
-#include "formats/LoadPicture.h"
-#include "formats/gif/GifProgress.h"
-#include "formats/gif/GifDocument.h"
+#include "export/AviSink.h"
+#include "export/GifSink.h"
+#include "export/SinkThread.h"
 #include "morph/PixelTransfer.h"
 #include "morph/MeshWarp.h"
 
 namespace crossmeld {
 
 namespace {
+
+// The frame rates an output is written at; a field value outside is taken
+// as the nearer limit.
+constexpr std::int32_t kMinRate = 1;
+constexpr std::int32_t kMaxRate = 30;
 
 constexpr const char* kAviFilter = "AVI Files (*.avi)|*.avi";
 constexpr const char* kGifFilter = "Animated GIF Files (*.gif)|*.gif";
@@ -48,64 +51,33 @@ std::string NoPicturesMessage() {
 
 }  // namespace
 
-std::string MainWindowModel::FramePattern() const {
-    return m_tempFolder + "/Morph_*.bmp";
-}
-
-std::string MainWindowModel::FrameFile(std::int32_t index) const {
-    return m_tempFolder + "/Morph_" + std::to_string(index) + ".bmp";
-}
-
-std::string MainWindowModel::TempAviFile() const {
-    return m_tempFolder + "/temp.avi";
-}
-
-// The GIF output: the frame files become a temporary AVI, the AVI's frames
-// are reduced to the palette and imported into the window's GIF document,
-// and the document is saved to the chosen file. Continues at 236, except
-// after a failed import, which ends the command at once.
-std::vector<Step> MainWindowModel::GifOutputSteps(CreateRun& run) {
-    auto imageCount = [this] { return TextToInt16(m_frameCountField.Text()); };
-    auto pump = [this] { m_host.DoEvents(); };
-    // clang-format off
-    return {
-        Do(202, [] {}),  // nothing to set up: the line keeps its number
-        Do(204,
-           [this, imageCount] {
-               AviOutputContext context{m_formHost, m_rawCodec, m_saveCanvas, imageCount, m_tempFolder};
-               ExportAvi(context, TempAviFile(), TextToInt16(m_fpsField.Text()));
-           }),
-        Do(206, [] {}),
-        Do(208, [this] { m_progressBar.SetValue(0); }),
-        Do(210, [this] { m_gifReducer.SetDitherMethod(m_gifDitherMethod); }),
-        Do(212,
-           [this] {
-               if (!m_gifDoc) m_gifDoc = std::make_shared<GifDocument>();
-               m_gifDoc->Destroy();
-           }),
-        If(214,
-           [this] {
-               HostImportProgress progress(m_formHost);
-               return !ImportAviIntoGif(TempAviFile(), *m_gifDoc, progress, m_gifReducer);
-           },
-           Flow::Next(), Flow::GoTo(220)),
-        Do(216, [this, pump] { DeleteFiles(TempAviFile(), pump); }),
-        Do(218, [this] { ShowMessage("Unexpected error creating GIF file."); }, Flow::GoTo(244)),
-        If(220, [this] { return m_gifDoc->FramesCount() == 0; }, Flow::Next(), Flow::GoTo(224)),
-        Do(222, [this] { ShowMessage("Nothing to save"); }, Flow::GoTo(234)),
-        Do(224, [this] { m_host.DoEvents(); }),
-        Do(226, [this] { SetPointer(MousePointer::Hourglass); }),
-        If(228,
-           [this, &run, pump] {
-               HostGifProgress progress(m_formHost);
-               return !m_gifDoc->Save(run.OutputPath, progress, pump);
-           },
-           Flow::Next(), Flow::GoTo(234)),
-        Do(230, [this] { SetPointer(MousePointer::Normal); }),
-        Do(232, [this] { ShowMessage("Unexpected error saving GIF file."); }),
-        Do(234, [this, pump] { DeleteFiles(TempAviFile(), pump); }),
-    };
-    // clang-format on
+// The output's sink for the chosen option, run on its own thread. Asks the
+// AVI codec question. False when the run makes no output: the question was
+// cancelled, or the file could not be made (its message then shown).
+bool MainWindowModel::BeginOutput(CreateRun& run) {
+    // With neither output chosen the frames are made and go nowhere.
+    if (!m_aviOption.Value() && !m_gifOption.Value()) return true;
+    const std::int16_t fps = TextToInt16(m_fpsField.Text());
+    OutputSettings settings;
+    settings.width = run.StartPixels.GridWidth();
+    settings.height = run.StartPixels.GridHeight();
+    settings.frameCount = run.LastIndex + 1;
+    settings.framesPerSecond = std::clamp<std::int32_t>(fps, kMinRate, kMaxRate);
+    if (m_aviOption.Value()) {
+        run.Output = std::make_unique<AviSink>(m_codecs);
+        run.WriteFailedMessage = "There was an error writing the file.";
+    } else {
+        m_gifReducer.SetDitherMethod(m_gifDitherMethod);
+        run.Output = std::make_unique<GifSink>(m_gifReducer);
+        run.WriteFailedMessage = "Unexpected error saving GIF file.";
+    }
+    run.Pipeline = std::make_unique<SinkThread>(*run.Output);
+    try {
+        return run.Pipeline->Begin(run.OutputPath, settings);
+    } catch (const OutputWriteFailed&) {
+        ShowMessage(run.WriteFailedMessage);
+        return false;
+    }
 }
 
 void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod) {
@@ -116,10 +88,9 @@ void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod dith
 void MainWindowModel::CreateFade() {
     CreateRun run;
     auto imageCount = [this] { return TextToInt16(m_frameCountField.Text()); };
-    auto pump = [this] { m_host.DoEvents(); };
     // A count below 2 has no weight for its last frame; such counts are
     // refused before any work. Text that cannot be read passes here and is
-    // reported by the steps that read it.
+    // reported by the step that reads it.
     auto countRefused = [&] {
         try {
             return imageCount() < 2;
@@ -134,9 +105,16 @@ void MainWindowModel::CreateFade() {
         if (run.LastIndex == 0) throw Error(ErrorKind::DivisionByZero);
         return ToSingle(static_cast<double>(run.Index) / static_cast<double>(run.LastIndex));
     };
+    // A frame the output could not write ends the run with the output's
+    // message; the file goes and an older one at the path stays.
+    auto writeFailed = [this, &run] {
+        run.Pipeline->Abort();
+        ShowMessage(run.WriteFailedMessage);
+        return Flow::GoTo(242);
+    };
 
     // clang-format off
-    std::vector<Step> steps{
+    const std::vector<Step> checks{
         If(100, [this] { return m_isBusy; }, Flow::Return(), Flow::Next()),
         Do(102, [this] { m_isBusy = true; }),
         Step{102,
@@ -154,6 +132,8 @@ void MainWindowModel::CreateFade() {
                        static_cast<float>(m_endPreview.ScaleHeight()) == static_cast<float>(m_startPreview.ScaleHeight());
             },
             Flow::Next(), Flow::GoTo(248)),
+    };
+    const std::vector<Step> askForOutput{
         Do(108, [this] { m_fileDialog.FileName.clear(); }),
         Do(110, [this] { m_fileDialog.DialogTitle = "Select Image"; }),
         If(112, [this] { return m_aviOption.Value(); }, Flow::Next(), Flow::GoTo(116)),
@@ -172,7 +152,8 @@ void MainWindowModel::CreateFade() {
         If(122, [this] { return m_fileDialog.FileName.empty(); }, Flow::GoTo(252), Flow::Next()),
         Do(124, [&] { run.OutputPath = m_fileDialog.FileName; }),
         Do(126, [this] { SetPointer(MousePointer::Hourglass); }),
-        Do(130, [&] { DeleteFiles(FramePattern(), pump); }),
+    };
+    const std::vector<Step> prepare{
         Do(132, [this] { m_frameCanvas.SetPicture(Picture()); }),
         Do(134, [this] { m_frameCanvas.SetWidth(m_startSource.Width()); }),
         Do(136, [this] { m_frameCanvas.SetHeight(m_startSource.Height()); }),
@@ -183,8 +164,11 @@ void MainWindowModel::CreateFade() {
         Do(146, [&] { ReadPixels(m_startSource, run.StartPixels); }),
         Do(148, [&] { ReadPixels(m_endSource, run.EndPixels); }),
         Do(150, [this] { m_progressBar.SetMax(100); }),
-        // The loop over i = 0 .. N - 1. A count that cannot be read ends the
-        // run here, as a frame that cannot be made does.
+    };
+    // The loop over i = 0 .. N - 1. A count that cannot be read ends the run
+    // here, as a frame that cannot be made does (238, after its one report:
+    // the frames after it would fail the same way).
+    const std::vector<Step> frames{
         EndsRunOnFailure(If(152,
             [&] {
                 run.Index = 0;
@@ -192,10 +176,16 @@ void MainWindowModel::CreateFade() {
                 return run.Index <= run.LastIndex;
             },
             Flow::Next(), Flow::GoTo(186))),
-        // The loop body. A frame that cannot be made ends the run after its
-        // one report (238): the frames after it would fail the same way.
+        // The output begins once the count is known: its file is made beside
+        // the target and, for an AVI, the codec chosen. A rate that cannot be
+        // read is reported here, and the run ends as after any output that
+        // could not begin.
+        Step{153, [&] { return BeginOutput(run) ? Flow::Next() : Flow::GoTo(242); }, Flow::GoTo(242)},
         Step{154,
              [&] {
+                 // The window stays usable between frames; a stop asked for
+                 // there (Cancel, a close, a signal) ends the run here.
+                 m_host.DoEvents();
                  m_host.CheckStop();
                  m_progressBar.SetValue((run.Index + 1.0) / static_cast<double>(imageCount()) * 100.0);
                  return Flow::Next();
@@ -215,7 +205,23 @@ void MainWindowModel::CreateFade() {
                                              run.FramePixels, run.FrameList, weight());
            })),
         EndsRunOnFailure(Do(164, [&] { WritePixels(m_frameCanvas, run.FramePixels); })),
-        EndsRunOnFailure(Do(178, [&] { SavePicture(m_frameCanvas.Image(), FrameFile(run.Index)); })),
+        // The frame goes to the output.
+        Step{178,
+             [&] {
+                 const PixelGrid& grid = run.FramePixels;
+                 const std::size_t bytes = 4 * static_cast<std::size_t>(grid.GridWidth()) *
+                                           static_cast<std::size_t>(grid.GridHeight());
+                 if (grid.Bits.size() < bytes) throw Error(ErrorKind::SubscriptOutOfRange);
+                 if (!run.Pipeline) return Flow::Next();
+                 try {
+                     run.Pipeline->Write(FrameView{grid.GridWidth(), grid.GridHeight(),
+                                                   std::span<const std::uint8_t>(grid.Bits.data(), bytes)});
+                 } catch (const OutputWriteFailed&) {
+                     return writeFailed();
+                 }
+                 return Flow::Next();
+             },
+             Flow::GoTo(238)},
         EndsRunOnFailure(Do(180, [&] { ReleasePixels(run.FramePixels); })),
         EndsRunOnFailure(Do(182, [this] { m_frameCanvas.Refresh(); })),
         EndsRunOnFailure(If(184,
@@ -227,25 +233,22 @@ void MainWindowModel::CreateFade() {
         Do(186, [&] { ReleasePixels(run.StartPixels); }),
         Do(188, [&] { ReleasePixels(run.EndPixels); }),
         Do(190, [this] { m_progressBar.SetValue(0); }),
-        // The AVI output.
-        If(192, [this] { return m_aviOption.Value(); }, Flow::Next(), Flow::GoTo(200)),
-        Do(194, [] {}),  // nothing to set up: the line keeps its number
-        Do(196,
-           [&] {
-               AviOutputContext context{m_formHost, m_codecs, m_saveCanvas, imageCount, m_tempFolder};
-               ExportAvi(context, run.OutputPath, TextToInt16(m_fpsField.Text()));
-           }),
-        Do(198, [] {}, Flow::GoTo(236)),
-        // The GIF output.
-        If(200, [this] { return m_gifOption.Value(); }, Flow::Next(), Flow::GoTo(236)),
+        // The output completes and takes the target's place.
+        Step{192,
+             [&] {
+                 if (!run.Pipeline) return Flow::GoTo(242);
+                 try {
+                     run.Pipeline->Finish();
+                 } catch (const OutputWriteFailed&) {
+                     return writeFailed();
+                 }
+                 return Flow::GoTo(242);
+             },
+             Flow::GoTo(238)},
     };
-    // clang-format on
-    for (Step& step : GifOutputSteps(run)) steps.push_back(std::move(step));
-    // clang-format off
     const std::vector<Step> ending{
-        Do(236, [&] { DeleteFiles(FramePattern(), pump); }, Flow::GoTo(242)),
-        // After a frame that could not be made: its files go, no output is written.
-        Do(238, [&] { DeleteFiles(FramePattern(), pump); }, Flow::GoTo(244)),
+        // After a frame that could not be made: no output is written.
+        Do(238, [&] { if (run.Pipeline) run.Pipeline->Abort(); }, Flow::GoTo(244)),
         Do(242, [this] { ShowMessage("Done."); }),
         Do(244, [this] { SetPointer(MousePointer::Normal); }),
         Do(246, [this] { m_progressBar.SetValue(0); }, Flow::GoTo(252)),
@@ -254,7 +257,9 @@ void MainWindowModel::CreateFade() {
         Do(252, [this] { m_isBusy = false; }, Flow::Return()),
     };
     // clang-format on
-    steps.insert(steps.end(), ending.begin(), ending.end());
+    std::vector<Step> steps;
+    for (const auto* part : {&checks, &askForOutput, &prepare, &frames, &ending})
+        steps.insert(steps.end(), part->begin(), part->end());
     m_lastRunStopped = false;
     try {
         Run("PushButton3_Click", steps);
@@ -265,11 +270,7 @@ void MainWindowModel::CreateFade() {
 
 void MainWindowModel::EndStoppedRun() {
     // The run's own objects (pixel grids, the output's part file) are gone
-    // with the stack; its files in the temporary folder go here. No events
-    // run any more: the stop was asked for.
-    DeleteFiles(FramePattern(), nullptr);
-    DeleteFiles(TempAviFile(), nullptr);
-    if (m_gifDoc) m_gifDoc->Destroy();
+    // with the stack. No events run any more: the stop was asked for.
     m_lastRunStopped = true;
     m_progressBar.SetValue(0);
     SetPointer(MousePointer::Normal);

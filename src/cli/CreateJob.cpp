@@ -12,7 +12,6 @@
 #include "base/Folders.h"
 #include "base/SettingsStore.h"
 #include "cli/CliHost.h"
-#include "cli/PrivateTempFolder.h"
 #include "cli/StopSignals.h"
 #include "formats/avi/Fourcc.h"
 
@@ -50,18 +49,10 @@ bool ShowedFailure(const CliHost& host, std::size_t from) {
 
 int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     StopSignals signals;
-    RemoveOrphanedTempFolders(TempFolder());
-    PrivateTempFolder temp(TempFolder());
-    if (temp.path().empty()) {
-        std::fprintf(err, "crossmeld-cli: cannot make a temporary folder in %s\n", TempFolder().c_str());
-        return 1;
-    }
-    ::setenv("TEMP", temp.path().c_str(), 1);
-
     const bool progress = !options.quiet && ::isatty(::fileno(err));
     CliHost host(err, progress, options.codec);
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
-    MainWindowModel form(host, settings, host, ProgramFolder(), temp.path());
+    MainWindowModel form(host, settings, host, ProgramFolder());
 
     form.Load();
     form.FrameCountField().SetText(std::to_string(options.frames));

@@ -25,8 +25,7 @@ struct CreateOptions {
     bool quiet = false;
 };
 
-// Runs the job in a private temporary folder and removes it afterwards.
-// Returns the exit status: 0 when the output file was written, 1 when the
+// Runs the job. Returns the exit status: 0 when the output file was written, 1 when the
 // program showed a failure or refused an input.
 int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err);
 

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <cmath>
@@ -142,6 +143,16 @@ void MainWindow::Build() {
     m_status->setSizeGripEnabled(false);
     const int statusHeight = m_status->sizeHint().height();
     m_status->setGeometry(0, MainWindowModel::kClientHeight, MainWindowModel::kClientWidth, statusHeight);
+    // While a fade is made, a Cancel button in the status line (and the
+    // Escape key) stops it: the run removes what it made and an older file
+    // at the output's path stays as it was.
+    m_cancel = new QPushButton(QStringLiteral("Cancel"), m_status);
+    m_cancel->setObjectName(QStringLiteral("cancelButton"));
+    m_cancel->hide();
+    m_status->addPermanentWidget(m_cancel);
+    connect(m_cancel, &QPushButton::clicked, this, [this] { CancelRun(); });
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] { CancelRun(); });
     setFixedSize(MainWindowModel::kClientWidth, MainWindowModel::kClientHeight + statusHeight);
     ApplyColors();
 }
@@ -166,6 +177,8 @@ void MainWindow::Run(const std::function<void()>& handler) {
     --m_runDepth;
 
     if (starts) m_host.SetStopLevel(outerLevel);
+    // A cancelled command has stopped; a close waits for its own turn below.
+    if (starts && !m_closePending) m_host.ClearStop();
     QStringList raised;
     raised.swap(m_runNotes);
     m_runNotes = std::move(outerNotes);
@@ -227,8 +240,13 @@ void MainWindow::ApplyColors() {
     SetBackground(*m_gifOption, ColorFromRef(m_form.GifOption().BackColor(), palette()));
 }
 
+void MainWindow::CancelRun() {
+    if (m_form.IsBusy()) m_host.RequestStop();
+}
+
 void MainWindow::SyncFromModel() {
     setWindowTitle(Text(m_form.Caption()));
+    m_cancel->setVisible(m_form.IsBusy());
     ApplyColors();
     for (auto [edit, model] : {std::pair{m_frameCountField, &m_form.FrameCountField()}, std::pair{m_fpsField, &m_form.FpsField()}}) {
         const QString text = Text(model->Text());

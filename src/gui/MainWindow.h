@@ -60,6 +60,8 @@ public:
     QGroupBox* FrameBox(int number) const { return m_frames.at(static_cast<std::size_t>(number - 1)); }
     QProgressBar* Progress() const noexcept { return m_progress; }
     QStatusBar* StatusLine() const noexcept { return m_status; }
+    // The Cancel button, shown while a command runs.
+    QPushButton* CancelButton() const noexcept { return m_cancel; }
     // What the status line shows.
     QString StatusText() const;
     PaneView* StartPane() const noexcept { return m_startPane; }
@@ -73,6 +75,8 @@ protected:
 
 private:
     void Build();
+    // Asks the running command to stop (Cancel, Escape).
+    void CancelRun();
     // Runs a handler of the model, then shows its effects.
     void Run(const std::function<void()>& handler);
     void ApplyColors();
@@ -100,6 +104,7 @@ private:
     // command has stopped.
     bool m_closePending = false;
     QStatusBar* m_status = nullptr;
+    QPushButton* m_cancel = nullptr;
     std::array<QStringList, 2> m_pictureNotes;  // start, end
     QStringList m_otherNotes;
     QStringList m_runNotes;  // raised by the command that runs now

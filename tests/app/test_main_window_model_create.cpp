@@ -1,5 +1,6 @@
-// The create command: refusals, the file dialog, the frame files with their
-// blend weights, progress and pointer, the busy guard, the AVI output.
+// The create command: refusals, the file dialog, the frames with their blend
+// weights (read back from the AVI it writes), progress and pointer, the busy
+// guard, the AVI output.
 
 #include <gtest/gtest.h>
 
@@ -7,8 +8,11 @@
 #include <map>
 
 #include "app/MainWindowModel.h"
+#include "base/Error.h"
 #include "base/RunStopped.h"
-#include "formats/LoadPicture.h"
+#include "formats/avi/AviFrameReader.h"
+#include "formats/avi/AviReader.h"
+#include "formats/bmp/DibLayout.h"
 #include "support/FormTestSupport.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -28,39 +32,62 @@ const std::string kSizeMismatch =
     "The two pictures are not of the same size.\r\n\r\nPictures must be the same size to morph. Please contact "
     "support@crossmeld.example if you have any questions.";
 
-// The one colour of a picture, or a note that it has several.
-std::string UniformColor(const Picture& picture) {
-    const Surface& s = *picture.bitmap();
-    const ColorRef first = s.GetPixel(0, 0);
-    for (std::int32_t y = 0; y < s.height(); ++y)
-        for (std::int32_t x = 0; x < s.width(); ++x)
-            if (s.GetPixel(x, y) != first) return "mixed";
-    return "r" + std::to_string(RedOf(first)) + " g" + std::to_string(GreenOf(first)) + " b" +
-           std::to_string(BlueOf(first));
+// A frame of the written AVI: its size and its one colour ("mixed" when it
+// has several).
+struct ShownFrame {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::string colour;
+};
+
+// Every frame of a full-frame (24-bit) AVI.
+std::vector<ShownFrame> ReadFrames(const fs::path& file) {
+    std::vector<ShownFrame> out;
+    auto opened = avi::Reader::OpenFile(file.string());
+    if (!opened.reader) return out;
+    auto frames = avi::FrameReader::Create(opened.reader);
+    if (!frames) return out;
+    for (std::uint32_t k = 0; k < opened.reader->FrameCount(); ++k) {
+        const auto dib = frames->Frame(opened.reader->Start() + static_cast<std::int32_t>(k));
+        const DibLayout layout = ReadDibLayout(dib);
+        ShownFrame f{layout.width, layout.height, ""};
+        const std::uint8_t* pixels = dib.data() + layout.headerSize;
+        const std::size_t stride = (static_cast<std::size_t>(f.width) * 3 + 3) & ~std::size_t{3};
+        for (std::int32_t y = 0; y < f.height && f.colour != "mixed"; ++y)
+            for (std::int32_t x = 0; x < f.width; ++x) {
+                const std::uint8_t* p = pixels + y * stride + 3 * x;
+                const std::string c = "r" + std::to_string(p[2]) + " g" + std::to_string(p[1]) + " b" +
+                                      std::to_string(p[0]);
+                if (f.colour.empty()) f.colour = c;
+                if (c != f.colour) f.colour = "mixed";
+            }
+        out.push_back(f);
+    }
+    return out;
 }
 
 class Create : public test::FormTest {
 protected:
     Create() {
         form.Load();
-        form.AviOption().SetValue(false);  // neither output: the frames only
-        // The command lets events run before it deletes frame files: the
-        // frames of the run are there at the second of these moments.
-        host.onDoEvents = [this] { Capture(); };
+        form.AviOption().SetValue(true);  // full frames, read back to check them
+        host.codec = avi::Codec::FullFrames;
     }
 
     void LoadPair(std::int32_t w, std::int32_t h, ColorRef start, ColorRef end, std::int32_t endWidth = 0) {
         FormTest::LoadPair(inputs.path(), w, h, start, end, endWidth);
     }
 
-    void Capture() {
-        if (!frames.empty() || !fs::exists(temp / "Morph_0.bmp")) return;
-        for (int i = 0; fs::exists(temp / ("Morph_" + std::to_string(i) + ".bmp")); ++i)
-            frames.push_back(LoadPicture((temp / ("Morph_" + std::to_string(i) + ".bmp")).string()));
+    // The frames of the run that wrote the file.
+    std::vector<ShownFrame> Frames(const std::string& name) const { return ReadFrames(inputs / name); }
+    // Nothing of the run is left beside the output or in the temporary folder.
+    bool AnythingLeft() const {
+        for (const auto& e : fs::directory_iterator(inputs.path()))
+            if (e.path().filename().string().find(".part") != std::string::npos) return true;
+        return !fs::is_empty(temp.path());
     }
 
     test::TempDir inputs;
-    std::vector<Picture> frames;
 };
 
 TEST_F(Create, WithoutPicturesAsksForTwo) {
@@ -142,11 +169,12 @@ TEST_F(Create, TwoFramesAreTheTwoPictures) {
     form.FrameCountField().SetText("2");
     host.QueueFile((inputs / "fade.avi").string());
     form.CreateFade();
+    const auto frames = Frames("fade.avi");
     ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(UniformColor(frames[0]), "r10 g200 b51");
-    EXPECT_EQ(UniformColor(frames[1]), "r23 g100 b0");
-    EXPECT_EQ(frames[0].Width(), 10);
-    EXPECT_EQ(frames[0].Height(), 8);
+    EXPECT_EQ(frames[0].colour, "r10 g200 b51");
+    EXPECT_EQ(frames[1].colour, "r23 g100 b0");
+    EXPECT_EQ(frames[0].width, 10);
+    EXPECT_EQ(frames[0].height, 8);
     EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Done."}));
     EXPECT_EQ(host.messages[0].caption, "Crossmeld");
     EXPECT_EQ(host.progressMax, (std::vector<double>{100}));
@@ -156,8 +184,7 @@ TEST_F(Create, TwoFramesAreTheTwoPictures) {
     EXPECT_EQ(host.pointers, (std::vector<MousePointer>{MousePointer::Hourglass, MousePointer::Normal}));
     EXPECT_EQ(form.Pointer(), MousePointer::Normal);
     EXPECT_FALSE(form.IsBusy());
-    EXPECT_FALSE(AnyFrameFileLeft());
-    EXPECT_FALSE(fs::exists(inputs / "fade.avi"));  // no output kind chosen
+    EXPECT_FALSE(AnythingLeft());
     // The canvas took the picture's size and holds the last frame; the
     // overlay is gone from the previews.
     EXPECT_EQ(form.FrameCanvas().ScaleWidth(), 10);
@@ -168,17 +195,31 @@ TEST_F(Create, TwoFramesAreTheTwoPictures) {
     EXPECT_EQ(Lines().back(), 252);
 }
 
+TEST_F(Create, WithNeitherOutputTheFramesAreMadeAndNothingIsWritten) {
+    LoadPair(10, 8, Rgb(10, 200, 51), Rgb(23, 100, 0));
+    form.AviOption().SetValue(false);
+    form.FrameCountField().SetText("3");
+    host.QueueFile((inputs / "fade.avi").string());
+    form.CreateFade();
+    EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Done."}));
+    EXPECT_EQ(host.codecDialogs, 0);
+    EXPECT_FALSE(fs::exists(inputs / "fade.avi"));
+    EXPECT_FALSE(AnythingLeft());
+    EXPECT_EQ(form.FrameCanvas().RefreshCount(), 3);
+}
+
 TEST_F(Create, ThreeFramesMixHalfAndHalfInTheMiddle) {
     LoadPair(12, 9, Rgb(10, 200, 51), Rgb(23, 100, 0));
     form.FrameCountField().SetText("3");
     host.QueueFile((inputs / "fade").string());
     form.CreateFade();
+    const auto frames = Frames("fade");
     ASSERT_EQ(frames.size(), 3u);
-    EXPECT_EQ(UniformColor(frames[0]), "r10 g200 b51");
+    EXPECT_EQ(frames[0].colour, "r10 g200 b51");
     // 23 x 0.5 + 10 x 0.5 = 16.5 -> 16; 100 x 0.5 + 200 x 0.5 = 150;
     // 0 x 0.5 + 51 x 0.5 = 25.5 -> 26 (halves to even).
-    EXPECT_EQ(UniformColor(frames[1]), "r16 g150 b26");
-    EXPECT_EQ(UniformColor(frames[2]), "r23 g100 b0");
+    EXPECT_EQ(frames[1].colour, "r16 g150 b26");
+    EXPECT_EQ(frames[2].colour, "r23 g100 b0");
     ASSERT_EQ(host.progressValues.size(), 5u);
     EXPECT_DOUBLE_EQ(host.progressValues[0], 100.0 / 3);
     EXPECT_DOUBLE_EQ(host.progressValues[1], 200.0 / 3);
@@ -189,14 +230,13 @@ TEST_F(Create, ThreeFramesMixHalfAndHalfInTheMiddle) {
 TEST_F(Create, HalvesOfTheCountRoundToEven) {
     LoadPair(6, 5, Rgb(0, 0, 0), Rgb(255, 255, 255));
     form.FrameCountField().SetText("2.5");  // reads as 2
-    host.QueueFile((inputs / "fade").string());
+    host.QueueFile((inputs / "two").string());
     form.CreateFade();
-    EXPECT_EQ(frames.size(), 2u);
-    frames.clear();
+    EXPECT_EQ(Frames("two").size(), 2u);
     form.FrameCountField().SetText("3.5");  // reads as 4
-    host.QueueFile((inputs / "fade").string());
+    host.QueueFile((inputs / "four").string());
     form.CreateFade();
-    EXPECT_EQ(frames.size(), 4u);
+    EXPECT_EQ(Frames("four").size(), 4u);
 }
 
 TEST_F(Create, SecondPressWhileEventsRunDoesNothing) {
@@ -206,7 +246,6 @@ TEST_F(Create, SecondPressWhileEventsRunDoesNothing) {
     int presses = 0;
     bool busySeen = false;
     host.onDoEvents = [&] {
-        Capture();
         if (presses++ == 0) {
             busySeen = form.IsBusy();
             form.CreateFade();
@@ -221,29 +260,20 @@ TEST_F(Create, SecondPressWhileEventsRunDoesNothing) {
     EXPECT_EQ(host.dialogsShown.size(), 3u);
     EXPECT_EQ(host.MessageTexts(), (std::vector<std::string>{"Done."}));
     EXPECT_EQ(host.pointers, (std::vector<MousePointer>{MousePointer::Hourglass, MousePointer::Normal}));
-    EXPECT_EQ(frames.size(), 2u);
+    EXPECT_EQ(Frames("fade").size(), 2u);
     EXPECT_FALSE(form.IsBusy());
 }
 
-TEST_F(Create, FrameFilesOfAnEarlierRunAreRemovedFirst) {
+TEST_F(Create, EventsRunOncePerFrame) {
     LoadPair(10, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
-    WriteBitmap(temp / "Morph_7.bmp", 2, 2, Rgb(9, 9, 9));
-    WriteBitmap(temp / "Morph_1.bmp", 2, 2, Rgb(9, 9, 9));
-    form.FrameCountField().SetText("2");
+    form.FrameCountField().SetText("4");
     host.QueueFile((inputs / "fade").string());
-    bool staleSeen = true;
     int pumps = 0;
-    host.onDoEvents = [&] {
-        // Before the first deletion the old files are there; before the
-        // second, only this run's.
-        if (++pumps == 2) staleSeen = fs::exists(temp / "Morph_7.bmp");
-        Capture();
-    };
+    host.onDoEvents = [&] { ++pumps; };
     form.CreateFade();
-    EXPECT_FALSE(staleSeen);
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[1].Width(), 10);
-    EXPECT_FALSE(AnyFrameFileLeft());
+    EXPECT_EQ(pumps, 4);
+    EXPECT_EQ(Frames("fade").size(), 4u);
+    EXPECT_FALSE(AnythingLeft());
 }
 
 TEST_F(Create, UnreadableCountIsReportedByTheStepsThatReadIt) {
@@ -256,23 +286,30 @@ TEST_F(Create, UnreadableCountIsReportedByTheStepsThatReadIt) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text,
               "Overflow\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 152\r\r" + kRequest);
-    EXPECT_EQ(frames.size(), 0u);
+    EXPECT_EQ(host.codecDialogs, 0);
     EXPECT_FALSE(fs::exists(inputs / "fade"));
-    EXPECT_FALSE(AnyFrameFileLeft());
+    EXPECT_FALSE(AnythingLeft());
     EXPECT_FALSE(form.IsBusy());
 }
 
 TEST_F(Create, AFrameThatCannotBeMadeEndsTheRunWithOneReport) {
     LoadPair(10, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
     form.FrameCountField().SetText("30");
+    test::WriteBytes(inputs / "fade.avi", {9, 9});
     host.QueueFile((inputs / "fade.avi").string());
-    // The temporary folder goes away: no frame file can be saved.
-    fs::remove_all(temp.path());
+    // The third frame fails while events run between frames (as memory
+    // running out would): one report, and no frame after it.
+    int pumps = 0;
+    host.onDoEvents = [&] {
+        if (++pumps == 3) throw Error(ErrorKind::OutOfMemory);
+    };
     form.CreateFade();
-    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{178}));
+    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{154}));
+    EXPECT_EQ(pumps, 3);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_NE(host.messages[0].text.find("PushButton3_Click at line 178"), std::string::npos);
-    EXPECT_FALSE(fs::exists(inputs / "fade.avi"));
+    EXPECT_NE(host.messages[0].text.find("PushButton3_Click at line 154"), std::string::npos);
+    EXPECT_EQ(test::ReadBytes(inputs / "fade.avi"), (std::vector<std::uint8_t>{9, 9}));
+    EXPECT_FALSE(AnythingLeft());
     EXPECT_FALSE(form.IsBusy());
     EXPECT_EQ(form.Pointer(), MousePointer::Normal);
 }
@@ -293,7 +330,7 @@ TEST_F(Create, AStopRequestEndsTheRunWithoutAReportAndLeavesNothing) {
     EXPECT_TRUE(host.messages.empty());
     EXPECT_EQ(test::ReadBytes(inputs / "old.avi"), (std::vector<std::uint8_t>{9, 9}));
     for (const auto& e : fs::directory_iterator(inputs.path())) EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos);
-    EXPECT_FALSE(AnyFrameFileLeft());
+    EXPECT_FALSE(AnythingLeft());
     EXPECT_FALSE(form.IsBusy());
     EXPECT_EQ(form.Pointer(), MousePointer::Normal);
     // The next run works as ever.
@@ -324,7 +361,7 @@ TEST_F(CreateAvi, WritesTheFramesToTheExactPath) {
     EXPECT_EQ(host.codecDialogs, 1);
     ASSERT_TRUE(fs::exists(output));
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
-    EXPECT_FALSE(AnyFrameFileLeft());
+    EXPECT_FALSE(AnythingLeft());
     std::string probe;
     ASSERT_EQ(test::Run("/usr/bin/ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                         "stream=width,height,nb_read_frames,r_frame_rate -of csv=p=0 " +
@@ -332,9 +369,9 @@ TEST_F(CreateAvi, WritesTheFramesToTheExactPath) {
                         &probe),
               0);
     EXPECT_EQ(probe, "16,12,7/1,3\n");
-    // The writer's progress went through the window's bar: maximum N - 1.
-    EXPECT_EQ(host.progressMax, (std::vector<double>{100, 2}));
-    EXPECT_EQ(form.Progress().Max(), 2);
+    // The bar went over the frames once, in percent.
+    EXPECT_EQ(host.progressMax, (std::vector<double>{100}));
+    EXPECT_EQ(form.Progress().Max(), 100);
     EXPECT_EQ(host.progressValues.back(), 0);
     // Frame 1 decoded by ffmpeg is the half-and-half mix.
     std::string middle;
@@ -348,16 +385,17 @@ TEST_F(CreateAvi, WritesTheFramesToTheExactPath) {
     EXPECT_EQ(static_cast<unsigned char>(middle[2]), 26);
 }
 
-TEST_F(CreateAvi, UnreadableFrameRateIsReportedAtTheWriterStep) {
+TEST_F(CreateAvi, UnreadableFrameRateIsReportedWhereTheOutputBegins) {
     LoadPair(8, 8, Rgb(1, 2, 3), Rgb(4, 5, 6));
     form.FrameCountField().SetText("2");
     form.FpsField().SetText("fast");
     host.QueueFile((inputs / "movie.avi").string());
     form.CreateFade();
-    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{196}));
+    EXPECT_EQ(FailedLines(), (std::vector<std::int32_t>{153}));
     ASSERT_EQ(host.messages.size(), 2u);
     EXPECT_EQ(host.messages[0].text,
-              "Type mismatch\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 196\r\r" + kRequest);
+              "Type mismatch\r\nin Crossmeld2021/08/31.Form1.PushButton3_Click at line 153\r\r" + kRequest);
+    EXPECT_EQ(host.codecDialogs, 0);
     EXPECT_EQ(host.messages[1].text, "Done.");
     EXPECT_FALSE(fs::exists(inputs / "movie.avi"));
 }

@@ -214,7 +214,7 @@ TEST(RealSamples, ThePairShippedWithTheProgramHasOneSize) {
     ScriptedHost host;
     RecordingSettingsStore store;
     test::TempDir temp;
-    MainWindowModel form(host, store, host, folder.string(), temp.path().string());
+    MainWindowModel form(host, store, host, folder.string());
     form.LoadSamplePair();
     ASSERT_EQ(host.MessageTexts(), (std::vector<std::string>{kSampleMessage}));
     EXPECT_EQ(form.StartPreview().ScaleWidth(), form.EndPreview().ScaleWidth());
@@ -242,7 +242,7 @@ TEST(RealSamples, ClearShowsTheShippedBlankGif) {
     ScriptedHost host;
     RecordingSettingsStore store;
     test::TempDir temp;
-    MainWindowModel form(host, store, host, folder.string(), temp.path().string());
+    MainWindowModel form(host, store, host, folder.string());
     form.LoadSamplePair();
     host.messages.clear();
     form.ClearStartPicture();

@@ -46,9 +46,6 @@ protected:
     // The line numbers of the last handler run, and of its failed steps.
     std::vector<std::int32_t> Lines() const { return LinesOf(form.LastRun()); }
     std::vector<std::int32_t> FailedLines() const { return test::FailedLines(form.LastRun()); }
-    // Whether the create command left a frame file in the temporary folder.
-    bool AnyFrameFileLeft() const { return !MatchFiles((temp / "Morph_*.bmp").string()).empty(); }
-
     // Writes start.bmp and end.bmp (endWidth wide when given) of one colour
     // each into the folder and chooses them as the two pictures.
     void LoadPair(const std::filesystem::path& folder, std::int32_t w, std::int32_t h, ColorRef start, ColorRef end,
@@ -66,7 +63,7 @@ protected:
     TempDir temp;
     ScriptedHost host;
     RecordingSettingsStore store;
-    MainWindowModel form{host, store, host, program.path().string(), temp.path().string()};
+    MainWindowModel form{host, store, host, program.path().string()};
 };
 
 }  // namespace crossmeld::test

@@ -111,7 +111,7 @@ void WindowTest::SetUp() {
 void WindowTest::TearDown() { Close(); }
 
 void WindowTest::Open(const std::string& programFolder) {
-    form = std::make_unique<MainWindowModel>(host, settings, host, programFolder, temp.path().string());
+    form = std::make_unique<MainWindowModel>(host, settings, host, programFolder);
     window = std::make_unique<MainWindow>(*form, host);
     window->Load();
     window->show();

@@ -1,0 +1,87 @@
+#include "export/GifSink.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/Error.h"
+#include "base/Numeric.h"
+
+namespace crossmeld {
+
+namespace {
+
+// The screen's pixel aspect byte for square pixels: 1 x 64 - 15.
+constexpr std::uint8_t kSquarePixels = 49;
+
+}  // namespace
+
+std::int16_t GifSink::FrameDelay(std::int32_t frameCount, std::int32_t framesPerSecond) {
+    if (frameCount <= 0 || framesPerSecond <= 0) throw Error(ErrorKind::DivisionByZero);
+    const std::int64_t length = std::int64_t{frameCount} * 1000 / framesPerSecond;
+    const auto durationMs = static_cast<std::int32_t>(std::min<std::int64_t>(length, INT32_MAX));
+    const std::int32_t delayMs = ToInt32(static_cast<double>(durationMs) / static_cast<double>(frameCount));
+    return ToInt16(static_cast<double>(delayMs) / 10.0);
+}
+
+bool GifSink::Begin(const std::filesystem::path& target, const OutputSettings& settings) {
+    Abort();
+    // Sizes and timing are checked before the file is made.
+    CheckedInt16(settings.width);
+    CheckedInt16(settings.height);
+    m_delay = FrameDelay(settings.frameCount, settings.framesPerSecond);
+    if (!m_work.Create(settings.width, settings.height, 32)) throw Error(ErrorKind::OutOfMemory);
+    if (!m_writer.Open(target)) throw OutputWriteFailed();
+    m_settings = settings;
+    m_written = 0;
+    return true;
+}
+
+void GifSink::Write(const FrameView& frame) {
+    if (frame.width != m_settings.width || frame.height != m_settings.height ||
+        frame.bgrx.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 4)
+        throw Error(ErrorKind::InvalidProcedureCall, "The frame does not have the output's size");
+    // The work surface is top-down with rows padded to four bytes; a 32-bit
+    // row needs no padding. The fourth byte is not read by the reducer and
+    // is cleared as a drawn frame leaves it.
+    std::uint8_t* work = m_work.Bits();
+    const std::uint8_t* in = frame.bgrx.data();
+    const std::size_t pixels = frame.bgrx.size() / 4;
+    for (std::size_t i = 0; i < pixels; ++i, in += 4, work += 4) {
+        work[0] = in[0];
+        work[1] = in[1];
+        work[2] = in[2];
+        work[3] = 0;
+    }
+    // The first frame builds the palette; every later one is reduced to it.
+    m_reducer.ConvertTo8bpp(m_work, m_indices, m_palette, m_written > 0);
+    try {
+        if (m_written == 0) {
+            GifScreen screen;
+            screen.width = static_cast<std::int16_t>(m_settings.width);
+            screen.height = static_cast<std::int16_t>(m_settings.height);
+            screen.palette = m_palette.Bytes();
+            screen.paletteEntries = m_palette.Entries();
+            screen.aspect = kSquarePixels;
+            screen.loops = 0;
+            m_writer.WriteScreen(screen);
+        }
+        GifFrameBlock block;
+        block.delay = m_delay;
+        block.disposal = FrameDisposal::RestorePrevious;
+        m_writer.WriteFrame(m_indices, block);
+    } catch (const std::exception&) {
+        // As a document's save does: any failure while writing is a failed write.
+        throw OutputWriteFailed();
+    }
+    ++m_written;
+}
+
+void GifSink::Finish() {
+    if (!m_writer.Finish()) throw OutputWriteFailed();
+}
+
+void GifSink::Abort() noexcept {
+    m_writer.Abort();
+}
+
+}  // namespace crossmeld

@@ -1,0 +1,48 @@
+#pragma once
+// The animated GIF output. Each frame is reduced to 8 bits by the caller's
+// ColourReducer and LZW-encoded as it arrives; the palette is the halftone
+// cube or, in adaptive mode, the one built on the first frame and kept for
+// the rest. One global table, frames restore the previous picture, loop
+// forever; each frame shows for the time the frame rate gives it.
+
+#include <memory>
+#include <optional>
+
+#include "colour/ColourReducer.h"
+#include "colour/Palette256.h"
+#include "export/FrameSink.h"
+#include "formats/gif/GifStreamWriter.h"
+#include "raster/DibSurface.h"
+
+namespace crossmeld {
+
+class GifSink final : public FrameSink {
+public:
+    // The reducer's InitDitherTables must have run; its palette mode and
+    // dither method apply to every frame. It is used until Finish or Abort.
+    explicit GifSink(ColourReducer& reducer) : m_reducer(reducer) {}
+    ~GifSink() override { Abort(); }
+
+    bool Begin(const std::filesystem::path& target, const OutputSettings& settings) override;
+    void Write(const FrameView& frame) override;
+    void Finish() override;
+    void Abort() noexcept override;
+
+    // The delay of every frame in hundredths of a second: the stream's
+    // length in whole milliseconds (N x 1000 / rate, rounded down) shared
+    // out over the frames and rounded to milliseconds, then to hundredths
+    // (halves to even both times).
+    static std::int16_t FrameDelay(std::int32_t frameCount, std::int32_t framesPerSecond);
+
+private:
+    ColourReducer& m_reducer;
+    GifStreamWriter m_writer;
+    OutputSettings m_settings;
+    std::int16_t m_delay = 0;
+    std::int32_t m_written = 0;
+    DibSurface m_work;     // the frame in 32 bits, as the reducer takes it
+    DibSurface m_indices;  // the frame reduced to palette indices
+    Palette256 m_palette;
+};
+
+}  // namespace crossmeld

@@ -1,0 +1,103 @@
+#include "export/SinkThread.h"
+
+#include <algorithm>
+
+namespace crossmeld {
+
+bool SinkThread::Begin(const std::filesystem::path& target, const OutputSettings& settings) {
+    Stop(false);  // a worker of an earlier output
+    if (!m_inner.Begin(target, settings)) return false;
+    m_queued = 0;
+    m_written = 0;
+    m_closing = false;
+    m_failure = nullptr;
+    m_worker = std::thread([this] { Work(); });
+    return true;
+}
+
+void SinkThread::RaiseFailure() {
+    // Called with the worker stopped or the mutex released.
+    std::exception_ptr failure;
+    {
+        std::lock_guard lock(m_mutex);
+        failure = m_failure;
+    }
+    if (failure) {
+        Stop(false);
+        m_inner.Abort();
+        std::rethrow_exception(failure);
+    }
+}
+
+void SinkThread::Write(const FrameView& frame) {
+    {
+        std::unique_lock lock(m_mutex);
+        // Slot m_queued % 2 is free once the worker has written the frame
+        // that used it before.
+        m_changed.wait(lock, [this] { return m_failure || m_queued - m_written < 2; });
+    }
+    RaiseFailure();
+    Slot& slot = m_slots[m_queued % 2];
+    slot.bgrx.assign(frame.bgrx.begin(), frame.bgrx.end());
+    slot.width = frame.width;
+    slot.height = frame.height;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_queued;
+    }
+    m_changed.notify_all();
+}
+
+void SinkThread::Work() {
+    for (;;) {
+        const Slot* slot = nullptr;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_closing || m_written < m_queued; });
+            if (m_written == m_queued) return;  // closing and nothing left
+            slot = &m_slots[m_written % 2];
+        }
+        try {
+            m_inner.Write(FrameView{slot->width, slot->height, slot->bgrx});
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            m_failure = std::current_exception();
+            m_changed.notify_all();
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_written;
+        }
+        m_changed.notify_all();
+    }
+}
+
+void SinkThread::Stop(bool drain) noexcept {
+    {
+        std::lock_guard lock(m_mutex);
+        m_closing = true;
+        // Without draining, frames not yet taken are dropped.
+        if (!drain) m_queued = std::min(m_queued, m_written + 1);
+    }
+    m_changed.notify_all();
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void SinkThread::Finish() {
+    Stop(true);
+    RaiseFailure();
+    m_inner.Finish();
+}
+
+void SinkThread::Abort() noexcept {
+    Stop(false);
+    m_inner.Abort();
+}
+
+std::int32_t SinkThread::FramesWritten() const {
+    std::lock_guard lock(m_mutex);
+    return m_written;
+}
+
+}  // namespace crossmeld

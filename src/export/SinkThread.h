@@ -1,0 +1,60 @@
+#pragma once
+// Runs a sink's encoding on a second thread, so that the engine makes frame
+// k + 1 while the sink encodes and writes frame k. Frames are copied into
+// one of two buffers and handed over in order; Write waits while both are
+// in use. The sink sees the same calls in the same order as without the
+// thread (Begin, Finish and Abort on the caller's thread, before the worker
+// starts or after it has stopped), so its output is the same whatever the
+// timing. An error of the worker is raised at the next Write or at Finish,
+// and no frame after it reaches the sink.
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "export/FrameSink.h"
+
+namespace crossmeld {
+
+class SinkThread final : public FrameSink {
+public:
+    explicit SinkThread(FrameSink& inner) : m_inner(inner) {}
+    ~SinkThread() override { Abort(); }
+    SinkThread(const SinkThread&) = delete;
+    SinkThread& operator=(const SinkThread&) = delete;
+
+    bool Begin(const std::filesystem::path& target, const OutputSettings& settings) override;
+    void Write(const FrameView& frame) override;
+    void Finish() override;
+    void Abort() noexcept override;
+
+    // Frames the sink has written so far (for progress).
+    std::int32_t FramesWritten() const;
+
+private:
+    struct Slot {
+        std::vector<std::uint8_t> bgrx;
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+    };
+
+    void Work();
+    // Waits for the worker to take every frame handed to it and stops it.
+    void Stop(bool drain) noexcept;
+    void RaiseFailure();
+
+    FrameSink& m_inner;
+    std::thread m_worker;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Slot m_slots[2];
+    std::int32_t m_queued = 0;      // frames handed over
+    std::int32_t m_written = 0;     // frames the sink has written
+    bool m_closing = false;         // no more frames come
+    std::exception_ptr m_failure;   // the worker's error, raised on the caller's thread
+};
+
+}  // namespace crossmeld

@@ -1,0 +1,90 @@
+// The GIF output streamed frame by frame: its delays, what a decoder
+// written elsewhere reads from it, and what a failure leaves behind.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "base/Error.h"
+#include "colour/ColourReducer.h"
+#include "export/GifSink.h"
+#include "support/TestSupport.h"
+
+namespace crossmeld {
+namespace {
+
+using test::TempDir;
+
+TEST(GifSink, FrameDelayIsTheStreamLengthSharedOutInHundredths) {
+    // length = floor(N x 1000 / rate) ms; per frame rounded to ms, then to
+    // hundredths, halves to even.
+    EXPECT_EQ(GifSink::FrameDelay(10, 5), 20);   // 2000 / 10 = 200 ms
+    EXPECT_EQ(GifSink::FrameDelay(10, 15), 7);   // 666 / 10 = 66.6 -> 67 ms -> 6.7
+    EXPECT_EQ(GifSink::FrameDelay(6, 7), 14);    // 857 / 6 = 142.8 -> 143 ms -> 14.3
+    EXPECT_EQ(GifSink::FrameDelay(3, 30), 3);    // 100 / 3 = 33.3 -> 33 ms
+    EXPECT_EQ(GifSink::FrameDelay(4, 8), 12);    // 500 / 4 = 125 ms -> 12.5 -> 12
+    EXPECT_EQ(GifSink::FrameDelay(2, 16), 6);    // 125 / 2 = 62.5 -> 62 ms -> 6.2
+    EXPECT_EQ(GifSink::FrameDelay(2, 1), 100);
+    EXPECT_THROW(GifSink::FrameDelay(0, 5), Error);
+}
+
+struct GifOutput : ::testing::Test {
+    GifOutput() {
+        reducer.InitDitherTables();
+        reducer.SetPaletteMode(PaletteMode::Halftone);
+        reducer.SetDitherMethod(DitherMethod::None);
+    }
+    // Frame k: every pixel (51k, 102, 255 - 51k), colours of the cube.
+    std::vector<std::uint8_t> Frame(int k) const {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(w) * h * 4);
+        for (std::size_t i = 0; i < bytes.size(); i += 4) {
+            bytes[i] = static_cast<std::uint8_t>(255 - 51 * k);
+            bytes[i + 1] = 102;
+            bytes[i + 2] = static_cast<std::uint8_t>(51 * k);
+        }
+        return bytes;
+    }
+    TempDir dir;
+    ColourReducer reducer;
+    std::int32_t w = 5, h = 3;
+};
+
+TEST_F(GifOutput, PilReadsEveryFrameItsColourAndDurationAndTheLoop) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    GifSink sink(reducer);
+    ASSERT_TRUE(sink.Begin(dir / "fade.gif", OutputSettings{w, h, 4, 8}));
+    for (int k = 0; k < 4; ++k) {
+        const auto bytes = Frame(k);
+        sink.Write(FrameView{w, h, bytes});
+    }
+    sink.Finish();
+    std::string out;
+    ASSERT_EQ(test::RunCommand("/usr/bin/python3 -c \"\nfrom PIL import Image, ImageSequence\nim = Image.open('" +
+                                   (dir / "fade.gif").string() +
+                                   "')\nprint(im.info.get('loop'), im.size)\nfor f in ImageSequence.Iterator(im):\n"
+                                   "    print(f.info['duration'], f.convert('RGB').getpixel((4, 2)))\n\"",
+                               &out),
+              0)
+        << out;
+    EXPECT_EQ(out,
+              "0 (5, 3)\n120 (0, 102, 255)\n120 (51, 102, 204)\n120 (102, 102, 153)\n120 (153, 102, 102)\n");
+}
+
+TEST_F(GifOutput, AFailedOrAbortedOutputLeavesAnOlderFileAsItWas) {
+    GifSink sink(reducer);
+    EXPECT_THROW(sink.Begin(dir / "missing" / "fade.gif", OutputSettings{w, h, 2, 5}), OutputWriteFailed);
+
+    const auto target = dir / "old.gif";
+    { std::ofstream(target) << "older"; }
+    ASSERT_TRUE(sink.Begin(target, OutputSettings{w, h, 2, 5}));
+    const auto bytes = Frame(1);
+    sink.Write(FrameView{w, h, bytes});
+    sink.Abort();
+    EXPECT_EQ(test::ReadBytes(target), (std::vector<std::uint8_t>{'o', 'l', 'd', 'e', 'r'}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no part file is left";
+
+    ASSERT_TRUE(sink.Begin(target, OutputSettings{w, h, 2, 5}));
+    EXPECT_THROW(sink.Write(FrameView{w + 1, h, bytes}), Error) << "a frame of another size";
+}
+
+}  // namespace
+}  // namespace crossmeld
