@@ -55,4 +55,22 @@ public:
     virtual void Abort() noexcept = 0;
 };
 
+// A sink whose writing has two parts, so that a sink thread can share the
+// work with the engine: Stage runs on the caller's thread and leaves the
+// frame's staged form in one of two slots (the GIF's reduction to palette
+// indices), WriteStaged encodes and writes a slot on the sink's thread.
+// Frames are staged and written in the same order; a slot is staged again
+// only after it was written.
+class StagedSink : public FrameSink {
+public:
+    static constexpr int kSlots = 2;
+
+    virtual void Stage(const FrameView& frame, int slot) = 0;
+    virtual void WriteStaged(int slot) = 0;
+    void Write(const FrameView& frame) override {
+        Stage(frame, 0);
+        WriteStaged(0);
+    }
+};
+
 }  // namespace crossmeld

@@ -32,11 +32,12 @@ bool GifSink::Begin(const std::filesystem::path& target, const OutputSettings& s
     if (!m_work.Create(settings.width, settings.height, 32)) throw Error(ErrorKind::OutOfMemory);
     if (!m_writer.Open(target)) throw OutputWriteFailed();
     m_settings = settings;
+    m_staged = 0;
     m_written = 0;
     return true;
 }
 
-void GifSink::Write(const FrameView& frame) {
+void GifSink::Stage(const FrameView& frame, int slot) {
     if (frame.width != m_settings.width || frame.height != m_settings.height ||
         frame.bgrx.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 4)
         throw Error(ErrorKind::InvalidProcedureCall, "The frame does not have the output's size");
@@ -53,14 +54,23 @@ void GifSink::Write(const FrameView& frame) {
         work[3] = 0;
     }
     // The first frame builds the palette; every later one is reduced to it.
-    m_reducer.ConvertTo8bpp(m_work, m_indices, m_palette, m_written > 0);
+    m_reducer.ConvertTo8bpp(m_work, m_indices.at(static_cast<std::size_t>(slot)), m_palette, m_staged > 0);
+    if (m_staged == 0) {
+        const auto bytes = m_palette.Bytes();
+        std::copy(bytes.begin(), bytes.end(), m_table.begin());
+        m_tableEntries = m_palette.Entries();
+    }
+    ++m_staged;
+}
+
+void GifSink::WriteStaged(int slot) {
     try {
         if (m_written == 0) {
             GifScreen screen;
             screen.width = static_cast<std::int16_t>(m_settings.width);
             screen.height = static_cast<std::int16_t>(m_settings.height);
-            screen.palette = m_palette.Bytes();
-            screen.paletteEntries = m_palette.Entries();
+            screen.palette = m_table;
+            screen.paletteEntries = m_tableEntries;
             screen.aspect = kSquarePixels;
             screen.loops = 0;
             m_writer.WriteScreen(screen);
@@ -68,7 +78,7 @@ void GifSink::Write(const FrameView& frame) {
         GifFrameBlock block;
         block.delay = m_delay;
         block.disposal = FrameDisposal::RestorePrevious;
-        m_writer.WriteFrame(m_indices, block);
+        m_writer.WriteFrame(m_indices.at(static_cast<std::size_t>(slot)), block);
     } catch (const std::exception&) {
         // As a document's save does: any failure while writing is a failed write.
         throw OutputWriteFailed();

@@ -3,10 +3,12 @@
 // ColourReducer and LZW-encoded as it arrives; the palette is the halftone
 // cube or, in adaptive mode, the one built on the first frame and kept for
 // the rest. One global table, frames restore the previous picture, loop
-// forever; each frame shows for the time the frame rate gives it.
+// forever; each frame shows for the time the frame rate gives it. On a sink
+// thread the reduction is staged on the caller's thread and the encoding
+// runs on the sink's.
 
-#include <memory>
-#include <optional>
+#include <array>
+#include <cstdint>
 
 #include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
@@ -16,7 +18,7 @@
 
 namespace crossmeld {
 
-class GifSink final : public FrameSink {
+class GifSink final : public StagedSink {
 public:
     // The reducer's InitDitherTables must have run; its palette mode and
     // dither method apply to every frame. It is used until Finish or Abort.
@@ -24,7 +26,8 @@ public:
     ~GifSink() override { Abort(); }
 
     bool Begin(const std::filesystem::path& target, const OutputSettings& settings) override;
-    void Write(const FrameView& frame) override;
+    void Stage(const FrameView& frame, int slot) override;
+    void WriteStaged(int slot) override;
     void Finish() override;
     void Abort() noexcept override;
 
@@ -39,10 +42,14 @@ private:
     GifStreamWriter m_writer;
     OutputSettings m_settings;
     std::int16_t m_delay = 0;
-    std::int32_t m_written = 0;
-    DibSurface m_work;     // the frame in 32 bits, as the reducer takes it
-    DibSurface m_indices;  // the frame reduced to palette indices
-    Palette256 m_palette;
+    std::int32_t m_staged = 0;   // frames reduced (caller's thread)
+    std::int32_t m_written = 0;  // frames written (sink's thread)
+    DibSurface m_work;           // the frame in 32 bits, as the reducer takes it
+    std::array<DibSurface, kSlots> m_indices;  // frames reduced to palette indices
+    Palette256 m_palette;        // the reducer's, built on the first frame
+    // The global table as the first frame fixed it, for the screen.
+    std::array<std::uint8_t, gif::kPaletteBytes> m_table{};
+    std::int16_t m_tableEntries = 0;
 };
 
 }  // namespace crossmeld

@@ -32,15 +32,18 @@ void SinkThread::RaiseFailure() {
 void SinkThread::Write(const FrameView& frame) {
     {
         std::unique_lock lock(m_mutex);
-        // Slot m_queued % 2 is free once the worker has written the frame
-        // that used it before.
-        m_changed.wait(lock, [this] { return m_failure || m_queued - m_written < 2; });
+        // Slot m_queued % m_slotCount is free once the worker has written
+        // the frame that used it before.
+        m_changed.wait(lock, [this] { return m_failure || m_queued - m_written < m_slotCount; });
     }
     RaiseFailure();
-    Slot& slot = m_slots[m_queued % 2];
-    slot.bgrx.assign(frame.bgrx.begin(), frame.bgrx.end());
-    slot.width = frame.width;
-    slot.height = frame.height;
+    if (m_staged) {
+        m_staged->Stage(frame, m_queued % m_slotCount);
+    } else {
+        m_copy.bgrx.assign(frame.bgrx.begin(), frame.bgrx.end());
+        m_copy.width = frame.width;
+        m_copy.height = frame.height;
+    }
     {
         std::lock_guard lock(m_mutex);
         ++m_queued;
@@ -50,15 +53,16 @@ void SinkThread::Write(const FrameView& frame) {
 
 void SinkThread::Work() {
     for (;;) {
-        const Slot* slot = nullptr;
+        int slot = 0;
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [this] { return m_closing || m_written < m_queued; });
             if (m_written == m_queued) return;  // closing and nothing left
-            slot = &m_slots[m_written % 2];
+            slot = m_written % m_slotCount;
         }
         try {
-            m_inner.Write(FrameView{slot->width, slot->height, slot->bgrx});
+            if (m_staged) m_staged->WriteStaged(slot);
+            else m_inner.Write(FrameView{m_copy.width, m_copy.height, m_copy.bgrx});
         } catch (...) {
             std::lock_guard lock(m_mutex);
             m_failure = std::current_exception();

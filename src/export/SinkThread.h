@@ -1,8 +1,9 @@
 #pragma once
 // Runs a sink's encoding on a second thread, so that the engine makes frame
-// k + 1 while the sink encodes and writes frame k. Frames are copied into
-// one of two buffers and handed over in order; Write waits while both are
-// in use. The sink sees the same calls in the same order as without the
+// k + 1 while the sink encodes and writes frame k. A frame is copied into
+// one buffer (or, for a staged sink, staged into one of its two slots on the
+// caller's thread) and handed over in order; Write waits while the buffer
+// (both slots) is in use. The sink sees the same calls in the same order as without the
 // thread (Begin, Finish and Abort on the caller's thread, before the worker
 // starts or after it has stopped), so its output is the same whatever the
 // timing. An error of the worker is raised at the next Write or at Finish,
@@ -21,7 +22,8 @@ namespace crossmeld {
 
 class SinkThread final : public FrameSink {
 public:
-    explicit SinkThread(FrameSink& inner) : m_inner(inner) {}
+    explicit SinkThread(FrameSink& inner)
+        : m_inner(inner), m_staged(dynamic_cast<StagedSink*>(&inner)), m_slotCount(m_staged ? StagedSink::kSlots : 1) {}
     ~SinkThread() override { Abort(); }
     SinkThread(const SinkThread&) = delete;
     SinkThread& operator=(const SinkThread&) = delete;
@@ -35,7 +37,7 @@ public:
     std::int32_t FramesWritten() const;
 
 private:
-    struct Slot {
+    struct Copy {
         std::vector<std::uint8_t> bgrx;
         std::int32_t width = 0;
         std::int32_t height = 0;
@@ -47,10 +49,12 @@ private:
     void RaiseFailure();
 
     FrameSink& m_inner;
+    StagedSink* m_staged;  // m_inner when it stages its frames
+    int m_slotCount;
     std::thread m_worker;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    Slot m_slots[2];
+    Copy m_copy;  // the frame handed over, for a sink that does not stage
     std::int32_t m_queued = 0;      // frames handed over
     std::int32_t m_written = 0;     // frames the sink has written
     bool m_closing = false;         // no more frames come

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/Error.h"
+#include "base/TwoHalves.h"
 
 namespace crossmeld::MeshWarp {
 
@@ -25,26 +26,33 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
     const GridExtent se = UsableExtent(start), ee = UsableExtent(end);
     m_fromStart.assign(pixels, kKeep);
     m_fromEnd.assign(pixels, kKeep);
-    PixelMapper mapper(startList, endList, frameList, W, H);
-    SourcePositions pos;
-    bool identity = true;
-    std::size_t i = 0;
-    for (std::int32_t y = 0; y < H; ++y) {
-        for (std::int32_t x = 0; x < W; ++x, ++i) {
-            if (!mapper.Map(x, y, frame.Bits.data() + 4 * i, pos)) {
-                identity = false;
-                continue;
+    // Every pixel maps on its own, so the rows are shared out over both
+    // cores; each half has its own mapper (its memo of the last triangle
+    // only saves work).
+    bool identityHalves[2] = {true, true};
+    ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) {
+        PixelMapper mapper(startList, endList, frameList, W, H);
+        SourcePositions pos;
+        bool identity = true;
+        std::size_t i = static_cast<std::size_t>(firstRow) * static_cast<std::size_t>(W);
+        for (std::int32_t y = firstRow; y < endRow; ++y) {
+            for (std::int32_t x = 0; x < W; ++x, ++i) {
+                if (!mapper.Map(x, y, frame.Bits.data() + 4 * i, pos)) {
+                    identity = false;
+                    continue;
+                }
+                if (!se.Contains(pos.xs, pos.ys) || !ee.Contains(pos.xe, pos.ye))
+                    throw Error(ErrorKind::SubscriptOutOfRange);
+                m_fromStart[i] = static_cast<std::uint32_t>(pos.ys) * static_cast<std::uint32_t>(se.width) +
+                                 static_cast<std::uint32_t>(pos.xs);
+                m_fromEnd[i] = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
+                               static_cast<std::uint32_t>(pos.xe);
+                if (m_fromStart[i] != i || m_fromEnd[i] != i) identity = false;
             }
-            if (!se.Contains(pos.xs, pos.ys) || !ee.Contains(pos.xe, pos.ye))
-                throw Error(ErrorKind::SubscriptOutOfRange);
-            m_fromStart[i] = static_cast<std::uint32_t>(pos.ys) * static_cast<std::uint32_t>(se.width) +
-                             static_cast<std::uint32_t>(pos.xs);
-            m_fromEnd[i] = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
-                           static_cast<std::uint32_t>(pos.xe);
-            if (m_fromStart[i] != i || m_fromEnd[i] != i) identity = false;
         }
-    }
-    m_identity = identity && se.width == W && ee.width == W;
+        identityHalves[firstRow == 0 ? 0 : 1] = identity;
+    });
+    m_identity = identityHalves[0] && identityHalves[1] && se.width == W && ee.width == W;
     if (m_identity) {
         m_fromStart = {};
         m_fromEnd = {};
@@ -76,28 +84,34 @@ void WarpBlendCache::WarpBlendFrame(const PixelGrid& start, const TriangleList& 
         }
     }
     const BlendTable blend(w);
-    const std::size_t pixels = static_cast<std::size_t>(frame.GridWidth()) * static_cast<std::size_t>(frame.GridHeight());
-    std::uint8_t* out = frame.Bits.data();
-    const std::uint8_t* s = start.Bits.data();
-    const std::uint8_t* e = end.Bits.data();
-    if (m_identity) {
-        m_lastPath = Path::Identity;
-        for (std::size_t i = 0; i < pixels; ++i, out += 4, s += 4, e += 4) {
-            out[0] = blend(s[0], e[0]);
-            out[1] = blend(s[1], e[1]);
-            out[2] = blend(s[2], e[2]);
+    const std::size_t W = static_cast<std::size_t>(frame.GridWidth());
+    m_lastPath = m_identity ? Path::Identity : Path::Mapped;
+    // Each pixel is one lookup per channel: the rows go to both cores.
+    ForTwoHalves(frame.GridHeight(), [&](std::int32_t firstRow, std::int32_t endRow) {
+        const std::size_t first = static_cast<std::size_t>(firstRow) * W;
+        const std::size_t last = static_cast<std::size_t>(endRow) * W;
+        std::uint8_t* out = frame.Bits.data() + 4 * first;
+        const std::uint8_t* s = start.Bits.data();
+        const std::uint8_t* e = end.Bits.data();
+        if (m_identity) {
+            s += 4 * first;
+            e += 4 * first;
+            for (std::size_t i = first; i < last; ++i, out += 4, s += 4, e += 4) {
+                out[0] = blend(s[0], e[0]);
+                out[1] = blend(s[1], e[1]);
+                out[2] = blend(s[2], e[2]);
+            }
+            return;
         }
-        return;
-    }
-    m_lastPath = Path::Mapped;
-    for (std::size_t i = 0; i < pixels; ++i, out += 4) {
-        if (m_fromStart[i] == kKeep) continue;
-        const std::uint8_t* sp = s + 4 * static_cast<std::size_t>(m_fromStart[i]);
-        const std::uint8_t* ep = e + 4 * static_cast<std::size_t>(m_fromEnd[i]);
-        out[0] = blend(sp[0], ep[0]);
-        out[1] = blend(sp[1], ep[1]);
-        out[2] = blend(sp[2], ep[2]);
-    }
+        for (std::size_t i = first; i < last; ++i, out += 4) {
+            if (m_fromStart[i] == kKeep) continue;
+            const std::uint8_t* sp = s + 4 * static_cast<std::size_t>(m_fromStart[i]);
+            const std::uint8_t* ep = e + 4 * static_cast<std::size_t>(m_fromEnd[i]);
+            out[0] = blend(sp[0], ep[0]);
+            out[1] = blend(sp[1], ep[1]);
+            out[2] = blend(sp[2], ep[2]);
+        }
+    });
 }
 
 }  // namespace crossmeld::MeshWarp
