@@ -25,15 +25,19 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
     if (pixels >= std::numeric_limits<std::uint32_t>::max()) throw Error(ErrorKind::Overflow);
     const GridExtent se = UsableExtent(start), ee = UsableExtent(end);
     m_fromStart.assign(pixels, kKeep);
-    m_fromEnd.assign(pixels, kKeep);
     // Every pixel maps on its own, so the rows are shared out over both
     // cores; each half has its own mapper (its memo of the last triangle
-    // only saves work).
+    // only saves work). The end map is stored only when it differs from the
+    // start map (never for equal meshes): a second pass then fills it.
+    m_fromEnd = {};
     bool identityHalves[2] = {true, true};
-    ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) {
+    bool endDiffers[2] = {false, false};
+    const auto mapRows = [&](std::int32_t firstRow, std::int32_t endRow, bool storeEnd) {
+        const int half = firstRow == 0 ? 0 : 1;
         PixelMapper mapper(startList, endList, frameList, W, H);
         SourcePositions pos;
         bool identity = true;
+        bool differs = false;
         std::size_t i = static_cast<std::size_t>(firstRow) * static_cast<std::size_t>(W);
         for (std::int32_t y = firstRow; y < endRow; ++y) {
             for (std::int32_t x = 0; x < W; ++x, ++i) {
@@ -43,19 +47,31 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
                 }
                 if (!se.Contains(pos.xs, pos.ys) || !ee.Contains(pos.xe, pos.ye))
                     throw Error(ErrorKind::SubscriptOutOfRange);
-                m_fromStart[i] = static_cast<std::uint32_t>(pos.ys) * static_cast<std::uint32_t>(se.width) +
-                                 static_cast<std::uint32_t>(pos.xs);
-                m_fromEnd[i] = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
-                               static_cast<std::uint32_t>(pos.xe);
-                if (m_fromStart[i] != i || m_fromEnd[i] != i) identity = false;
+                const auto fromStart = static_cast<std::uint32_t>(pos.ys) * static_cast<std::uint32_t>(se.width) +
+                                       static_cast<std::uint32_t>(pos.xs);
+                const auto fromEnd = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
+                                     static_cast<std::uint32_t>(pos.xe);
+                if (storeEnd) {
+                    m_fromEnd[i] = fromEnd;
+                    continue;
+                }
+                m_fromStart[i] = fromStart;
+                if (fromStart != i || fromEnd != i) identity = false;
+                if (fromEnd != fromStart) differs = true;
             }
         }
-        identityHalves[firstRow == 0 ? 0 : 1] = identity;
-    });
+        if (storeEnd) return;
+        identityHalves[half] = identity;
+        endDiffers[half] = differs;
+    };
+    ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) { mapRows(firstRow, endRow, false); });
     m_identity = identityHalves[0] && identityHalves[1] && se.width == W && ee.width == W;
+    m_oneMap = !endDiffers[0] && !endDiffers[1];
     if (m_identity) {
         m_fromStart = {};
-        m_fromEnd = {};
+    } else if (!m_oneMap) {
+        m_fromEnd.assign(pixels, kKeep);
+        ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) { mapRows(firstRow, endRow, true); });
     }
     m_identifiers.assign(frame.Bits.begin(), frame.Bits.begin() + static_cast<std::ptrdiff_t>(4 * pixels));
     m_start = startList;
@@ -106,7 +122,7 @@ void WarpBlendCache::WarpBlendFrame(const PixelGrid& start, const TriangleList& 
         for (std::size_t i = first; i < last; ++i, out += 4) {
             if (m_fromStart[i] == kKeep) continue;
             const std::uint8_t* sp = s + 4 * static_cast<std::size_t>(m_fromStart[i]);
-            const std::uint8_t* ep = e + 4 * static_cast<std::size_t>(m_fromEnd[i]);
+            const std::uint8_t* ep = e + 4 * static_cast<std::size_t>(m_oneMap ? m_fromStart[i] : m_fromEnd[i]);
             out[0] = blend(sp[0], ep[0]);
             out[1] = blend(sp[1], ep[1]);
             out[2] = blend(sp[2], ep[2]);

@@ -37,6 +37,7 @@ private:
 
     bool m_valid = false;
     bool m_identity = false;
+    bool m_oneMap = false;  // m_fromStart serves the end grid too
     std::vector<std::uint8_t> m_identifiers;  // the frame grid the plan was made from
     TriangleList m_start, m_end, m_frame;
     GridExtent m_startExtent, m_endExtent, m_frameExtent;
