@@ -8,45 +8,7 @@
 
 namespace crossmeld {
 
-double RoundHalfEven(double value) noexcept {
-    // Explicit ties-to-even, so the result never depends on the floating-point
-    // environment's rounding mode. At or beyond 2^52 in magnitude every double
-    // is a whole number (NaN and infinities pass through as well).
-    if (!(std::fabs(value) < 4503599627370496.0)) return value;
-    const double floor = std::floor(value);
-    const double diff = value - floor;  // exact below 2^52
-    if (diff < 0.5) return floor;
-    if (diff > 0.5) return floor + 1.0;
-    return (static_cast<std::int64_t>(floor) & 1) == 0 ? floor : floor + 1.0;
-}
-
-namespace {
-
-template <typename T>
-T ToIntegral(double value) {
-    if (std::isnan(value)) throw Error(ErrorKind::Overflow);
-    double r = RoundHalfEven(value);
-    if (r < static_cast<double>(std::numeric_limits<T>::min()) ||
-        r > static_cast<double>(std::numeric_limits<T>::max()))
-        throw Error(ErrorKind::Overflow);
-    return static_cast<T>(r);
-}
-
-}  // namespace
-
-std::uint8_t ToByte(double value) { return ToIntegral<std::uint8_t>(value); }
-std::int16_t ToInt16(double value) { return ToIntegral<std::int16_t>(value); }
-std::int32_t ToInt32(double value) { return ToIntegral<std::int32_t>(value); }
-
-float ToSingle(double value) {
-    if (std::isfinite(value) && std::fabs(value) > static_cast<double>(FLT_MAX)) {
-        // Values that round to FLT_MAX are still representable.
-        float f = static_cast<float>(value);
-        if (std::isinf(f)) throw Error(ErrorKind::Overflow);
-        return f;
-    }
-    return static_cast<float>(value);
-}
+void RaiseOverflow() { throw Error(ErrorKind::Overflow); }
 
 std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t r;

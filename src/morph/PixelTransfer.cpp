@@ -50,8 +50,9 @@ void ReadPixels(PictureBox& picture, PixelGrid& grid) { Read(picture, grid); }
 void WritePixels(PictureBox& picture, const PixelGrid& grid) { Write(picture, grid); }
 
 void ReleasePixels(PixelGrid& grid) {
+    // The memory itself stays with the grid: the frame grid is read again
+    // for the next frame, and a run's grids go when the run ends.
     grid.Bits.assign(1, 0);
-    grid.Bits.shrink_to_fit();
 }
 
 }  // namespace crossmeld

@@ -13,7 +13,8 @@ void ReadPixels(PictureBox& picture, PixelGrid& grid);
 // Writes the grid's blue, green and red bytes into the persistent image
 // (no repaint).
 void WritePixels(PictureBox& picture, const PixelGrid& grid);
-// Releases the grid's storage to a single byte, keeping its header.
+// Cuts the grid's pixels to a single byte, keeping its header (and its
+// memory, for the next read).
 void ReleasePixels(PixelGrid& grid);
 
 }  // namespace crossmeld
