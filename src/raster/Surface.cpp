@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/Error.h"
+#include "base/TwoHalves.h"
 
 namespace crossmeld {
 
@@ -129,56 +130,62 @@ std::uint32_t Surface::NearestIndex(ColorRef c) const noexcept {
 }
 
 void Surface::ReadBgrx(std::span<std::uint8_t> out) const {
-    const std::size_t need = 4 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
-    if (out.size() < need) throw Error(ErrorKind::SubscriptOutOfRange);
-    std::uint8_t* o = out.data();
-    for (std::int32_t y = 0; y < m_height; ++y) {
-        const std::uint8_t* r = row(y);
-        if (m_bpp == 32) {
-            std::memcpy(o, r, 4 * static_cast<std::size_t>(m_width));
-            for (std::int32_t x = 0; x < m_width; ++x) o[4 * x + 3] = 0;
-            o += 4 * static_cast<std::size_t>(m_width);
-        } else if (m_bpp == 24) {
-            for (std::int32_t x = 0; x < m_width; ++x, o += 4, r += 3) {
-                o[0] = r[0];
-                o[1] = r[1];
-                o[2] = r[2];
-                o[3] = 0;
-            }
-        } else {
-            for (std::int32_t x = 0; x < m_width; ++x, o += 4) {
-                ColorRef c = GetPixel(x, y);
-                o[0] = BlueOf(c);
-                o[1] = GreenOf(c);
-                o[2] = RedOf(c);
-                o[3] = 0;
+    const std::size_t rowBytes = 4 * static_cast<std::size_t>(m_width);
+    if (out.size() < rowBytes * static_cast<std::size_t>(m_height)) throw Error(ErrorKind::SubscriptOutOfRange);
+    // Rows are independent: both cores share them.
+    ForTwoHalves(m_height, [&](std::int32_t firstRow, std::int32_t endRow) {
+        std::uint8_t* o = out.data() + static_cast<std::size_t>(firstRow) * rowBytes;
+        for (std::int32_t y = firstRow; y < endRow; ++y) {
+            const std::uint8_t* r = row(y);
+            if (m_bpp == 32) {
+                for (std::int32_t x = 0; x < m_width; ++x, o += 4, r += 4) {
+                    o[0] = r[0];
+                    o[1] = r[1];
+                    o[2] = r[2];
+                    o[3] = 0;
+                }
+            } else if (m_bpp == 24) {
+                for (std::int32_t x = 0; x < m_width; ++x, o += 4, r += 3) {
+                    o[0] = r[0];
+                    o[1] = r[1];
+                    o[2] = r[2];
+                    o[3] = 0;
+                }
+            } else {
+                for (std::int32_t x = 0; x < m_width; ++x, o += 4) {
+                    ColorRef c = GetPixel(x, y);
+                    o[0] = BlueOf(c);
+                    o[1] = GreenOf(c);
+                    o[2] = RedOf(c);
+                    o[3] = 0;
+                }
             }
         }
-    }
+    });
 }
 
 void Surface::WriteBgrx(std::span<const std::uint8_t> in) {
-    const std::size_t need = 4 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height);
-    if (in.size() < need) throw Error(ErrorKind::SubscriptOutOfRange);
-    const std::uint8_t* p = in.data();
-    for (std::int32_t y = 0; y < m_height; ++y) {
-        std::uint8_t* r = row(y);
-        if (m_bpp == 32) {
-            for (std::int32_t x = 0; x < m_width; ++x, p += 4, r += 4) {
-                r[0] = p[0];
-                r[1] = p[1];
-                r[2] = p[2];
-            }
-        } else if (m_bpp == 24) {
-            for (std::int32_t x = 0; x < m_width; ++x, p += 4, r += 3) {
-                r[0] = p[0];
-                r[1] = p[1];
-                r[2] = p[2];
-            }
-        } else {
+    const std::size_t rowBytes = 4 * static_cast<std::size_t>(m_width);
+    if (in.size() < rowBytes * static_cast<std::size_t>(m_height)) throw Error(ErrorKind::SubscriptOutOfRange);
+    if (m_bpp != 32 && m_bpp != 24) {
+        // Paletted and 16-bit rows go through SetPixel: one pass.
+        const std::uint8_t* p = in.data();
+        for (std::int32_t y = 0; y < m_height; ++y)
             for (std::int32_t x = 0; x < m_width; ++x, p += 4) SetPixel(x, y, Rgb(p[2], p[1], p[0]));
-        }
+        return;
     }
+    ForTwoHalves(m_height, [&](std::int32_t firstRow, std::int32_t endRow) {
+        const std::uint8_t* p = in.data() + static_cast<std::size_t>(firstRow) * rowBytes;
+        const int step = m_bpp / 8;
+        for (std::int32_t y = firstRow; y < endRow; ++y) {
+            std::uint8_t* r = row(y);
+            for (std::int32_t x = 0; x < m_width; ++x, p += 4, r += step) {
+                r[0] = p[0];
+                r[1] = p[1];
+                r[2] = p[2];
+            }
+        }
+    });
 }
 
 }  // namespace crossmeld
