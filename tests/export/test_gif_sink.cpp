@@ -1,12 +1,16 @@
-// The GIF output streamed frame by frame: its delays, what a decoder
-// written elsewhere reads from it, and what a failure leaves behind.
+// The GIF output streamed frame by frame: its delays, what decoders
+// written elsewhere read from it, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <ostream>
 
 #include "base/Error.h"
 #include "colour/ColourReducer.h"
+#include "colour/Palette256.h"
 #include "export/GifSink.h"
+#include "raster/DibSurface.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld {
@@ -85,6 +89,87 @@ TEST_F(GifOutput, AFailedOrAbortedOutputLeavesAnOlderFileAsItWas) {
     ASSERT_TRUE(sink.Begin(target, OutputSettings{w, h, 2, 5}));
     EXPECT_THROW(sink.Write(FrameView{w + 1, h, bytes}), Error) << "a frame of another size";
 }
+
+struct ReductionCase {
+    const char* name;
+    PaletteMode palette;
+    DitherMethod dither;
+};
+
+void PrintTo(const ReductionCase& c, std::ostream* os) { *os << c.name; }
+
+class GifOfTestPattern : public ::testing::TestWithParam<ReductionCase> {};
+
+// ffmpeg's test pattern through the sink; ffmpeg decodes the GIF, and every
+// pixel must be the palette colour that a reducer of its own, converting
+// the same frames, picks for it. PIL reads the frame count and delays.
+TEST_P(GifOfTestPattern, FfmpegDecodesTheColoursAnIndependentReductionGives) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/ffmpeg");
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    const ReductionCase& c = GetParam();
+    constexpr int w = 64, h = 48, n = 6;
+    constexpr std::size_t frameBytes = std::size_t{w} * h * 4;
+    std::string pattern;
+    ASSERT_EQ(test::RunCommand("/usr/bin/ffmpeg -v error -nostdin -f lavfi -i testsrc=size=64x48:rate=5 -frames:v 6 "
+                               "-f rawvideo -pix_fmt bgra -",
+                               &pattern),
+              0);
+    ASSERT_EQ(pattern.size(), n * frameBytes);
+    const auto* frames = reinterpret_cast<const std::uint8_t*>(pattern.data());
+
+    TempDir dir;
+    const auto out = dir / "pattern.gif";
+    ColourReducer reducer;
+    reducer.InitDitherTables();
+    reducer.SetPaletteMode(c.palette);
+    reducer.SetDitherMethod(c.dither);
+    GifSink sink(reducer);
+    ASSERT_TRUE(sink.Begin(out, OutputSettings{w, h, n, 5}));
+    for (int k = 0; k < n; ++k) sink.Write(FrameView{w, h, {frames + k * frameBytes, frameBytes}});
+    sink.Finish();
+
+    const auto decoded = test::DecodeFramesWithFfmpeg(out, "rgb24", std::size_t{w} * h * 3);
+    ASSERT_EQ(decoded.size(), std::size_t{n});
+    ColourReducer own;
+    own.InitDitherTables();
+    own.SetPaletteMode(c.palette);
+    own.SetDitherMethod(c.dither);
+    Palette256 palette;
+    for (int k = 0; k < n; ++k) {
+        DibSurface source, indices;
+        ASSERT_TRUE(source.Create(w, h, 32));
+        for (int y = 0; y < h; ++y)
+            std::memcpy(source.Bits() + static_cast<std::size_t>(y) * source.BytesPerScanline(),
+                        frames + k * frameBytes + static_cast<std::size_t>(y) * w * 4, std::size_t{w} * 4);
+        own.ConvertTo8bpp(source, indices, palette, k > 0);
+        const auto entries = palette.Bytes();
+        int wrong = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::size_t entry = indices.Bits()[static_cast<std::size_t>(y) * indices.BytesPerScanline() + x];
+                const std::uint8_t* got = &decoded[k][(static_cast<std::size_t>(y) * w + x) * 3];
+                if (got[0] != entries[entry * 4 + 2] || got[1] != entries[entry * 4 + 1] ||
+                    got[2] != entries[entry * 4])
+                    ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << "pixels of frame " << k;
+    }
+
+    std::string pil;
+    ASSERT_EQ(test::RunCommand("/usr/bin/python3 -c \"\nfrom PIL import Image, ImageSequence\nim = Image.open('" +
+                                   out.string() +
+                                   "')\nprint(im.n_frames, [f.info['duration'] for f in ImageSequence.Iterator(im)])\n\"",
+                               &pil),
+              0);
+    EXPECT_EQ(pil, "6 [200, 200, 200, 200, 200, 200]\n");  // 6 frames at 5 a second: 1200 ms shared out
+}
+
+INSTANTIATE_TEST_SUITE_P(Reductions, GifOfTestPattern,
+                         ::testing::Values(ReductionCase{"HalftoneOrdered", PaletteMode::Halftone, DitherMethod::Ordered},
+                                           ReductionCase{"AdaptiveDiffusion", PaletteMode::Adaptive,
+                                                         DitherMethod::Diffusion},
+                                           ReductionCase{"HalftoneNone", PaletteMode::Halftone, DitherMethod::None}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace crossmeld

@@ -171,4 +171,20 @@ Difference Compare(const RgbImage& a, const RgbImage& b, int tolerance) {
     return d;
 }
 
+std::vector<std::vector<std::uint8_t>> DecodeFramesWithFfmpeg(const fs::path& file, const std::string& pixelFormat,
+                                                             std::size_t frameBytes) {
+    std::string raw;
+    if (frameBytes == 0 ||
+        Run("/usr/bin/ffmpeg -v error -nostdin -i " + Quote(file) + " -fps_mode passthrough -f rawvideo -pix_fmt " +
+                pixelFormat + " -",
+            &raw) != 0 ||
+        raw.size() % frameBytes != 0)
+        return {};
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::size_t at = 0; at < raw.size(); at += frameBytes)
+        frames.emplace_back(raw.begin() + static_cast<std::ptrdiff_t>(at),
+                            raw.begin() + static_cast<std::ptrdiff_t>(at + frameBytes));
+    return frames;
+}
+
 }  // namespace crossmeld::test

@@ -68,6 +68,13 @@ std::optional<RgbImage> DecodeWithPil(const fs::path& file, Background backgroun
 // Decodes a file with ImageMagick (/usr/bin/convert) to RGB.
 std::optional<RgbImage> DecodeWithImageMagick(const fs::path& file);
 
+// Every frame of a video or animation decoded by ffmpeg (/usr/bin/ffmpeg)
+// to raw pixels of the given ffmpeg pixel format, top row first, one entry
+// per frame stored (none dropped or repeated). Empty when ffmpeg fails or
+// its output does not split into frames of frameBytes.
+std::vector<std::vector<std::uint8_t>> DecodeFramesWithFfmpeg(const fs::path& file, const std::string& pixelFormat,
+                                                             std::size_t frameBytes);
+
 // The pixels of a surface (any depth, either row order) as RGB triples.
 RgbImage RgbFromSurface(const Surface& surface);
 
