@@ -214,8 +214,14 @@ void MainWindowModel::CreateFade() {
                  if (grid.Bits.size() < bytes) throw Error(ErrorKind::SubscriptOutOfRange);
                  if (!run.Pipeline) return Flow::Next();
                  try {
-                     run.Pipeline->Write(FrameView{grid.GridWidth(), grid.GridHeight(),
-                                                   std::span<const std::uint8_t>(grid.Bits.data(), bytes)});
+                     // The grid is cut to one byte at the next step: its
+                     // memory goes to the output as it is.
+                     if (grid.Bits.size() == bytes) {
+                         run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight());
+                     } else {
+                         run.Pipeline->Write(FrameView{grid.GridWidth(), grid.GridHeight(),
+                                                       std::span<const std::uint8_t>(grid.Bits.data(), bytes)});
+                     }
                  } catch (const OutputWriteFailed&) {
                      return writeFailed();
                  }

@@ -30,6 +30,14 @@ void SinkThread::RaiseFailure() {
 }
 
 void SinkThread::Write(const FrameView& frame) {
+    Hand(frame, nullptr);
+}
+
+void SinkThread::WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height) {
+    Hand(FrameView{width, height, bgrx}, &bgrx);
+}
+
+void SinkThread::Hand(const FrameView& frame, std::vector<std::uint8_t>* owned) {
     {
         std::unique_lock lock(m_mutex);
         // Slot m_queued % m_slotCount is free once the worker has written
@@ -40,7 +48,13 @@ void SinkThread::Write(const FrameView& frame) {
     if (m_staged) {
         m_staged->Stage(frame, m_queued % m_slotCount);
     } else {
-        m_copy.bgrx.assign(frame.bgrx.begin(), frame.bgrx.end());
+        if (owned && owned->size() == frame.bgrx.size()) {
+            // The caller's buffer becomes the handed frame and the caller
+            // gets the buffer of the frame before: no copy.
+            m_copy.bgrx.swap(*owned);
+        } else {
+            m_copy.bgrx.assign(frame.bgrx.begin(), frame.bgrx.end());
+        }
         m_copy.width = frame.width;
         m_copy.height = frame.height;
     }

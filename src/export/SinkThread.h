@@ -30,6 +30,10 @@ public:
 
     bool Begin(const std::filesystem::path& target, const OutputSettings& settings) override;
     void Write(const FrameView& frame) override;
+    // Write for a frame whose buffer (top-down rows of four bytes) the caller
+    // gives up: it is handed over as it is, and bgrx comes back holding a
+    // buffer of an earlier frame (or, for a staged sink, unchanged).
+    void WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height);
     void Finish() override;
     void Abort() noexcept override;
 
@@ -43,6 +47,7 @@ private:
         std::int32_t height = 0;
     };
 
+    void Hand(const FrameView& frame, std::vector<std::uint8_t>* owned);
     void Work();
     // Waits for the worker to take every frame handed to it and stops it.
     void Stop(bool drain) noexcept;

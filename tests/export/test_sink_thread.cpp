@@ -64,6 +64,21 @@ TEST(SinkThread, EveryFrameArrivesWholeAndInOrderWithFastOrSlowSinks) {
     }
 }
 
+TEST(SinkThread, FramesHandedOverWithTheirBuffersArriveInOrder) {
+    RecordingSink sink;
+    sink.slowMs = 1;
+    SinkThread thread(sink);
+    ASSERT_TRUE(thread.Begin("unused", OutputSettings{2, 3, 12, 5}));
+    std::vector<std::uint8_t> buffer;
+    for (int k = 0; k < 12; ++k) {
+        buffer = Frame(k);  // the engine fills whatever buffer it has
+        thread.WriteTaking(buffer, 2, 3);
+    }
+    thread.Finish();
+    ASSERT_EQ(sink.frames.size(), 12u);
+    for (int k = 0; k < 12; ++k) EXPECT_EQ(sink.frames[k], Frame(k)) << "frame " << k;
+}
+
 TEST(SinkThread, AnErrorOfTheSinkReachesTheCallerAndStopsTheFramesAfterIt) {
     for (bool failAsWrite : {false, true}) {
         RecordingSink sink;
