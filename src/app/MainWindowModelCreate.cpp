@@ -187,7 +187,7 @@ void MainWindowModel::CreateFade() {
                  // there (Cancel, a close, a signal) ends the run here.
                  m_host.DoEvents();
                  m_host.CheckStop();
-                 m_progressBar.SetValue((run.Index + 1.0) / static_cast<double>(imageCount()) * 100.0);
+                 m_progressBar.SetValue((run.Index + 1.0) / (run.LastIndex + 1.0) * 100.0);
                  return Flow::Next();
              },
              Flow::GoTo(238)},
