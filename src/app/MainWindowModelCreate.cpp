@@ -2,6 +2,8 @@
 // hands each frame the engine makes straight to the output's sink, which
 // encodes it on a second thread while the engine makes the next one.
 
+#include <optional>
+
 #include "app/CreateRun.h"
 #include "app/ErrorReport.h"
 #include "app/MainWindowModel.h"
@@ -87,13 +89,16 @@ void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod dith
 
 void MainWindowModel::CreateFade() {
     CreateRun run;
-    auto imageCount = [this] { return TextToInt16(m_frameCountField.Text()); };
+    // The frame count is read once, when the run checks it; text that cannot
+    // be read is read again (and reported) by the step that needs the count.
+    std::optional<std::int16_t> count;
+    auto imageCount = [&] { return count ? *count : TextToInt16(m_frameCountField.Text()); };
     // A count below 2 has no weight for its last frame; such counts are
-    // refused before any work. Text that cannot be read passes here and is
-    // reported by the step that reads it.
+    // refused before any work. Text that cannot be read passes here.
     auto countRefused = [&] {
         try {
-            return imageCount() < 2;
+            count = TextToInt16(m_frameCountField.Text());
+            return *count < 2;
         } catch (const Error&) {
             return false;
         }
