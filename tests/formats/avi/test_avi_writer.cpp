@@ -293,7 +293,8 @@ TEST(AviLayoutOfFile, MotionJpegQualityComesFromTheChoice) {
     for (const auto& [quality, step] : cases) {
         ASSERT_EQ(WriteAviFrames(dir / "q.avi", frames, 5, MotionJpeg(quality)).Result(), WriteResult::Ok);
         const auto file = ReadBytes(dir / "q.avi");
-        const Chunk& frame = Walk(file, 0, file.size())[0].find("movi")->children.at(0);
+        const auto top = Walk(file, 0, file.size());  // the chunks live as long as this
+        const Chunk& frame = top[0].find("movi")->children.at(0);
         EXPECT_EQ(FirstLuminanceStep(std::span(file).subspan(frame.data(), frame.size)), step)
             << "quality " << quality.value_or(0);
         sizes.push_back(frame.size);
@@ -648,7 +649,8 @@ TEST_F(WriterCalls, BytesPastTheFrameAreNotStored) {
                                            [&](std::size_t) -> const std::vector<std::uint8_t>& { return longer; });
     ASSERT_EQ(log.Result(), WriteResult::Ok);
     const auto file = ReadBytes(path);
-    const Chunk& movi = *Walk(file, 0, file.size())[0].find("movi");
+    const auto top = Walk(file, 0, file.size());
+    const Chunk& movi = *top[0].find("movi");
     ASSERT_EQ(movi.children.size(), 1u);
     EXPECT_EQ(movi.children[0].size, 24u);
     EXPECT_EQ(Bytes(file, movi.children[0].data(), 24), frame.bits);
