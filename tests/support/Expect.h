@@ -33,7 +33,9 @@ void ExpectInvalidPicture(auto fn, const std::string& description = {}) {
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::InvalidPicture);
         EXPECT_FALSE(e.description().empty());
-        if (!description.empty()) EXPECT_EQ(e.description(), description);
+        if (!description.empty()) {
+            EXPECT_EQ(e.description(), description);
+        }
     }
 }
 
