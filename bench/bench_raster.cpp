@@ -51,7 +51,7 @@ void BM_BitBltFrame(benchmark::State& state) {
     auto dst = Surface::Create(kWidth, kHeight, static_cast<int>(state.range(1)));
     DeviceContext ds(src), dd(dst);
     for (auto _ : state) {
-        BitBlt(dd, 0, 0, kWidth, kHeight, ds, 0, 0, RasterOp::SrcCopy);
+        CopyBlock(dd, 0, 0, kWidth, kHeight, ds, 0, 0, RasterOp::SrcCopy);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
@@ -63,7 +63,7 @@ void BM_StretchHalf(benchmark::State& state) {
     auto dst = Surface::Create(kWidth / 2, kHeight / 2, 32);
     DeviceContext ds(src), dd(dst);
     for (auto _ : state) {
-        StretchBlt(dd, 0, 0, kWidth / 2, kHeight / 2, ds, 0, 0, kWidth, kHeight, RasterOp::SrcCopy);
+        StretchBlock(dd, 0, 0, kWidth / 2, kHeight / 2, ds, 0, 0, kWidth, kHeight, RasterOp::SrcCopy);
         benchmark::ClobberMemory();
     }
 }

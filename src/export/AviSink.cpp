@@ -23,7 +23,7 @@ std::vector<std::uint8_t> AviSink::FrameFormat(std::int32_t width, std::int32_t 
     PutU32le(header, static_cast<std::uint32_t>(height));
     PutU16le(header, 1);   // planes
     PutU16le(header, 24);  // bits per pixel
-    PutU32le(header, BI_RGB);
+    PutU32le(header, kUncompressedRgb);
     PutU32le(header, static_cast<std::uint32_t>(image));
     PutU32le(header, 0);  // pixels per metre, across and down
     PutU32le(header, 0);

@@ -1,4 +1,4 @@
-// Block copies between surfaces: BitBlt and StretchBlt.
+// Block copies between surfaces: CopyBlock and StretchBlock.
 //
 // Each target pixel takes the source pixel that nearest-neighbour scaling maps
 // onto it (rows and columns dropped or repeated, never blended), converted to
@@ -220,14 +220,14 @@ void CopyBetween(Surface& dst, std::int64_t x, std::int64_t y, std::int64_t w, s
 
 }  // namespace
 
-bool BitBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+bool CopyBlock(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
             const DeviceContext& src, std::int32_t sx, std::int32_t sy, RasterOp rop) {
     if (!dst.surface() || !src.surface()) return false;
     if (w > 0 && h > 0) CopyBetween(*dst.surface(), x, y, w, h, *src.surface(), sx, sy, w, h, rop);
     return true;
 }
 
-bool StretchBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+bool StretchBlock(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                 const DeviceContext& src, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
                 RasterOp rop) {
     if (!dst.surface() || !src.surface()) return false;

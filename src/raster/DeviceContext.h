@@ -120,7 +120,7 @@ private:
 // source pixel lies outside the source surface stay as they are. A copy
 // within one surface behaves as if the source were read first. Returns false
 // when either context has no surface; nothing is drawn when w or h is below 1.
-bool BitBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+bool CopyBlock(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
             const DeviceContext& src, std::int32_t sx, std::int32_t sy, RasterOp rop);
 
 // Scaled copy of the source rectangle (sx, sy, sw, sh) onto the target
@@ -129,7 +129,7 @@ bool BitBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, 
 // start takes source column floor(i * |sw| / |w|). A negative size spans
 // from x + w to x (pixels x + w .. x - 1); when the signs of w and sw (h and
 // sh) differ, the copy is mirrored along that axis, as GDI does.
-bool StretchBlt(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
+bool StretchBlock(DeviceContext& dst, std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h,
                 const DeviceContext& src, std::int32_t sx, std::int32_t sy, std::int32_t sw, std::int32_t sh,
                 RasterOp rop);
 

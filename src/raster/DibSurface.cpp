@@ -122,7 +122,7 @@ std::uint8_t DibSurface::CreateFromStdPicture(const Picture& picture, bool force
         for (std::int32_t y = 0; y < m_height; ++y) std::copy_n(source->row(y), rowBytes, m_dib->row(y));
     } else {
         DeviceContext temporary(source);
-        BitBlt(*m_dc, 0, 0, m_width, m_height, temporary, 0, 0, RasterOp::SrcCopy);
+        CopyBlock(*m_dc, 0, 0, m_width, m_height, temporary, 0, 0, RasterOp::SrcCopy);
     }
     return static_cast<std::uint8_t>(sourceBpp);
 }
@@ -162,7 +162,7 @@ std::int32_t DibSurface::LoadBlt(const DeviceContext& src, std::int32_t srcX, st
     if (!m_dib) return 0;
     if (width < 1) width = m_width;
     if (height < 1) height = m_height;
-    return BitBlt(*m_dc, 0, 0, width, height, src, srcX, srcY, RasterOp::SrcCopy) ? 1 : 0;
+    return CopyBlock(*m_dc, 0, 0, width, height, src, srcX, srcY, RasterOp::SrcCopy) ? 1 : 0;
 }
 
 std::int32_t DibSurface::Stretch(DeviceContext& target, std::int32_t x, std::int32_t y, std::int32_t width,
@@ -172,7 +172,7 @@ std::int32_t DibSurface::Stretch(DeviceContext& target, std::int32_t x, std::int
     if (srcWidth < 1) srcWidth = m_width;
     if (srcHeight < 1) srcHeight = m_height;
     const StretchMode old = target.SetStretchMode(StretchMode::ColorOnColor);
-    const bool ok = StretchBlt(target, x, y, width, height, *m_dc, srcX, srcY, srcWidth, srcHeight, rop);
+    const bool ok = StretchBlock(target, x, y, width, height, *m_dc, srcX, srcY, srcWidth, srcHeight, rop);
     target.SetStretchMode(old);
     return ok ? 1 : 0;
 }

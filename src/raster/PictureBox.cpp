@@ -64,7 +64,7 @@ void PictureBox::Repaint() {
     m_dc.FillRect(Rect{0, 0, m_image->width(), m_image->height()}, m_backColor);
     if (!m_picture.empty()) {
         DeviceContext source(m_picture.bitmap());
-        BitBlt(m_dc, 0, 0, m_picture.Width(), m_picture.Height(), source, 0, 0, RasterOp::SrcCopy);
+        CopyBlock(m_dc, 0, 0, m_picture.Width(), m_picture.Height(), source, 0, 0, RasterOp::SrcCopy);
     }
 }
 

@@ -549,12 +549,12 @@ TEST(Blit, EightBitIntoMonochromeByNearestEntry) {
     auto mask = Make(5, 2, 1);
     SetTable(*mask, {Rgb(0, 0, 0), Rgb(255, 255, 255)});
     DeviceContext dm(mask);
-    EXPECT_TRUE(BitBlt(dm, 0, 0, 5, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy));
+    EXPECT_TRUE(CopyBlock(dm, 0, 0, 5, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy));
     EXPECT_EQ(Raws(*mask), (std::vector<std::uint32_t>{0, 1, 1, 0, 0, 0, 1, 0, 1, 1}));
 
     // The same copy into a table in the other order: by colour, not by index.
     SetTable(*mask, {Rgb(255, 255, 255), Rgb(0, 0, 0)});
-    BitBlt(dm, 0, 0, 5, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dm, 0, 0, 5, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Raws(*mask), (std::vector<std::uint32_t>{1, 0, 0, 1, 1, 1, 0, 1, 0, 0}));
 }
 
@@ -566,17 +566,17 @@ TEST(Blit, ConvertsAcrossDepths) {
 
     auto rgb = Make(4, 1, 24);
     DeviceContext drgb(rgb);
-    BitBlt(drgb, 0, 0, 4, 1, DeviceContext(pal), 0, 0, RasterOp::SrcCopy);
+    CopyBlock(drgb, 0, 0, 4, 1, DeviceContext(pal), 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Colours(*rgb), (std::vector<ColorRef>{d, c, b, a}));
 
     // 24 -> 16: channels truncated to five bits; 16 -> 32: widened again.
     auto hi = Make(4, 1, 16);
     DeviceContext dhi(hi);
-    BitBlt(dhi, 0, 0, 4, 1, drgb, 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dhi, 0, 0, 4, 1, drgb, 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Raws(*hi), (std::vector<std::uint32_t>{0x2529, 0x03E8, 0x7E00, 0x0443}));
     auto wide = Make(4, 1, 32);
     DeviceContext dwide(wide);
-    BitBlt(dwide, 0, 0, 4, 1, dhi, 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dwide, 0, 0, 4, 1, dhi, 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Colours(*wide),
               (std::vector<ColorRef>{Rgb(74, 74, 74), Rgb(0, 255, 66), Rgb(255, 132, 0), Rgb(8, 16, 24)}));
 
@@ -585,7 +585,7 @@ TEST(Blit, ConvertsAcrossDepths) {
     SetTable(*idx, {Rgb(255, 0, 255), Rgb(0, 250, 60), Rgb(80, 80, 80), Rgb(250, 130, 0), Rgb(0, 0, 0)});
     for (int i = 5; i < 256; ++i) idx->colorTable()[i] = RgbQuad{255, 0, 255, 0};
     DeviceContext didx(idx);
-    BitBlt(didx, 0, 0, 4, 1, dwide, 0, 0, RasterOp::SrcCopy);
+    CopyBlock(didx, 0, 0, 4, 1, dwide, 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Raws(*idx), (std::vector<std::uint32_t>{2, 1, 3, 4}));
 }
 
@@ -604,9 +604,9 @@ TEST(Blit, MaskPairDrawsTransparentFrame) {
     mask->SetRaw(0, 0, 1);
     mask->SetRaw(2, 0, 1);
     // Scaled to two rows to go through the stretching path.
-    EXPECT_TRUE(StretchBlt(dt, 0, 0, 3, 2, DeviceContext(mask), 0, 0, 3, 1, RasterOp::SrcAnd));
+    EXPECT_TRUE(StretchBlock(dt, 0, 0, 3, 2, DeviceContext(mask), 0, 0, 3, 1, RasterOp::SrcAnd));
     EXPECT_EQ(Colours(*target), (std::vector<ColorRef>{red, 0, red, red, 0, red}));
-    EXPECT_TRUE(StretchBlt(dt, 0, 0, 3, 2, DeviceContext(frame), 0, 0, 3, 1, RasterOp::SrcPaint));
+    EXPECT_TRUE(StretchBlock(dt, 0, 0, 3, 2, DeviceContext(frame), 0, 0, 3, 1, RasterOp::SrcPaint));
     EXPECT_EQ(Colours(*target), (std::vector<ColorRef>{red, green, red, red, green, red}));
 }
 
@@ -622,17 +622,17 @@ TEST(Blit, RasterOpsCombineStoredValues) {
     dst->SetRaw(0, 0, 0x0F);
     dst->SetRaw(1, 0, 0x0F);
     DeviceContext dd(dst), ds(src);
-    BitBlt(dd, 0, 0, 1, 1, ds, 0, 0, RasterOp::SrcAnd);
-    BitBlt(dd, 1, 0, 1, 1, ds, 1, 0, RasterOp::SrcPaint);
+    CopyBlock(dd, 0, 0, 1, 1, ds, 0, 0, RasterOp::SrcAnd);
+    CopyBlock(dd, 1, 0, 1, 1, ds, 1, 0, RasterOp::SrcPaint);
     EXPECT_EQ(Raws(*dst), (std::vector<std::uint32_t>{0x0C, 0x3F}));
 
     auto t24 = Make(1, 1, 24), s32 = Make(1, 1, 32);
     t24->SetPixel(0, 0, Rgb(0xF0, 0x0F, 0x55));
     s32->SetPixel(0, 0, Rgb(0x3C, 0x3C, 0x0F));
     DeviceContext d24(t24);
-    BitBlt(d24, 0, 0, 1, 1, DeviceContext(s32), 0, 0, RasterOp::SrcPaint);
+    CopyBlock(d24, 0, 0, 1, 1, DeviceContext(s32), 0, 0, RasterOp::SrcPaint);
     EXPECT_EQ(t24->GetPixel(0, 0), Rgb(0xFC, 0x3F, 0x5F));
-    BitBlt(d24, 0, 0, 1, 1, DeviceContext(s32), 0, 0, RasterOp::SrcAnd);
+    CopyBlock(d24, 0, 0, 1, 1, DeviceContext(s32), 0, 0, RasterOp::SrcAnd);
     EXPECT_EQ(t24->GetPixel(0, 0), Rgb(0x3C, 0x3C, 0x0F));
 }
 
@@ -652,7 +652,7 @@ TEST_P(StretchVectors, DropsOrRepeatsColumns) {
     DeviceContext dd(dst);
     dd.FillRect({0, 0, 8, 1}, Rgb('-', 0, 0));
     const StretchCase& c = GetParam();
-    StretchBlt(dd, c.target.left, c.target.top, c.target.right, c.target.bottom, DeviceContext(src), c.source.left,
+    StretchBlock(dd, c.target.left, c.target.top, c.target.right, c.target.bottom, DeviceContext(src), c.source.left,
                c.source.top, c.source.right, c.source.bottom, RasterOp::SrcCopy);
     std::string got;
     for (int x = 0; x < 8; ++x) got += static_cast<char>(RedOf(dst->GetPixel(x, 0)));
@@ -680,9 +680,9 @@ TEST(Blit, VerticalMirrorAndRowOrders) {
             auto src = Make(1, 3, 24, so), dst = Make(1, 3, 32, to);
             for (int y = 0; y < 3; ++y) src->SetPixel(0, y, Rgb(0, static_cast<std::uint8_t>(y + 1), 0));
             DeviceContext dd(dst), ds(src);
-            BitBlt(dd, 0, 0, 1, 3, ds, 0, 0, RasterOp::SrcCopy);
+            CopyBlock(dd, 0, 0, 1, 3, ds, 0, 0, RasterOp::SrcCopy);
             EXPECT_EQ(Colours(*dst), (std::vector<ColorRef>{Rgb(0, 1, 0), Rgb(0, 2, 0), Rgb(0, 3, 0)}));
-            StretchBlt(dd, 0, 3, 1, -3, ds, 0, 0, 1, 3, RasterOp::SrcCopy);
+            StretchBlock(dd, 0, 3, 1, -3, ds, 0, 0, 1, 3, RasterOp::SrcCopy);
             EXPECT_EQ(Colours(*dst), (std::vector<ColorRef>{Rgb(0, 3, 0), Rgb(0, 2, 0), Rgb(0, 1, 0)}));
         }
 }
@@ -691,7 +691,7 @@ TEST(Blit, OverlappingCopyWithinOneSurface) {
     auto s = Make(4, 1, 24);
     for (int x = 0; x < 4; ++x) s->SetPixel(x, 0, Rgb(static_cast<std::uint8_t>(x + 1), 0, 0));
     DeviceContext dc(s);
-    BitBlt(dc, 1, 0, 3, 1, dc, 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dc, 1, 0, 3, 1, dc, 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Colours(*s), (std::vector<ColorRef>{Rgb(1, 0, 0), Rgb(1, 0, 0), Rgb(2, 0, 0), Rgb(3, 0, 0)}));
 }
 
@@ -699,18 +699,18 @@ TEST(Blit, ThirtyTwoBitFourthByte) {
     auto src = Make(2, 1, 32), dst = Make(2, 1, 32), dst24 = Make(2, 1, 24);
     std::fill(src->bits(), src->bits() + 8, 0x77);
     DeviceContext ds(src), dd(dst);
-    BitBlt(dd, 0, 0, 2, 1, ds, 0, 0, RasterOp::SrcCopy);  // same layout: bytes as they are
+    CopyBlock(dd, 0, 0, 2, 1, ds, 0, 0, RasterOp::SrcCopy);  // same layout: bytes as they are
     EXPECT_EQ(dst->bits()[3], 0x77);
-    StretchBlt(dd, 0, 0, 2, 1, ds, 0, 0, 1, 1, RasterOp::SrcCopy);
+    StretchBlock(dd, 0, 0, 2, 1, ds, 0, 0, 1, 1, RasterOp::SrcCopy);
     EXPECT_EQ(dst->bits()[7], 0x77);
     DeviceContext d24(dst24);
-    BitBlt(d24, 0, 0, 2, 1, ds, 0, 0, RasterOp::SrcCopy);
-    BitBlt(dd, 0, 0, 2, 1, d24, 0, 0, RasterOp::SrcCopy);  // from 24 bits: fourth byte 0
+    CopyBlock(d24, 0, 0, 2, 1, ds, 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dd, 0, 0, 2, 1, d24, 0, 0, RasterOp::SrcCopy);  // from 24 bits: fourth byte 0
     EXPECT_EQ(dst->bits()[3], 0);
     EXPECT_EQ(dst->GetPixel(0, 0), Rgb(0x77, 0x77, 0x77));
-    EXPECT_FALSE(BitBlt(dd, 0, 0, 1, 1, DeviceContext(), 0, 0, RasterOp::SrcCopy));
+    EXPECT_FALSE(CopyBlock(dd, 0, 0, 1, 1, DeviceContext(), 0, 0, RasterOp::SrcCopy));
     DeviceContext empty;
-    EXPECT_FALSE(StretchBlt(empty, 0, 0, 1, 1, ds, 0, 0, 1, 1, RasterOp::SrcCopy));
+    EXPECT_FALSE(StretchBlock(empty, 0, 0, 1, 1, ds, 0, 0, 1, 1, RasterOp::SrcCopy));
 }
 
 // Every depth pair and raster operation against a pixel-by-pixel model built
@@ -739,9 +739,9 @@ TEST_P(BlitMatrix, MatchesPerPixelModel) {
         const int sw = stretch ? len(rng) : w, sh = stretch ? len(rng) : h;
         DeviceContext dd(dst), ds(src);
         if (stretch)
-            StretchBlt(dd, x, y, w, h, ds, sx, sy, sw, sh, rop);
+            StretchBlock(dd, x, y, w, h, ds, sx, sy, sw, sh, rop);
         else
-            BitBlt(dd, x, y, w, h, ds, sx, sy, rop);
+            CopyBlock(dd, x, y, w, h, ds, sx, sy, rop);
         for (int ty = 0; ty < 11; ++ty)
             for (int tx = 0; tx < 19; ++tx) {
                 std::uint32_t expect = before->GetRaw(tx, ty);
@@ -774,7 +774,7 @@ TEST(Blit, SameTableCopiesIndicesAsTheyAre) {
     }
     for (int i = 0; i < 18; ++i) src->SetRaw(i % 9, i / 9, static_cast<std::uint32_t>(i * 13));
     DeviceContext dd(dst);
-    BitBlt(dd, 0, 0, 9, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy);
+    CopyBlock(dd, 0, 0, 9, 2, DeviceContext(src), 0, 0, RasterOp::SrcCopy);
     EXPECT_EQ(Raws(*dst), Raws(*src));
 }
 
@@ -790,11 +790,11 @@ TEST(Blit, EqualColourTablesCopyIndicesUnchangedEvenWhenColoursRepeat) {
     src->SetRaw(1, 0, 7);
     src->SetRaw(2, 0, 255);
     DeviceContext s(src), d(dst);
-    ASSERT_TRUE(BitBlt(d, 0, 0, 3, 1, s, 0, 0, RasterOp::SrcCopy));
+    ASSERT_TRUE(CopyBlock(d, 0, 0, 3, 1, s, 0, 0, RasterOp::SrcCopy));
     EXPECT_EQ(dst->GetRaw(0, 0), 200u);
     EXPECT_EQ(dst->GetRaw(1, 0), 7u);
     EXPECT_EQ(dst->GetRaw(2, 0), 255u);
-    ASSERT_TRUE(StretchBlt(d, 0, 0, 3, 1, s, 0, 0, 3, 1, RasterOp::SrcCopy));
+    ASSERT_TRUE(StretchBlock(d, 0, 0, 3, 1, s, 0, 0, 3, 1, RasterOp::SrcCopy));
     EXPECT_EQ(dst->GetRaw(0, 0), 200u);
 }
 

@@ -46,7 +46,7 @@ inline TestFrame MakeFrame(int bits, int width, int height, int seed, int colour
     Put32(f.info, static_cast<std::uint32_t>(height));                                  // biHeight (negative: top-down)
     Put16(f.info, 1);                                                                   // biPlanes
     Put16(f.info, static_cast<std::uint32_t>(bits));                                    // biBitCount
-    Put32(f.info, 0);                                                                   // biCompression: BI_RGB
+    Put32(f.info, 0);                                                                   // biCompression: kUncompressedRgb
     Put32(f.info, static_cast<std::uint32_t>(stride * rows));                           // biSizeImage
     Put32(f.info, 2835);                                                                // biXPelsPerMeter
     Put32(f.info, 2835);                                                                // biYPelsPerMeter

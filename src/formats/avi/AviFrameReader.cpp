@@ -39,7 +39,7 @@ std::unique_ptr<FrameReader> FrameReader::Create(std::shared_ptr<Reader> reader)
         } catch (const Error&) {
             return nullptr;
         }
-        if (layout.compression == BI_RGB) {
+        if (layout.compression == kUncompressedRgb) {
             DibLayout out = layout;
             out.headerSize = kBitmapInfoHeaderSize;
             std::vector<std::uint8_t> dib = BuildDibHeader(out);
@@ -57,7 +57,7 @@ std::unique_ptr<FrameReader> FrameReader::Create(std::shared_ptr<Reader> reader)
             out.width = layout.width;
             out.height = layout.height;
             out.bitCount = 24;
-            out.compression = BI_RGB;
+            out.compression = kUncompressedRgb;
             out.xPelsPerMeter = layout.xPelsPerMeter;
             out.yPelsPerMeter = layout.yPelsPerMeter;
             const std::uint64_t stride = (std::uint64_t{3} * static_cast<std::uint64_t>(out.width) + 3) / 4 * 4;

@@ -7,7 +7,7 @@
 namespace crossmeld::avi {
 
 std::vector<std::uint8_t> RawFrameCodec::StoredFormat() const {
-    return BuildStoredFormat(m_format, BI_RGB, m_format.bitCount, m_format.frameSize, m_format.bitCount == 8);
+    return BuildStoredFormat(m_format, kUncompressedRgb, m_format.bitCount, m_format.frameSize, m_format.bitCount == 8);
 }
 
 std::uint32_t RawFrameCodec::Handler() const {

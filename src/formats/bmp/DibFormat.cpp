@@ -31,7 +31,7 @@ DibFormat ParseDibFormat(std::span<const std::uint8_t> block) {
     if (height == 0 || height == std::numeric_limits<std::int32_t>::min())
         Refuse("height " + std::to_string(height) + " is not usable");
     if (header.planes != 1) Refuse(std::to_string(header.planes) + " planes instead of 1");
-    if (header.compression != BI_RGB)
+    if (header.compression != kUncompressedRgb)
         Refuse("compressed or bit-field frames (compression " + std::to_string(header.compression) + ")");
     if (bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
         Refuse(std::to_string(bitCount) + " bits per pixel (8, 16, 24 or 32 are written)");

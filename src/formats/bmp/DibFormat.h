@@ -12,7 +12,7 @@
 
 namespace crossmeld {
 
-inline constexpr std::uint32_t BI_RGB = 0;
+inline constexpr std::uint32_t kUncompressedRgb = 0;
 
 struct DibFormat {
     std::int32_t width = 0;

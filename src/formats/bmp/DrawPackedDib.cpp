@@ -15,7 +15,7 @@ namespace {
 // when the DIB is not one that can be drawn.
 std::shared_ptr<Surface> SourceSurface(std::span<const std::uint8_t> dib) {
     const DibLayout d = ReadDibLayout(dib);
-    if (d.compression != BI_RGB) return nullptr;
+    if (d.compression != kUncompressedRgb) return nullptr;
     const std::size_t tableAt = d.headerSize;
     if (d.TableBytes() > dib.size() - tableAt) return nullptr;
     const auto table = dib.subspan(tableAt, d.TableBytes());
@@ -55,7 +55,7 @@ bool DrawPackedDib(DeviceContext& dc, const Rect& target, std::span<const std::u
         auto surface = SourceSurface(dib);
         if (!surface) return false;
         const DeviceContext from(std::move(surface));
-        return StretchBlt(dc, target.left, target.top, w, h, from, source.left, source.top, sw, sh, RasterOp::SrcCopy);
+        return StretchBlock(dc, target.left, target.top, w, h, from, source.left, source.top, sw, sh, RasterOp::SrcCopy);
     } catch (const Error&) {
         return false;
     } catch (const std::bad_alloc&) {

@@ -1,7 +1,7 @@
 #pragma once
 // Draws a packed DIB (information header, colour table, pixels) into a
 // drawing context, scaled by nearest neighbour: rows and columns are
-// dropped or repeated, never blended, as StretchBlt does it.
+// dropped or repeated, never blended, as StretchBlock does it.
 //
 //   DrawPackedDib(dc, {0, 0, width, height}, frame);   // the whole frame, scaled
 //

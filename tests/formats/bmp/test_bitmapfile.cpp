@@ -615,7 +615,7 @@ TEST(EncodeBitmapFile24, WritesTheFixedHeadersAndPaddedBottomUpRows) {
         40,  0,   0,  0,                                // biSize
         3,   0,   0,  0,  2,  0,  0,  0,                // 3 x 2, positive height: bottom-up
         1,   0,   24, 0,                                // planes, bits
-        0,   0,   0,  0,                                // BI_RGB
+        0,   0,   0,  0,                                // kUncompressedRgb
         24,  0,   0,  0,                                // biSizeImage: stride 12 x 2 rows
         0,   0,   0,  0,  0,  0,  0,  0,                // no resolution recorded
         0,   0,   0,  0,  0,  0,  0,  0,                // no table

@@ -36,7 +36,7 @@ Bytes TwoByTwoFile() {
     return Bytes{
         'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header: size 70, pixels at 54
         40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0,              // biSize 40, width 2, height 2 (bottom-up)
-        1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,             // planes 1, 24 bits, BI_RGB, 16 pixel bytes
+        1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,             // planes 1, 24 bits, kUncompressedRgb, 16 pixel bytes
         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolutions, colours used / important
         1, 2, 3, 4, 5, 6, 0, 0,                           // stored first: the bottom row, padded
         7, 8, 9, 10, 11, 12, 0, 0,                        // then the top row
