@@ -216,17 +216,12 @@ void MainWindowModel::CreateFade() {
                  const PixelGrid& grid = run.FramePixels;
                  const std::size_t bytes = 4 * static_cast<std::size_t>(grid.GridWidth()) *
                                            static_cast<std::size_t>(grid.GridHeight());
-                 if (grid.Bits.size() < bytes) throw Error(ErrorKind::SubscriptOutOfRange);
+                 if (grid.Bits.size() != bytes) throw Error(ErrorKind::SubscriptOutOfRange);
                  if (!run.Pipeline) return Flow::Next();
                  try {
                      // The grid is cut to one byte at the next step: its
                      // memory goes to the output as it is.
-                     if (grid.Bits.size() == bytes) {
-                         run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight());
-                     } else {
-                         run.Pipeline->Write(FrameView{grid.GridWidth(), grid.GridHeight(),
-                                                       std::span<const std::uint8_t>(grid.Bits.data(), bytes)});
-                     }
+                     run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight());
                  } catch (const OutputWriteFailed&) {
                      return writeFailed();
                  }

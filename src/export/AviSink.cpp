@@ -52,9 +52,7 @@ bool AviSink::Begin(const std::filesystem::path& target, const OutputSettings& s
 }
 
 void AviSink::Write(const FrameView& frame) {
-    if (frame.width != m_settings.width || frame.height != m_settings.height ||
-        frame.bgrx.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 4)
-        throw Error(ErrorKind::InvalidProcedureCall, "The frame does not have the output's size");
+    CheckFrameFits(frame, m_settings);
     // Top-down four-byte pixels become bottom-up three-byte rows; the row
     // padding stays zero.
     const std::size_t stride = Stride(frame.width);

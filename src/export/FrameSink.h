@@ -29,6 +29,10 @@ struct OutputSettings {
     std::int32_t framesPerSecond = 0;  // 1 .. 30
 };
 
+// Error(InvalidProcedureCall) unless the frame has the output's size and
+// exactly its pixels' bytes.
+void CheckFrameFits(const FrameView& frame, const OutputSettings& settings);
+
 // The output file could not be written (it could not be made, the disk is
 // full, it could not take the target's place). Not a fault of the frames:
 // the run tells the user with the output's own message.

@@ -38,9 +38,7 @@ bool GifSink::Begin(const std::filesystem::path& target, const OutputSettings& s
 }
 
 void GifSink::Stage(const FrameView& frame, int slot) {
-    if (frame.width != m_settings.width || frame.height != m_settings.height ||
-        frame.bgrx.size() != static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height) * 4)
-        throw Error(ErrorKind::InvalidProcedureCall, "The frame does not have the output's size");
+    CheckFrameFits(frame, m_settings);
     // The work surface is top-down with rows padded to four bytes; a 32-bit
     // row needs no padding. The fourth byte is not read by the reducer and
     // is cleared as a drawn frame leaves it.

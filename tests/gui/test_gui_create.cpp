@@ -113,6 +113,19 @@ protected:
         EXPECT_EQ(dialogs.MessageTexts().count("Done."), 1);
     }
 
+    // Writes 1.bmp (red) and 2.bmp (blue), 24 x 16, into the folder and
+    // chooses them through the window's buttons.
+    void ChooseTwoPlainPictures(const crossmeld::test::TempDir& work) {
+        for (auto [button, color] : {std::pair{1, Qt::red}, std::pair{2, Qt::blue}}) {
+            QImage image(24, 16, QImage::Format_RGB32);
+            image.fill(color);
+            const std::string file = (work / (std::to_string(button) + ".bmp")).string();
+            ASSERT_TRUE(image.save(QString::fromStdString(file), "BMP"));
+            dialogs.QueueFile(file);
+            QTest::mouseClick(window->PushButton(button), Qt::LeftButton);
+        }
+    }
+
     std::vector<Look> looks;
     int startPanePaints = 0;
 };
@@ -284,19 +297,12 @@ TEST_F(GuiCreate, TheSaveDialogAsksBeforeReplacingAndRefusesThePicturesUnderAnyN
     EXPECT_EQ(dialogs.shown[0].acceptMode, QFileDialog::AcceptSave);
 }
 
-// Closing the window while the GIF is written stops the run: the frame
-// files, the temporary AVI and the part file go, the old output stays.
+// Closing the window while the GIF is written stops the run: the part file
+// goes, the old output stays.
 TEST_F(GuiCreate, ClosingTheWindowDuringARunStopsItAndLeavesNothingBehind) {
     Open();
     crossmeld::test::TempDir work;
-    for (auto [button, color] : {std::pair{1, Qt::red}, std::pair{2, Qt::blue}}) {
-        QImage image(24, 16, QImage::Format_RGB32);
-        image.fill(color);
-        const std::string file = (work / (std::to_string(button) + ".bmp")).string();
-        ASSERT_TRUE(image.save(QString::fromStdString(file), "BMP"));
-        dialogs.QueueFile(file);
-        QTest::mouseClick(window->PushButton(button), Qt::LeftButton);
-    }
+    ChooseTwoPlainPictures(work);
     QTest::mouseClick(window->GifOption(), Qt::LeftButton);
     const auto output = work / "fade.gif";
     std::ofstream(output) << "the old fade";
@@ -332,14 +338,7 @@ TEST_F(GuiCreate, ClosingTheWindowDuringARunStopsItAndLeavesNothingBehind) {
 TEST_F(GuiCreate, CancelOrEscapeStopsARunAndKeepsTheOldOutput) {
     Open();
     crossmeld::test::TempDir work;
-    for (auto [button, color] : {std::pair{1, Qt::red}, std::pair{2, Qt::blue}}) {
-        QImage image(24, 16, QImage::Format_RGB32);
-        image.fill(color);
-        const std::string file = (work / (std::to_string(button) + ".bmp")).string();
-        ASSERT_TRUE(image.save(QString::fromStdString(file), "BMP"));
-        dialogs.QueueFile(file);
-        QTest::mouseClick(window->PushButton(button), Qt::LeftButton);
-    }
+    ChooseTwoPlainPictures(work);
     QTest::mouseClick(window->GifOption(), Qt::LeftButton);
     window->FrameCountField()->setText(QStringLiteral("2000"));
     const auto output = work / "fade.gif";
