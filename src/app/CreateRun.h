@@ -26,6 +26,7 @@ struct MainWindowModel::CreateRun {
     // Source positions found for one frame serve the next while the
     // triangles do not change; the frames are the same to the byte.
     MeshWarp::WarpBlendCache Warp;
+    bool Bilinear = false;  // the meshes differ and are sampled bilinearly
     std::int32_t Index = 0;      // i, the frame being made
     std::int16_t LastIndex = 0;  // N - 1, fixed when the loop starts
     // The output: its sink, and the thread that feeds it (declared after

@@ -29,7 +29,9 @@
 #include "base/SettingsStore.h"
 #include "colour/ColourReducer.h"
 #include "formats/avi/CodecChooser.h"
+#include "morph/BilinearWarp.h"
 #include "morph/ControlMesh.h"
+#include "morph/MeshFile.h"
 #include "raster/Picture.h"
 #include "raster/PictureBox.h"
 
@@ -114,6 +116,18 @@ public:
 
     ControlMesh& StartMesh() noexcept { return m_startMesh; }
     ControlMesh& EndMesh() noexcept { return m_endMesh; }
+    // The two control meshes as a mesh file holds them.
+    MeshPoints Meshes() const;
+    // Replaces both control meshes and redraws their overlays. Raises Error
+    // (invalid picture, naming both sizes) when the mesh was made for
+    // pictures of another size than the start preview's.
+    void SetMeshes(const MeshPoints& mesh);
+    // Redraws both overlays after the meshes were changed in place.
+    void RedrawMeshOverlays();
+    // How frames read the pictures once a point has moved (bilinear at
+    // first); equal meshes make the plain cross-dissolve either way.
+    void SetSampling(MeshWarp::Sampling sampling) noexcept { m_sampling = sampling; }
+    MeshWarp::Sampling Sampling() const noexcept { return m_sampling; }
 
     // ---- Elements ---------------------------------------------------------
     CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }
@@ -214,6 +228,7 @@ private:
     std::string m_endPath;
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
+    MeshWarp::Sampling m_sampling = MeshWarp::Sampling::Bilinear;
     // The GIF stage's colour reduction: its tables are made at start-up,
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;

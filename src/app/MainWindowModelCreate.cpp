@@ -163,7 +163,13 @@ void MainWindowModel::CreateFade() {
         Do(134, [this] { m_frameCanvas.SetWidth(m_startSource.Width()); }),
         Do(136, [this] { m_frameCanvas.SetHeight(m_startSource.Height()); }),
         Do(138, [&] { MeshWarp::TriangulateMesh(m_startMesh, run.StartList); }),
-        Do(140, [&] { MeshWarp::TriangulateMesh(m_endMesh, run.EndList); }),
+        Do(140,
+           [&] {
+               MeshWarp::TriangulateMesh(m_endMesh, run.EndList);
+               // A moved point makes a morph; equal meshes make the plain
+               // cross-dissolve, whatever the sampling.
+               run.Bilinear = m_sampling == MeshWarp::Sampling::Bilinear && !(run.StartList == run.EndList);
+           }),
         Do(142, [this] { m_startPreview.Cls(); }),
         Do(144, [this] { m_endPreview.Cls(); }),
         Do(146, [&] { ReadPixels(m_startSource, run.StartPixels); }),
@@ -206,8 +212,12 @@ void MainWindowModel::CreateFade() {
         EndsRunOnFailure(Do(160, [&] { ReadPixels(m_frameCanvas, run.FramePixels); })),
         EndsRunOnFailure(Do(162,
            [&] {
-               run.Warp.WarpBlendFrame(run.StartPixels, run.StartList, run.EndPixels, run.EndList,
-                                             run.FramePixels, run.FrameList, weight());
+               if (run.Bilinear)
+                   MeshWarp::BilinearWarpBlendFrame(run.StartPixels, run.StartList, run.EndPixels, run.EndList,
+                                                    run.FramePixels, run.FrameList, weight());
+               else
+                   run.Warp.WarpBlendFrame(run.StartPixels, run.StartList, run.EndPixels, run.EndList,
+                                           run.FramePixels, run.FrameList, weight());
            })),
         EndsRunOnFailure(Do(164, [&] { WritePixels(m_frameCanvas, run.FramePixels); })),
         // The frame goes to the output.

@@ -153,6 +153,21 @@ void MainWindowModel::ResetControlMeshes() {
     MeshWarp::DrawMeshOverlay(m_endPreview, m_endMesh, 1);
 }
 
+MeshPoints MainWindowModel::Meshes() const {
+    return MeshPointsOf(m_startMesh, m_endMesh);
+}
+
+void MainWindowModel::SetMeshes(const MeshPoints& mesh) {
+    CheckMeshSize(mesh, ToInt32(m_startPreview.ScaleWidth()), ToInt32(m_startPreview.ScaleHeight()));
+    ApplyMeshPoints(mesh, m_startMesh, m_endMesh);
+    RedrawMeshOverlays();
+}
+
+void MainWindowModel::RedrawMeshOverlays() {
+    MeshWarp::DrawMeshOverlay(m_startPreview, m_startMesh, 1);
+    MeshWarp::DrawMeshOverlay(m_endPreview, m_endMesh, 1);
+}
+
 void MainWindowModel::LayoutStartPane() {
     LayoutPane(PreviewPane{m_startScrollArea, m_startPreview, m_startHorizontalScroll, m_startVerticalScroll, m_startPaneCorner});
 }

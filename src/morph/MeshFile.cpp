@@ -458,4 +458,25 @@ void CheckMeshSize(const MeshPoints& mesh, std::int32_t width, std::int32_t heig
              " pictures, the pictures are " + std::to_string(width) + " x " + std::to_string(height));
 }
 
+MeshPoints MeshPointsOf(const ControlMesh& start, const ControlMesh& end) {
+    if (start.Columns != end.Columns || start.Rows != end.Rows || start.Width != end.Width ||
+        start.Height != end.Height || start.PointStore.size() != end.PointStore.size())
+        throw Error(ErrorKind::SubscriptOutOfRange);
+    return {start.Columns, start.Rows, start.Width, start.Height, start.PointStore, end.PointStore};
+}
+
+void ApplyMeshPoints(const MeshPoints& mesh, ControlMesh& start, ControlMesh& end) {
+    const std::size_t expected =
+        (static_cast<std::size_t>(mesh.columns) + 1) * (static_cast<std::size_t>(mesh.rows) + 1);
+    if (mesh.columns < 1 || mesh.rows < 1 || mesh.start.size() != expected || mesh.end.size() != expected)
+        throw Error(ErrorKind::SubscriptOutOfRange);
+    for (auto [target, points] : {std::pair{&start, &mesh.start}, std::pair{&end, &mesh.end}}) {
+        target->Columns = mesh.columns;
+        target->Rows = mesh.rows;
+        target->Width = mesh.width;
+        target->Height = mesh.height;
+        target->PointStore = *points;
+    }
+}
+
 }  // namespace crossmeld

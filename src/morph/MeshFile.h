@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "morph/ControlMesh.h"
 #include "raster/DeviceContext.h"
 
 namespace crossmeld {
@@ -48,5 +49,11 @@ std::string WriteMeshFile(const MeshPoints& mesh);
 // Raises Error (invalid picture) when the mesh was made for pictures of
 // another size.
 void CheckMeshSize(const MeshPoints& mesh, std::int32_t width, std::int32_t height);
+
+// The points of two control meshes of the same columns, rows and size.
+MeshPoints MeshPointsOf(const ControlMesh& start, const ControlMesh& end);
+// Gives both control meshes the file's columns, rows, size and points;
+// their colours and point radius stay.
+void ApplyMeshPoints(const MeshPoints& mesh, ControlMesh& start, ControlMesh& end);
 
 }  // namespace crossmeld
