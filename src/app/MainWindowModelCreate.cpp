@@ -166,9 +166,18 @@ void MainWindowModel::CreateFade() {
         Do(140,
            [&] {
                MeshWarp::TriangulateMesh(m_endMesh, run.EndList);
-               // A moved point makes a morph; equal meshes make the plain
-               // cross-dissolve, whatever the sampling.
-               run.Bilinear = m_sampling == MeshWarp::Sampling::Bilinear && !(run.StartList == run.EndList);
+               // Equal meshes make the plain cross-dissolve, whatever their
+               // points and the sampling: the regular grid's, to the byte.
+               if (run.StartList == run.EndList) {
+                   ControlMesh regular = m_startMesh;
+                   regular.Columns = kDefaultMeshCells;
+                   regular.Rows = kDefaultMeshCells;
+                   MeshWarp::BuildMeshGrid(regular);
+                   MeshWarp::TriangulateMesh(regular, run.StartList);
+                   run.EndList = run.StartList;
+               } else {
+                   run.Bilinear = m_sampling == MeshWarp::Sampling::Bilinear;
+               }
            }),
         Do(142, [this] { m_startPreview.Cls(); }),
         Do(144, [this] { m_endPreview.Cls(); }),

@@ -139,8 +139,8 @@ void MainWindowModel::ClearEndPicture() {
 void MainWindowModel::ResetControlMeshes() {
     m_startMesh.LineColor = 0xFFFFFF;
     m_startMesh.PointColor = 255;
-    m_startMesh.Columns = 5;
-    m_startMesh.Rows = 5;
+    m_startMesh.Columns = kDefaultMeshCells;
+    m_startMesh.Rows = kDefaultMeshCells;
     m_startMesh.PointRadius = 5;
     m_startMesh.Width = ToInt32(m_startPreview.ScaleWidth());
     m_startMesh.Height = ToInt32(m_startPreview.ScaleHeight());

@@ -14,6 +14,7 @@
 #include "cli/CliHost.h"
 #include "cli/StopSignals.h"
 #include "formats/avi/Fourcc.h"
+#include "morph/MeshFile.h"
 
 namespace crossmeld::cli {
 
@@ -38,6 +39,16 @@ FileStamp Stamp(const std::string& path) {
     return {true, st.st_ino, st.st_mtim};
 }
 
+// "crossmeld-cli: mesh file FILE: RULE", or the reader's own text when it
+// already names the file (one that cannot be read).
+void ReportMeshError(std::FILE* err, const std::string& path, const Error& e) {
+    std::string text = e.description();
+    const std::string prefix = "mesh file: ";
+    if (text.find(path) == std::string::npos && text.rfind(prefix, 0) == 0)
+        text = "mesh file " + path + ": " + text.substr(prefix.size());
+    std::fprintf(err, "crossmeld-cli: %s\n", text.c_str());
+}
+
 bool ShowedFailure(const CliHost& host, std::size_t from) {
     for (std::size_t i = from; i < host.messages().size(); ++i)
         if (host.messages()[i].icon == MsgIcon::Exclamation || host.messages()[i].icon == MsgIcon::Critical)
@@ -54,7 +65,19 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
     MainWindowModel form(host, settings, host, ProgramFolder());
 
+    // A mesh file is read and checked before any picture is loaded.
+    std::optional<MeshPoints> mesh;
+    if (options.mesh) {
+        try {
+            mesh = ReadMeshFile(*options.mesh);
+        } catch (const Error& e) {
+            ReportMeshError(err, *options.mesh, e);
+            return 1;
+        }
+    }
+
     form.Load();
+    form.SetSampling(options.sampling);
     form.FrameCountField().SetText(std::to_string(options.frames));
     form.FpsField().SetText(std::to_string(options.fps));
     if (options.gif) {
@@ -74,6 +97,14 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     }
     if (ShowedFailure(host, 0)) return 1;
     if (StopSignals::Received() != 0) return ExitStatusFor(StopSignals::Received());
+    if (mesh) {
+        try {
+            form.SetMeshes(*mesh);
+        } catch (const Error& e) {
+            ReportMeshError(err, *options.mesh, e);
+            return 1;
+        }
+    }
     // The fade never replaces one of its own pictures.
     for (const std::string& input : {form.SourcePath(Side::Start), form.SourcePath(Side::End)}) {
         if (!input.empty() && SameFile(options.output, input)) {

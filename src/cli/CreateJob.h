@@ -9,6 +9,7 @@
 
 #include "colour/ColourReducer.h"
 #include "formats/avi/CodecChoice.h"
+#include "morph/BilinearWarp.h"
 
 namespace crossmeld::cli {
 
@@ -22,6 +23,8 @@ struct CreateOptions {
     avi::Codec codec = avi::Codec::FullFrames;
     PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
     DitherMethod ditherMethod = DitherMethod::Ordered;
+    std::optional<std::string> mesh;  // a mesh file for both pictures
+    MeshWarp::Sampling sampling = MeshWarp::Sampling::Bilinear;
     bool quiet = false;
 };
 

@@ -72,6 +72,12 @@ static int Main(int argc, char** argv) {
     app.add_option("--dither", dither, "GIF dithering: none, ordered (default) or diffusion")
         ->check(CLI::IsMember({"none", "ordered", "diffusion"}))
         ->needs(gifOpt);
+    std::string mesh, sampling = "bilinear";
+    app.add_option("--mesh", mesh,
+                   "mesh file (JSON) with the start and end control points: a morph instead of a plain fade");
+    app.add_option("--sampling", sampling,
+                   "how a morph reads the pictures: bilinear (smooth, default) or nearest (the nearest pixel)")
+        ->check(CLI::IsMember({"bilinear", "nearest"}));
     app.add_flag("--quiet", create.quiet, "no progress line");
 
     std::string input, output;
@@ -112,6 +118,9 @@ static int Main(int argc, char** argv) {
     create.ditherMethod = dither == "none"        ? DitherMethod::None
                           : dither == "diffusion" ? DitherMethod::Diffusion
                                                   : DitherMethod::Ordered;
+    if (!mesh.empty()) create.mesh = mesh;
+    create.sampling =
+        sampling == "nearest" ? crossmeld::MeshWarp::Sampling::Nearest : crossmeld::MeshWarp::Sampling::Bilinear;
     return crossmeld::cli::RunCreateJob(create, stdout, stderr);
 }
 
