@@ -31,6 +31,7 @@
 #include "formats/avi/CodecChooser.h"
 #include "morph/BilinearWarp.h"
 #include "morph/ControlMesh.h"
+#include "morph/FadeTiming.h"
 #include "morph/MeshFile.h"
 #include "raster/Picture.h"
 #include "raster/PictureBox.h"
@@ -128,6 +129,10 @@ public:
     // first); equal meshes make the plain cross-dissolve either way.
     void SetSampling(MeshWarp::Sampling sampling) noexcept { m_sampling = sampling; }
     MeshWarp::Sampling Sampling() const noexcept { return m_sampling; }
+    // The fade's timing: easing, there and back, held first and last
+    // frames, plays of an animation. The first start's: none of them.
+    void SetTiming(const FadeTiming& timing) noexcept { m_timing = timing; }
+    const FadeTiming& Timing() const noexcept { return m_timing; }
 
     // ---- Elements ---------------------------------------------------------
     CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }
@@ -229,6 +234,7 @@ private:
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
     MeshWarp::Sampling m_sampling = MeshWarp::Sampling::Bilinear;
+    FadeTiming m_timing;
     // The GIF stage's colour reduction: its tables are made at start-up,
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;

@@ -63,7 +63,8 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
     OutputSettings settings;
     settings.width = run.StartPixels.GridWidth();
     settings.height = run.StartPixels.GridHeight();
-    settings.frameCount = run.LastIndex + 1;
+    settings.frameCount = run.ShownCount;
+    settings.playCount = run.Timing.playCount;
     settings.framesPerSecond = std::clamp<std::int32_t>(fps, kMinRate, kMaxRate);
     if (m_aviOption.Value()) {
         run.Output = std::make_unique<AviSink>(m_codecs);
@@ -106,10 +107,7 @@ void MainWindowModel::CreateFade() {
     // Frames fade from the starting picture (weight 0) to the ending one
     // (weight 1); the weight is divided in double precision, then held in
     // single precision.
-    auto weight = [&run] {
-        if (run.LastIndex == 0) throw Error(ErrorKind::DivisionByZero);
-        return ToSingle(static_cast<double>(run.Index) / static_cast<double>(run.LastIndex));
-    };
+    auto weight = [&run] { return FrameWeight(run.Index, run.LastIndex, run.Timing.ease); };
     // A frame the output could not write ends the run with the output's
     // message; the file goes and an older one at the path stays.
     auto writeFailed = [this, &run] {
@@ -192,7 +190,10 @@ void MainWindowModel::CreateFade() {
         EndsRunOnFailure(If(152,
             [&] {
                 run.Index = 0;
+                run.Shown = 0;
                 run.LastIndex = CheckedInt16(static_cast<std::int32_t>(imageCount()) - 1);
+                run.Timing = m_timing;
+                run.ShownCount = OutputFrameCount(run.LastIndex + 1, run.Timing.bounce);
                 return run.Index <= run.LastIndex;
             },
             Flow::Next(), Flow::GoTo(186))),
@@ -207,13 +208,13 @@ void MainWindowModel::CreateFade() {
                  // there (Cancel, a close, a signal) ends the run here.
                  m_host.DoEvents();
                  m_host.CheckStop();
-                 m_progressBar.SetValue((run.Index + 1.0) / (run.LastIndex + 1.0) * 100.0);
+                 m_progressBar.SetValue((run.Shown + 1.0) / run.ShownCount * 100.0);
                  return Flow::Next();
              },
              Flow::GoTo(238)},
         EndsRunOnFailure(Do(156,
            [&] {
-               MeshWarp::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
+               MeshWarp::InterpolateTrianglesAt(run.StartList, run.EndList, run.FrameList, weight());
            })),
         EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.Context(), run.FrameList); })),
         // The capture follows the painting: the blend reads from it which
@@ -240,7 +241,11 @@ void MainWindowModel::CreateFade() {
                  try {
                      // The grid is cut to one byte at the next step: its
                      // memory goes to the output as it is.
-                     run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight());
+                     // The start picture's frame comes first, the end
+                     // picture's once (in the middle, there and back).
+                     const double hold = (run.Shown == 0 ? run.Timing.holdStartSeconds : 0.0) +
+                                         (run.Index == run.LastIndex ? run.Timing.holdEndSeconds : 0.0);
+                     run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight(), hold);
                  } catch (const OutputWriteFailed&) {
                      return writeFailed();
                  }
@@ -251,8 +256,10 @@ void MainWindowModel::CreateFade() {
         EndsRunOnFailure(Do(182, [this] { m_frameCanvas.Refresh(); })),
         EndsRunOnFailure(If(184,
             [&] {
-                run.Index = CheckedAdd(run.Index, 1);
-                return run.Index <= run.LastIndex;
+                run.Shown = CheckedAdd(run.Shown, 1);
+                if (run.Shown >= run.ShownCount) return false;
+                run.Index = EngineFrameAt(run.Shown, run.LastIndex + 1, run.Timing.bounce);
+                return true;
             },
             Flow::GoTo(154), Flow::Next())),
         Do(186, [&] { ReleasePixels(run.StartPixels); }),

@@ -78,6 +78,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
 
     form.Load();
     form.SetSampling(options.sampling);
+    form.SetTiming(options.timing);
     form.FrameCountField().SetText(std::to_string(options.frames));
     form.FpsField().SetText(std::to_string(options.fps));
     if (options.gif) {

@@ -10,6 +10,7 @@
 #include "colour/ColourReducer.h"
 #include "formats/avi/CodecChoice.h"
 #include "morph/BilinearWarp.h"
+#include "morph/FadeTiming.h"
 
 namespace crossmeld::cli {
 
@@ -25,6 +26,7 @@ struct CreateOptions {
     DitherMethod ditherMethod = DitherMethod::Ordered;
     std::optional<std::string> mesh;  // a mesh file for both pictures
     MeshWarp::Sampling sampling = MeshWarp::Sampling::Bilinear;
+    FadeTiming timing;
     bool quiet = false;
 };
 

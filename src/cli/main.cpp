@@ -20,6 +20,7 @@
 #include "base/Error.h"
 #include "cli/CreateJob.h"
 #include "cli/GifTools.h"
+#include "export/GifSink.h"
 #include "formats/LoadPicture.h"
 #include "formats/avi/Fourcc.h"
 
@@ -78,6 +79,20 @@ static int Main(int argc, char** argv) {
     app.add_option("--sampling", sampling,
                    "how a morph reads the pictures: bilinear (smooth, default) or nearest (the nearest pixel)")
         ->check(CLI::IsMember({"bilinear", "nearest"}));
+    std::string loop = "forever", ease = "linear";
+    app.add_option("--loop", loop, "GIF: how many times it plays in all, or forever (default)")
+                        ->check(CLI::IsMember({"forever"}) | CLI::Range(1, crossmeld::GifSink::kMaxPlayCount))
+                        ->needs(gifOpt);
+    app.add_option("--hold-start", create.timing.holdStartSeconds,
+                   "seconds the first frame stays longer (0 to 60, decimals allowed)")
+        ->check(CLI::Range(0.0, crossmeld::kMaxHoldSeconds));
+    app.add_option("--hold-end", create.timing.holdEndSeconds,
+                   "seconds the end picture's frame stays longer (0 to 60, decimals allowed)")
+        ->check(CLI::Range(0.0, crossmeld::kMaxHoldSeconds));
+    app.add_option("--ease", ease, "weights: linear (default) or smooth (slow at both ends)")
+        ->check(CLI::IsMember({"linear", "smooth"}));
+    app.add_flag("--bounce", create.timing.bounce,
+                 "there and back: frames 0 .. N-1, then N-2 .. 1, so that a loop returns smoothly to its start");
     app.add_flag("--quiet", create.quiet, "no progress line");
 
     std::string input, output;
@@ -119,6 +134,8 @@ static int Main(int argc, char** argv) {
                           : dither == "diffusion" ? DitherMethod::Diffusion
                                                   : DitherMethod::Ordered;
     if (!mesh.empty()) create.mesh = mesh;
+    create.timing.playCount = loop == "forever" ? 0 : std::stoi(loop);
+    create.timing.ease = ease == "smooth" ? crossmeld::Ease::Smooth : crossmeld::Ease::Linear;
     create.sampling =
         sampling == "nearest" ? crossmeld::MeshWarp::Sampling::Nearest : crossmeld::MeshWarp::Sampling::Bilinear;
     return crossmeld::cli::RunCreateJob(create, stdout, stderr);

@@ -23,11 +23,18 @@ std::int16_t GifSink::FrameDelay(std::int32_t frameCount, std::int32_t framesPer
     return ToInt16(static_cast<double>(delayMs) / 10.0);
 }
 
+std::int16_t GifSink::HeldDelay(std::int16_t delay, double holdSeconds) {
+    if (!(holdSeconds >= 0 && holdSeconds <= kMaxHoldSeconds)) throw Error(ErrorKind::InvalidProcedureCall);
+    return CheckedInt16(delay + ToInt32(holdSeconds * 100));
+}
+
 bool GifSink::Begin(const std::filesystem::path& target, const OutputSettings& settings) {
     Abort();
     // Sizes and timing are checked before the file is made.
     CheckedInt16(settings.width);
     CheckedInt16(settings.height);
+    // The looping extension counts the plays after the first.
+    if (settings.playCount < 0 || settings.playCount > kMaxPlayCount) throw Error(ErrorKind::InvalidProcedureCall);
     m_delay = FrameDelay(settings.frameCount, settings.framesPerSecond);
     if (!m_work.Create(settings.width, settings.height, 32)) throw Error(ErrorKind::OutOfMemory);
     if (!m_writer.Open(target)) throw OutputWriteFailed();
@@ -52,6 +59,7 @@ void GifSink::Stage(const FrameView& frame, int slot) {
         work[3] = 0;
     }
     // The first frame builds the palette; every later one is reduced to it.
+    m_holds.at(static_cast<std::size_t>(slot)) = frame.holdSeconds;
     m_reducer.ConvertTo8bpp(m_work, m_indices.at(static_cast<std::size_t>(slot)), m_palette, m_staged > 0);
     if (m_staged == 0) {
         const auto bytes = m_palette.Bytes();
@@ -70,11 +78,14 @@ void GifSink::WriteStaged(int slot) {
             screen.palette = m_table;
             screen.paletteEntries = m_tableEntries;
             screen.aspect = kSquarePixels;
-            screen.loops = 0;
+            // For ever (0), or the plays after the first; a single play
+            // needs no looping extension.
+            screen.looping = m_settings.playCount != 1;
+            screen.loops = static_cast<std::int16_t>(m_settings.playCount == 0 ? 0 : m_settings.playCount - 1);
             m_writer.WriteScreen(screen);
         }
         GifFrameBlock block;
-        block.delay = m_delay;
+        block.delay = HeldDelay(m_delay, m_holds.at(static_cast<std::size_t>(slot)));
         block.disposal = FrameDisposal::RestorePrevious;
         m_writer.WriteFrame(m_indices.at(static_cast<std::size_t>(slot)), block);
     } catch (const std::exception&) {

@@ -3,7 +3,8 @@
 // ColourReducer and LZW-encoded as it arrives; the palette is the halftone
 // cube or, in adaptive mode, the one built on the first frame and kept for
 // the rest. One global table, frames restore the previous picture, loop
-// forever; each frame shows for the time the frame rate gives it. On a sink
+// forever unless told otherwise; each frame shows for the time the frame
+// rate gives it, a held frame longer. On a sink
 // thread the reduction is staged on the caller's thread and the encoding
 // runs on the sink's.
 
@@ -20,6 +21,9 @@ namespace crossmeld {
 
 class GifSink final : public StagedSink {
 public:
+    // The most plays a looping extension can count (32767 after the first).
+    static constexpr std::int32_t kMaxPlayCount = 32768;
+
     // The reducer's InitDitherTables must have run; its palette mode and
     // dither method apply to every frame. It is used until Finish or Abort.
     explicit GifSink(ColourReducer& reducer) : m_reducer(reducer) {}
@@ -36,6 +40,9 @@ public:
     // out over the frames and rounded to milliseconds, then to hundredths
     // (halves to even both times).
     static std::int16_t FrameDelay(std::int32_t frameCount, std::int32_t framesPerSecond);
+    // A held frame's delay: the frame delay and the hold in hundredths,
+    // rounded halves to even.
+    static std::int16_t HeldDelay(std::int16_t delay, double holdSeconds);
 
 private:
     ColourReducer& m_reducer;
@@ -46,6 +53,7 @@ private:
     std::int32_t m_written = 0;  // frames written (sink's thread)
     DibSurface m_work;           // the frame in 32 bits, as the reducer takes it
     std::array<DibSurface, kSlots> m_indices;  // frames reduced to palette indices
+    std::array<double, kSlots> m_holds{};      // their holds
     Palette256 m_palette;        // the reducer's, built on the first frame
     // The global table as the first frame fixed it, for the screen.
     std::array<std::uint8_t, gif::kPaletteBytes> m_table{};

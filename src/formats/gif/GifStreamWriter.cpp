@@ -29,7 +29,7 @@ void GifStreamWriter::WriteScreen(const GifScreen& screen) {
     WriteLogicalScreenDescriptor(out, screen.width, screen.height, ScreenFlags(m_tableExponent, false),
                                  screen.background, screen.aspect);
     out.bytes(table);
-    WriteLoopingExtension(out, screen.loops);
+    if (screen.looping) WriteLoopingExtension(out, screen.loops);
     CheckWritten(out);
 }
 

@@ -30,7 +30,8 @@ struct GifScreen {
     std::int16_t paletteEntries = 0;                          // 1 .. 256
     std::uint8_t background = 0;
     std::uint8_t aspect = 0;  // the descriptor's byte
-    std::int16_t loops = 0;   // 0: forever
+    bool looping = true;      // writes the looping extension
+    std::int16_t loops = 0;   // its count of plays after the first; 0: forever
 };
 
 struct GifFrameBlock {

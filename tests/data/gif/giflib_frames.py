@@ -1,8 +1,10 @@
 """Prints what giflib (libgif.so.7, through ctypes) reads from a GIF file
 with DGifSlurp: the screen size and the image count, then for every image
 its rectangle, interlace flag and its pixel indices (hex, rows top to
-bottom). With --count only the first line is printed. Exits with 1 when
-giflib cannot open or read the file."""
+bottom). With --count only the first line is printed; with --timing the
+first line, then "loop COUNT" (the looping extension's count, or "none")
+and "delays D1 D2 ..." (hundredths, from each image's graphic control
+extension). Exits with 1 when giflib cannot open or read the file."""
 import ctypes
 import sys
 
@@ -18,9 +20,14 @@ class GifImageDesc(ctypes.Structure):
                 ("ColorMap", ctypes.POINTER(ColorMapObject))]
 
 
+class ExtensionBlock(ctypes.Structure):
+    _fields_ = [("ByteCount", ctypes.c_int), ("Bytes", ctypes.POINTER(ctypes.c_ubyte)),
+                ("Function", ctypes.c_int)]
+
+
 class SavedImage(ctypes.Structure):
     _fields_ = [("ImageDesc", GifImageDesc), ("RasterBits", ctypes.POINTER(ctypes.c_ubyte)),
-                ("ExtensionBlockCount", ctypes.c_int), ("ExtensionBlocks", ctypes.c_void_p)]
+                ("ExtensionBlockCount", ctypes.c_int), ("ExtensionBlocks", ctypes.POINTER(ExtensionBlock))]
 
 
 class GifFileType(ctypes.Structure):
@@ -40,7 +47,8 @@ lib.DGifSlurp.argtypes = [ctypes.POINTER(GifFileType)]
 lib.DGifCloseFile.argtypes = [ctypes.POINTER(GifFileType), ctypes.POINTER(ctypes.c_int)]
 
 count_only = "--count" in sys.argv[1:]
-path = [a for a in sys.argv[1:] if a != "--count"][0]
+timing = "--timing" in sys.argv[1:]
+path = [a for a in sys.argv[1:] if not a.startswith("--")][0]
 error = ctypes.c_int(0)
 gif = lib.DGifOpenFileName(path.encode(), ctypes.byref(error))
 if not gif:
@@ -50,7 +58,21 @@ if lib.DGifSlurp(gif) != 1:
     sys.exit(1)
 g = gif.contents
 print("screen", g.SWidth, g.SHeight, "frames", g.ImageCount)
-if not count_only:
+if timing:
+    loop, delays = "none", []
+    for n in range(g.ImageCount):
+        image = g.SavedImages[n]
+        blocks = [image.ExtensionBlocks[i] for i in range(image.ExtensionBlockCount)]
+        for i, b in enumerate(blocks):
+            data = ctypes.string_at(b.Bytes, b.ByteCount)
+            if b.Function == 0xFF and data == b"NETSCAPE2.0" and i + 1 < len(blocks):
+                sub = ctypes.string_at(blocks[i + 1].Bytes, blocks[i + 1].ByteCount)
+                loop = str(sub[1] + 256 * sub[2])
+            if b.Function == 0xF9:
+                delays.append(str(data[1] + 256 * data[2]))
+    print("loop", loop)
+    print("delays", " ".join(delays))
+elif not count_only:
     for n in range(g.ImageCount):
         image = g.SavedImages[n]
         d = image.ImageDesc
