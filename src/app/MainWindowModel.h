@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/FormHost.h"
+#include "app/OutputOptions.h"
 #include "app/StepRunner.h"
 #include "app/controls/CommandButton.h"
 #include "app/controls/Frame.h"
@@ -133,6 +134,16 @@ public:
     // frames, plays of an animation. The first start's: none of them.
     void SetTiming(const FadeTiming& timing) noexcept { m_timing = timing; }
     const FadeTiming& Timing() const noexcept { return m_timing; }
+    // The timing and the GIF's reduction as one set of options.
+    OutputOptions CurrentOutputOptions() const;
+    void ApplyOutputOptions(const OutputOptions& options);
+    // The window's stored options: applied at its start, stored when the
+    // user changes them. The command line uses neither.
+    void LoadStoredOutputOptions() { ApplyOutputOptions(ReadOutputOptions(m_settings)); }
+    void StoreOutputOptions(const OutputOptions& options) {
+        ApplyOutputOptions(options);
+        SaveOutputOptions(m_settings, options);
+    }
 
     // ---- Elements ---------------------------------------------------------
     CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }

@@ -88,6 +88,19 @@ void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod dith
     m_gifDitherMethod = ditherMethod;
 }
 
+OutputOptions MainWindowModel::CurrentOutputOptions() const {
+    OutputOptions options;
+    options.timing = m_timing;
+    options.palette = m_gifReducer.GetPaletteMode();
+    options.dither = m_gifDitherMethod;
+    return options;
+}
+
+void MainWindowModel::ApplyOutputOptions(const OutputOptions& options) {
+    m_timing = options.timing;
+    SetGifReduction(options.palette, options.dither);
+}
+
 void MainWindowModel::CreateFade() {
     CreateRun run;
     // The frame count is read once, when the run checks it; text that cannot

@@ -16,6 +16,7 @@ struct FadeTiming {
     double holdStartSeconds = 0;   // the start picture's frame stays longer
     double holdEndSeconds = 0;     // the end picture's frame stays longer
     std::int32_t playCount = 0;    // plays in all; 0 for ever (animations only)
+    friend bool operator==(const FadeTiming&, const FadeTiming&) = default;
 };
 
 // The weight of frame k of last + 1: k / last held in single precision;
