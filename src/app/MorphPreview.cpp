@@ -109,10 +109,16 @@ void MorphPreview::RenderFrame(const ControlMesh& startMesh, const ControlMesh& 
 
     // The frame loop's weight: k / last in double precision, held in single.
     const float w = ToSingle(static_cast<double>(k) / static_cast<double>(last));
-    if (sampling == MeshWarp::Sampling::Bilinear && !(startList == endList))
+    // Equal meshes go through the memo, which reads both pictures in place
+    // from the second frame on. Moved meshes change the triangles with every
+    // weight and every drag, so a memo would be built for one frame only: the
+    // direct pass is quicker there.
+    if (startList == endList)
+        m_cache.WarpBlendFrame(m_start, startList, m_end, endList, m_frame, frameList, w);
+    else if (sampling == MeshWarp::Sampling::Bilinear)
         MeshWarp::BilinearWarpBlendFrame(m_start, startList, m_end, endList, m_frame, frameList, w);
     else
-        m_cache.WarpBlendFrame(m_start, startList, m_end, endList, m_frame, frameList, w);
+        MeshWarp::WarpBlendFrame(m_start, startList, m_end, endList, m_frame, frameList, w);
 }
 
 }  // namespace crossmeld
