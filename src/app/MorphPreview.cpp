@@ -2,7 +2,7 @@
 
 #include <cstring>
 #include <exception>
-#include <utility>
+#include <new>
 
 #include "app/PreviewMesh.h"
 #include "base/Numeric.h"
@@ -10,7 +10,10 @@
 
 namespace crossmeld {
 
-void SetGrid(PixelGrid& grid, PixelSize size, std::vector<std::uint8_t> bgrx) {
+namespace {
+
+// Makes the grid a 32-bit top-down one of the size (its bytes are set apart).
+void SetHeader(PixelGrid& grid, PixelSize size) {
     grid.Header = BitmapInfoHeader{};
     grid.Header.size = kBitmapInfoHeaderSize;
     grid.Header.width = size.width;
@@ -18,10 +21,7 @@ void SetGrid(PixelGrid& grid, PixelSize size, std::vector<std::uint8_t> bgrx) {
     grid.Header.planes = 1;
     grid.Header.bitCount = 32;
     grid.Header.compression = 0;
-    grid.Bits = std::move(bgrx);
 }
-
-namespace {
 
 std::vector<std::uint8_t> Shrunk(const Surface& picture, PixelSize size) {
     std::vector<std::uint8_t> full(4 * static_cast<std::size_t>(picture.width()) *
@@ -59,8 +59,10 @@ void MorphPreview::Shrink() {
     m_identifiers.reset();
     if (fitted.width < 1 || fitted.height < 1) return;
     try {
-        SetGrid(m_start, fitted, Shrunk(*m_startPicture.bitmap(), fitted));
-        SetGrid(m_end, fitted, Shrunk(*m_endPicture.bitmap(), fitted));
+        SetHeader(m_start, fitted);
+        m_start.Bits = Shrunk(*m_startPicture.bitmap(), fitted);
+        SetHeader(m_end, fitted);
+        m_end.Bits = Shrunk(*m_endPicture.bitmap(), fitted);
         m_identifiers = Surface::Create(fitted.width, fitted.height, 32);
         if (!m_identifiers || m_start.Bits.empty() || m_end.Bits.empty()) throw std::bad_alloc();
         m_size = fitted;
@@ -103,8 +105,8 @@ void MorphPreview::RenderFrame(const ControlMesh& startMesh, const ControlMesh& 
     std::memset(ids.bits(), 0, ids.sizeBytes());
     DeviceContext dc(m_identifiers);
     MeshWarp::PaintTriangleIds(dc, frameList);
+    SetHeader(m_frame, m_size);
     m_frame.Bits.resize(ids.sizeBytes());
-    SetGrid(m_frame, m_size, std::move(m_frame.Bits));
     std::memcpy(m_frame.Bits.data(), ids.bits(), ids.sizeBytes());
 
     // The frame loop's weight: k / last in double precision, held in single.

@@ -11,6 +11,7 @@
 // exact cross-dissolve), moved meshes the chosen sampling.
 
 #include <cstdint>
+#include <memory>
 
 #include "morph/BilinearWarp.h"
 #include "morph/ControlMesh.h"
@@ -64,8 +65,5 @@ private:
     std::shared_ptr<Surface> m_identifiers;  // 32-bit, preview size
     MeshWarp::WarpBlendCache m_cache;
 };
-
-// A 32-bit top-down grid of the size over the bytes (4 x width x height).
-void SetGrid(PixelGrid& grid, PixelSize size, std::vector<std::uint8_t> bgrx);
 
 }  // namespace crossmeld

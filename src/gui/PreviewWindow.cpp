@@ -108,7 +108,9 @@ void PreviewWindow::Render() {
         m_preview.SetPictures(m_model.SourcePicture(Side::Start).Picture(), m_model.SourcePicture(Side::End).Picture());
         m_picturesStale = false;
     }
-    // The layout has placed the image by now: the render is queued.
+    // The layout has placed the image by now: the render is queued. The box
+    // is in the window's own pixels, as the pictures are shown in the main
+    // window; a high-density screen scales the frame up with everything else.
     const QSize box = m_image->contentsRect().size();
     m_preview.SetBox({box.width(), box.height()});
     const PixelGrid& frame =
