@@ -88,8 +88,8 @@ const PixelGrid& MorphPreview::Render(const ControlMesh& startMesh, const Contro
     return m_frame;
 }
 
-void MorphPreview::RenderFrame(const ControlMesh& startMesh, const ControlMesh& endMesh,
-                               MeshWarp::Sampling sampling, std::int32_t k, std::int32_t last) {
+void MorphPreview::RenderFrame(const ControlMesh& startMesh, const ControlMesh& endMesh, MeshWarp::Sampling sampling,
+                               std::int32_t k, std::int32_t last) {
     const bool meshes = UsableMesh(startMesh) && UsableMesh(endMesh) && startMesh.Columns == endMesh.Columns &&
                         startMesh.Rows == endMesh.Rows;
     const ControlMesh start = meshes ? ScaledMesh(startMesh, m_size) : WholeMesh(m_size);

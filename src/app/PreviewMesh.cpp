@@ -7,7 +7,8 @@ namespace crossmeld {
 
 bool UsableMesh(const ControlMesh& mesh) noexcept {
     if (mesh.Columns < 1 || mesh.Rows < 1 || mesh.Width < 1 || mesh.Height < 1) return false;
-    const std::int64_t points = (static_cast<std::int64_t>(mesh.Columns) + 1) * (static_cast<std::int64_t>(mesh.Rows) + 1);
+    const std::int64_t points =
+        (static_cast<std::int64_t>(mesh.Columns) + 1) * (static_cast<std::int64_t>(mesh.Rows) + 1);
     return static_cast<std::int64_t>(mesh.PointStore.size()) == points;
 }
 
@@ -20,8 +21,7 @@ ControlMesh ScaledMesh(const ControlMesh& mesh, PixelSize size) {
     auto scale = [](std::int32_t v, std::int32_t to, std::int32_t from) {
         return ToInt32(static_cast<double>(v) * static_cast<double>(to) / static_cast<double>(from));
     };
-    for (Point& p : scaled.PointStore)
-        p = {scale(p.x, size.width, mesh.Width), scale(p.y, size.height, mesh.Height)};
+    for (Point& p : scaled.PointStore) p = {scale(p.x, size.width, mesh.Width), scale(p.y, size.height, mesh.Height)};
     return scaled;
 }
 

@@ -75,16 +75,22 @@ PreviewWindow::PreviewWindow(MainWindowModel& model, QWidget* parent) : QWidget(
 
 PreviewWindow::~PreviewWindow() = default;
 
-void PreviewWindow::MeshChanged() { ScheduleRender(); }
+void PreviewWindow::MeshChanged() {
+    ScheduleRender();
+}
 
 void PreviewWindow::PicturesChanged() {
     m_picturesStale = true;
     ScheduleRender();
 }
 
-int PreviewWindow::Weight() const { return m_slider->value(); }
+int PreviewWindow::Weight() const {
+    return m_slider->value();
+}
 
-bool PreviewWindow::Playing() const { return m_timer->isActive(); }
+bool PreviewWindow::Playing() const {
+    return m_timer->isActive();
+}
 
 void PreviewWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -13,8 +13,8 @@ namespace {
 // long and a target pixel n long, both cover [0, n m) and every overlap is
 // a whole number; the weights of one target pixel add up to n.
 struct Span1D {
-    std::int32_t first = 0;               // first source index it touches
-    std::vector<std::uint32_t> weights;   // from first on
+    std::int32_t first = 0;              // first source index it touches
+    std::vector<std::uint32_t> weights;  // from first on
 };
 
 std::vector<Span1D> Spans(std::int32_t n, std::int32_t m) {
@@ -42,8 +42,10 @@ PixelSize FitInBox(PixelSize source, PixelSize box) {
     const std::int64_t sw = source.width, sh = source.height, bw = box.width, bh = box.height;
     // Width-bound when the box is relatively narrower than the picture.
     if (bw * sh <= bh * sw)
-        return {box.width, std::max(1, ToInt32(static_cast<double>(sh) * static_cast<double>(bw) / static_cast<double>(sw)))};
-    return {std::max(1, ToInt32(static_cast<double>(sw) * static_cast<double>(bh) / static_cast<double>(sh))), box.height};
+        return {box.width,
+                std::max(1, ToInt32(static_cast<double>(sh) * static_cast<double>(bw) / static_cast<double>(sw)))};
+    return {std::max(1, ToInt32(static_cast<double>(sw) * static_cast<double>(bh) / static_cast<double>(sh))),
+            box.height};
 }
 
 std::vector<std::uint8_t> AreaDownscale(std::span<const std::uint8_t> bgrx, PixelSize source, PixelSize target) {

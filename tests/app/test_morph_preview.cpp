@@ -22,7 +22,9 @@ Picture Painted(std::int32_t w, std::int32_t h, F colour) {
         for (std::int32_t x = 0; x < w; ++x) surface->SetPixel(x, y, colour(x, y));
     return Picture(surface);
 }
-Picture Plain(std::int32_t w, std::int32_t h, ColorRef c) { return Painted(w, h, [c](int, int) { return c; }); }
+Picture Plain(std::int32_t w, std::int32_t h, ColorRef c) {
+    return Painted(w, h, [c](int, int) { return c; });
+}
 
 ControlMesh Mesh(std::int32_t cells, std::int32_t w, std::int32_t h) {
     ControlMesh m;
@@ -50,7 +52,8 @@ TEST(MorphPreview, EndsAreTheShrunkPicturesAndHalfwayTheDissolve) {
     for (int y = 0; y < 50; ++y)
         for (int x = 0; x < 100; ++x) {
             const ColorRef* q = &noise[2 * y * 200 + 2 * x];
-            ASSERT_EQ(At(preview.StartPixels(), x, y)[0], (BlueOf(q[0]) + BlueOf(q[1]) + BlueOf(q[200]) + BlueOf(q[201]) + 2) / 4);
+            ASSERT_EQ(At(preview.StartPixels(), x, y)[0],
+                      (BlueOf(q[0]) + BlueOf(q[1]) + BlueOf(q[200]) + BlueOf(q[201]) + 2) / 4);
         }
     const ControlMesh mesh = Mesh(5, 200, 100);
     for (Sampling sampling : {Sampling::Bilinear, Sampling::Nearest}) {
@@ -99,7 +102,9 @@ TEST(MorphPreview, AMovedPointCarriesItsContentAlong) {
 TEST(MorphPreview, ShrinksAgainOnNewPicturesOrBoxAndIsEmptyWithNothingToShow) {
     const ControlMesh mesh = Mesh(5, 40, 30);
     MorphPreview preview;
-    auto empty = [&] { return !preview.Ready() && preview.Render(mesh, mesh, Sampling::Bilinear, 30, 100).Bits.empty(); };
+    auto empty = [&] {
+        return !preview.Ready() && preview.Render(mesh, mesh, Sampling::Bilinear, 30, 100).Bits.empty();
+    };
     EXPECT_TRUE(empty());  // no box, no pictures
     preview.SetBox({20, 20});
     preview.SetPictures(Plain(40, 30, 0), Picture());
