@@ -102,6 +102,11 @@ void PreviewWindow::showEvent(QShowEvent* event) {
     ScheduleRender();
 }
 
+void PreviewWindow::hideEvent(QHideEvent* event) {
+    StopPlaying();
+    QWidget::hideEvent(event);
+}
+
 void PreviewWindow::ScheduleRender() {
     if (m_renderPending) return;
     m_renderPending = true;

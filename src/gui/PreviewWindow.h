@@ -44,6 +44,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // A closed or hidden window stops playing.
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void ScheduleRender();

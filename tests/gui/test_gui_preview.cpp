@@ -91,6 +91,9 @@ TEST_F(GuiPreview, PlayRunsTheSliderOnToTheEndAndStops) {
     QTest::mouseClick(preview->PlayButton(), Qt::LeftButton);
     EXPECT_FALSE(preview->Playing());
     EXPECT_EQ(preview->PlayButton()->text(), "Play");
+    QTest::mouseClick(preview->PlayButton(), Qt::LeftButton);
+    preview->close();  // closing stops it too
+    EXPECT_FALSE(preview->Playing());
 }
 
 TEST_F(GuiPreview, AMeshChangeRendersOnceForABurst) {
