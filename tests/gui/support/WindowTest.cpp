@@ -6,9 +6,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 
 #include "gui/CodecDialog.h"
+#include "gui/MeshSizeDialog.h"
 #include "gui/PaneView.h"
 #include "gui/PictureView.h"
 
