@@ -82,6 +82,24 @@ void DialogScript::Answer(QDialog& dialog) {
         buttons->button(QDialogButtonBox::Ok)->click();
         return;
     }
+    if (auto* size = qobject_cast<MeshSizeDialog*>(&dialog)) {
+        record.kind = ShownDialog::Kind::MeshSize;
+        record.meshSize = QSize(size->Columns()->value(), size->Rows()->value());
+        shown.push_back(record);
+        std::optional<QSize> answer;
+        if (!m_meshSizes.empty()) {
+            answer = m_meshSizes.front();
+            m_meshSizes.pop_front();
+        }
+        if (!answer) {
+            size->reject();
+            return;
+        }
+        size->Columns()->setValue(answer->width());
+        size->Rows()->setValue(answer->height());
+        size->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        return;
+    }
     ADD_FAILURE() << "unexpected dialog " << dialog.metaObject()->className();
 }
 
