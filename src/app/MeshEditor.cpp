@@ -30,7 +30,8 @@ bool MeshEditor::BeginDrag(Side side, double x, double y) {
 bool MeshEditor::DragTo(double x, double y) {
     if (!m_drag) return false;
     if (!CanEdit()) {
-        m_drag.reset();
+        // A command started: the drag ends where the point is.
+        EndDrag();
         return false;
     }
     ControlMesh& mesh = MeshOf(m_drag->side);
