@@ -39,6 +39,8 @@
 
 namespace crossmeld {
 
+class MeshEditor;
+
 // The two pictures of a fade: the one it starts from and the one it ends on.
 enum class Side { Start, End };
 
@@ -126,6 +128,8 @@ public:
     void SetMeshes(const MeshPoints& mesh);
     // Redraws both overlays after the meshes were changed in place.
     void RedrawMeshOverlays();
+    // Dragging points, undo and redo, mesh size and mesh files.
+    MeshEditor& MeshEditing() noexcept { return *m_meshEditor; }
     // How frames read the pictures once a point has moved (bilinear at
     // first); equal meshes make the plain cross-dissolve either way.
     void SetSampling(MeshWarp::Sampling sampling) noexcept { m_sampling = sampling; }
@@ -250,6 +254,7 @@ private:
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;
     DitherMethod m_gifDitherMethod = DitherMethod::Ordered;
+    std::unique_ptr<MeshEditor> m_meshEditor;
 };
 
 }  // namespace crossmeld

@@ -5,6 +5,7 @@
 
 #include "app/AppRoutines.h"
 #include "app/MainWindowModel.h"
+#include "app/MeshEditor.h"
 #include "base/Numeric.h"
 #include "formats/LoadPicture.h"
 #include "morph/MeshOverlay.h"
@@ -151,6 +152,8 @@ void MainWindowModel::ResetControlMeshes() {
     MeshWarp::DrawMeshOverlay(m_startPreview, m_startMesh, 1);
     MeshWarp::BuildMeshGrid(m_endMesh);
     MeshWarp::DrawMeshOverlay(m_endPreview, m_endMesh, 1);
+    // Meshes edited earlier for this pair come back (and are drawn again).
+    m_meshEditor->PicturesChanged();
 }
 
 MeshPoints MainWindowModel::Meshes() const {

@@ -79,7 +79,8 @@ protected:
             if (!pressedAgain && form->IsBusy()) {
                 pressedAgain = true;
                 window->PushButton(3)->click();
-                QTest::mouseMove(window->windowHandle(), window->PushButton(1)->geometry().center());
+                QTest::mouseMove(window->windowHandle(),
+                                 window->PushButton(1)->mapTo(window.get(), window->PushButton(1)->rect().center()));
                 looks.push_back(Look{form->IsBusy(), window->cursor().shape(), window->Progress()->value()});
             }
         });
