@@ -164,6 +164,7 @@ void MainWindow::Build() {
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] { CancelRun(); });
     BuildMenus();
+    BuildViewMenus();
     const int menuHeight = m_menuBar->sizeHint().height();
     m_menuBar->setGeometry(0, 0, MainWindowModel::kClientWidth, menuHeight);
     m_client->setGeometry(0, menuHeight, MainWindowModel::kClientWidth, MainWindowModel::kClientHeight + statusHeight);
@@ -173,6 +174,7 @@ void MainWindow::Build() {
 
 void MainWindow::Load() {
     Run([this] { m_form.Load(); });
+    m_form.LoadStoredOutputOptions();
     m_hand = MakeHandCursor(m_form.ProgramFolderPath() + std::string(kCursorFile), m_form.MouseIcon());
     ShowPointer(m_form.Pointer());
 }
@@ -184,6 +186,8 @@ void MainWindow::Run(const std::function<void()>& handler) {
     if (starts) m_host.SetStopLevel(m_host.EventDepth());
     const std::array<Picture, 2> before{m_form.StartPreview().Picture(), m_form.EndPreview().Picture()};
     const MeshPoints meshesBefore = m_form.Meshes();
+    const std::array<Picture, 2> sourcesBefore{m_form.SourcePicture(Side::Start).Picture(),
+                                               m_form.SourcePicture(Side::End).Picture()};
     QStringList outerNotes;
     outerNotes.swap(m_runNotes);
 
@@ -199,6 +203,7 @@ void MainWindow::Run(const std::function<void()>& handler) {
     m_runNotes = std::move(outerNotes);
     SettleNotes(before, raised);
     SyncFromModel();
+    NotePictureChange(sourcesBefore);
     NoteMeshChange(meshesBefore);
     if (m_closePending && !m_form.IsBusy()) {
         m_closePending = false;

@@ -28,6 +28,7 @@ class QStatusBar;
 namespace crossmeld::gui {
 
 class PaneView;
+class PreviewWindow;
 class QtHost;
 
 class MainWindow final : public QWidget {
@@ -84,6 +85,11 @@ public:
     QAction* MeshSizeAction() const noexcept { return m_meshSize; }
     QAction* OpenMeshAction() const noexcept { return m_openMesh; }
     QAction* SaveMeshAction() const noexcept { return m_saveMesh; }
+    // View > Preview: the preview window (made when first shown).
+    QAction* PreviewAction() const noexcept { return m_previewAction; }
+    PreviewWindow* Preview() const noexcept { return m_preview; }
+    // Options > Output Options…: the timing and GIF options, kept with the settings.
+    QAction* OutputOptionsAction() const noexcept { return m_outputOptions; }
 
 signals:
     // The start or end mesh changed: an edit, or new pictures.
@@ -116,6 +122,12 @@ private:
     void UpdateMeshActions();
     // Tells the listeners when the meshes differ from `before`.
     void NoteMeshChange(const MeshPoints& before);
+    // The preview and options commands (MainWindowViews.cpp).
+    void BuildViewMenus();
+    void ShowPreview();
+    void ChooseOutputOptions();
+    // Tells the preview when a command replaced a full-size picture.
+    void NotePictureChange(const std::array<Picture, 2>& before);
 
     MainWindowModel& m_form;
     QtHost& m_host;
@@ -128,6 +140,9 @@ private:
     QAction* m_meshSize = nullptr;
     QAction* m_openMesh = nullptr;
     QAction* m_saveMesh = nullptr;
+    QAction* m_previewAction = nullptr;
+    QAction* m_outputOptions = nullptr;
+    PreviewWindow* m_preview = nullptr;
     std::array<QPushButton*, 6> m_buttons{};
     std::array<QGroupBox*, 3> m_frames{};
     QLineEdit* m_frameCountField = nullptr;

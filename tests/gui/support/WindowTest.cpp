@@ -100,6 +100,12 @@ void DialogScript::Answer(QDialog& dialog) {
         size->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
         return;
     }
+    if (answerOther) {
+        record.kind = ShownDialog::Kind::Other;
+        shown.push_back(record);
+        answerOther(dialog);
+        return;
+    }
     ADD_FAILURE() << "unexpected dialog " << dialog.metaObject()->className();
 }
 

@@ -28,7 +28,7 @@
 namespace crossmeld::gui::test {
 
 struct ShownDialog {
-    enum class Kind { Message, File, Codec, MeshSize } kind = Kind::Message;
+    enum class Kind { Message, File, Codec, MeshSize, Other } kind = Kind::Message;
     QString title;
     QString text;                                  // message boxes
     QMessageBox::Icon icon = QMessageBox::NoIcon;  // message boxes
@@ -55,6 +55,8 @@ public:
     void QueueReply(QMessageBox::StandardButton button) { m_replies.push_back(button); }
     // Runs while a file dialog is open, before it is answered.
     std::function<void()> duringFileDialog;
+    // Answers any other dialog (recorded as Other).
+    std::function<void(QDialog&)> answerOther;
 
     void Answer(QDialog& dialog);
 
