@@ -74,8 +74,9 @@ std::optional<PilAnimation> ReadAnimationWithPil(const fs::path& file) {
                          "with open(sys.argv[2], 'wb') as out:\n"
                          "    for k in range(im.n_frames):\n"
                          "        im.seek(k)\n"
+                         "        rgb = im.convert('RGB')  # WebP sets the duration as it loads\n"
                          "        print(im.info.get('duration', -1))\n"
-                         "        out.write(im.convert('RGB').tobytes())\n";
+                         "        out.write(rgb.tobytes())\n";
     std::string text;
     if (Run("/usr/bin/python3 " + Quote(py) + " " + Quote(file) + " " + Quote(raw) + " 2>/dev/null", &text) != 0)
         return std::nullopt;
