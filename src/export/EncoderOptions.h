@@ -1,7 +1,10 @@
 #pragma once
 // What an encoder output takes beyond the frames' size, count and rate.
 // Each format reads the fields it has a use for: the video formats have no
-// loop count, APNG no quality (it is always lossless).
+// loop count, APNG no quality (it is always lossless). A hold on the first
+// or last frame would be one more field here, in milliseconds, that
+// FrameStartMs (WebP), the frame controls' delays (APNG) and the packets'
+// times (video) take in.
 
 #include <cstdint>
 

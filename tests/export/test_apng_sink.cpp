@@ -7,7 +7,7 @@
 #include "export/ApngChunks.h"
 #include "export/ApngSink.h"
 #include "support/Animations.h"
-#include "support/FileSizeLimit.h"
+#include "support/SinkChecks.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
@@ -49,12 +49,6 @@ TEST(ApngChunks, SplittingFindsEveryChunkAndRefusesCutOrForeignFiles) {
     EXPECT_THROW(apng::SplitChunks(huge), Error);
 }
 
-void Encode(ApngSink& sink, const fs::path& out, const FrameSet& frames, int fps) {
-    ASSERT_TRUE(sink.Begin(out, OutputSettings{frames.width, frames.height, int(frames.bgrx.size()), fps}));
-    for (const auto& frame : frames.bgrx) sink.Write(FrameView{frames.width, frames.height, frame});
-    sink.Finish();
-}
-
 void ExpectExactly(const std::vector<std::uint8_t>& rgb, const std::vector<std::uint8_t>& bgrx, const std::string& what) {
     ASSERT_EQ(rgb.size() / 3, bgrx.size() / 4) << what;
     std::size_t differing = 0;
@@ -78,7 +72,7 @@ TEST(ApngSink, PilAndFfmpegReadBackEveryFrameExactlyWithItsDelayAndTheLoopCount)
         const std::string what = std::to_string(c.frames.width) + " x " + std::to_string(c.frames.height);
         TempDir dir;
         ApngSink sink(EncoderOptions{-1, c.loops});
-        Encode(sink, dir / "fade.png", c.frames, c.fps);
+        EncodeFrames(sink, dir / "fade.png", c.frames, c.fps);
         EXPECT_EQ(Names(dir.path()), std::set<std::string>{"fade.png"});
 
         const auto animation = ReadAnimationWithPil(dir / "fade.png");
@@ -99,14 +93,8 @@ TEST(ApngSink, PilAndFfmpegReadBackEveryFrameExactlyWithItsDelayAndTheLoopCount)
     }
 }
 
-struct ApngSinkFailure : ::testing::Test {
-    ApngSinkFailure() { WriteBytes(old, {'o', 'l', 'd'}); }
-    void ExpectOnlyTheOldFile(const std::string& context) {
-        EXPECT_EQ(ReadBytes(old), (Bytes{'o', 'l', 'd'})) << context;
-        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"fade.png"}) << context;
-    }
-    TempDir dir;
-    fs::path old = dir / "fade.png";
+struct ApngSinkFailure : ExistingOutput {
+    ApngSinkFailure() : ExistingOutput("fade.png") {}
     FrameSet fade = GradientFade(64, 48, 4);
 };
 
@@ -136,22 +124,10 @@ TEST_F(ApngSinkFailure, AMissingFolderOrAFullDiskIsAFailedWrite) {
     ApngSink sink;
     EXPECT_THROW(sink.Begin(dir / "missing" / "fade.png", OutputSettings{64, 48, 4, 10}), OutputWriteFailed);
     TempDir scratch;
-    Encode(sink, scratch / "whole.png", fade, 10);
+    EncodeFrames(sink, scratch / "whole.png", fade, 10);
     const auto size = static_cast<rlim_t>(fs::file_size(scratch / "whole.png"));
     for (rlim_t limit : {size / 2, size - 1}) {
-        bool failed = false;
-        ASSERT_TRUE(sink.Begin(old, OutputSettings{64, 48, 4, 10}));
-        {
-            FileSizeLimit lowered(limit);
-            try {
-                for (const auto& frame : fade.bgrx) sink.Write(FrameView{64, 48, frame});
-                sink.Finish();
-            } catch (const OutputWriteFailed&) {
-                failed = true;
-                sink.Abort();
-            }
-        }
-        EXPECT_TRUE(failed) << "limit " << limit << " of " << size;
+        EXPECT_TRUE(FailsWithFileLimit(sink, old, fade, 10, limit)) << "limit " << limit << " of " << size;
         ExpectOnlyTheOldFile("limit " + std::to_string(limit));
     }
 }

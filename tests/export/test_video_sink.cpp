@@ -11,17 +11,11 @@
 #include "base/Error.h"
 #include "export/VideoSink.h"
 #include "support/Animations.h"
-#include "support/FileSizeLimit.h"
+#include "support/SinkChecks.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
 namespace {
-
-void Encode(VideoSink& sink, const fs::path& out, const FrameSet& frames, int fps) {
-    ASSERT_TRUE(sink.Begin(out, OutputSettings{frames.width, frames.height, int(frames.bgrx.size()), fps}));
-    for (const auto& frame : frames.bgrx) sink.Write(FrameView{frames.width, frames.height, frame});
-    sink.Finish();
-}
 
 // ffprobe's key=value lines for the first video stream and the container.
 std::map<std::string, std::string> Probe(const fs::path& file) {
@@ -77,7 +71,7 @@ TEST_P(VideoSinkFormat, TheDefaultQualityFadeProbesRightAndDecodesAbove35Db) {
     TempDir dir;
     const fs::path out = dir / (std::string("fade.") + c.name);
     VideoSink sink(c.format);
-    Encode(sink, out, fade, c.fps);
+    EncodeFrames(sink, out, fade, c.fps);
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{out.filename().string()});
 
     auto probe = Probe(out);
@@ -115,7 +109,7 @@ TEST(VideoSinkMp4, TheIndexComesBeforeTheFramesForAFastStart) {
     const FrameSet fade = GradientFade(64, 48, 6);
     TempDir dir;
     VideoSink sink(VideoFormat::Mp4H264);
-    Encode(sink, dir / "fade.mp4", fade, 12);
+    EncodeFrames(sink, dir / "fade.mp4", fade, 12);
     const auto boxes = TopLevelBoxes(ReadBytes(dir / "fade.mp4"));
     const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
     const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
@@ -148,7 +142,7 @@ TEST(VideoSinkColour, FlatFramesGetTheBt709LimitedRangeValues) {
             frames.bgrx.push_back(frame);
         }
         VideoSink sink(format);
-        Encode(sink, out, frames, 5);
+        EncodeFrames(sink, out, frames, 5);
         const auto decoded = DecodeFramesWithFfmpeg(out, "yuv420p", w * h * 3 / 2);
         ASSERT_EQ(decoded.size(), 2u);
         for (std::size_t k = 0; k < 2; ++k) {
@@ -170,7 +164,7 @@ TEST(VideoSinkOddSize, Mp4PadsByRepeatingTheLastColumnAndRowWebmKeepsTheSize) {
                                       std::tuple{VideoFormat::WebMVp9, "odd.webm", 37, 23}}) {
         TempDir dir;
         VideoSink sink(format);
-        Encode(sink, dir / name, fade, 8);
+        EncodeFrames(sink, dir / name, fade, 8);
         auto probe = Probe(dir / name);
         EXPECT_EQ(probe["width"], std::to_string(w)) << name;
         EXPECT_EQ(probe["height"], std::to_string(h)) << name;
@@ -195,14 +189,8 @@ TEST(VideoSinkOddSize, Mp4PadsByRepeatingTheLastColumnAndRowWebmKeepsTheSize) {
     }
 }
 
-struct VideoSinkFailure : ::testing::Test {
-    VideoSinkFailure() { WriteBytes(old, {'o', 'l', 'd'}); }
-    void ExpectOnlyTheOldFile(const std::string& context) {
-        EXPECT_EQ(ReadBytes(old), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << context;
-        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"fade.mp4"}) << context;
-    }
-    TempDir dir;
-    fs::path old = dir / "fade.mp4";
+struct VideoSinkFailure : ExistingOutput {
+    VideoSinkFailure() : ExistingOutput("fade.mp4") {}
     FrameSet fade = GradientFade(64, 48, 6);
 };
 
@@ -236,23 +224,11 @@ TEST_F(VideoSinkFailure, AMissingFolderOrAFullDiskIsAFailedWrite) {
     for (VideoFormat format : {VideoFormat::Mp4H264, VideoFormat::WebMVp9}) {
         TempDir scratch;
         VideoSink whole(format);
-        Encode(whole, scratch / "whole", fade, 10);
+        EncodeFrames(whole, scratch / "whole", fade, 10);
         const auto size = static_cast<rlim_t>(fs::file_size(scratch / "whole"));
         for (rlim_t limit : {size / 2, size - 1}) {
             VideoSink video(format);
-            bool failed = false;
-            ASSERT_TRUE(video.Begin(old, OutputSettings{64, 48, 6, 10}));
-            {
-                FileSizeLimit lowered(limit);
-                try {
-                    for (const auto& frame : fade.bgrx) video.Write(FrameView{64, 48, frame});
-                    video.Finish();
-                } catch (const OutputWriteFailed&) {
-                    failed = true;
-                    video.Abort();
-                }
-            }
-            EXPECT_TRUE(failed) << "limit " << limit << " of " << size;
+            EXPECT_TRUE(FailsWithFileLimit(video, old, fade, 10, limit)) << "limit " << limit << " of " << size;
             ExpectOnlyTheOldFile("limit " + std::to_string(limit));
         }
     }

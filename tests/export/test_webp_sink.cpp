@@ -9,16 +9,11 @@
 #include "export/WebpSink.h"
 #include "support/Animations.h"
 #include "support/FileSizeLimit.h"
+#include "support/SinkChecks.h"
 #include "support/TestSupport.h"
 
 namespace crossmeld::test {
 namespace {
-
-void Encode(WebpSink& sink, const fs::path& out, const FrameSet& frames, int fps) {
-    ASSERT_TRUE(sink.Begin(out, OutputSettings{frames.width, frames.height, int(frames.bgrx.size()), fps}));
-    for (const auto& frame : frames.bgrx) sink.Write(FrameView{frames.width, frames.height, frame});
-    sink.Finish();
-}
 
 // At 30 frames a second the frames start at 0, 33, 67, 100, 133, 167 ...
 // ms (k x 1000 / 30 rounded): lengths 33, 34, 33 over and over.
@@ -28,7 +23,7 @@ TEST(WebpSink, TheDefaultQualityFadeHasItsFramesDurationsAndLoopAndStaysAbove35D
     ASSERT_FALSE(fade.bgrx.empty());
     TempDir dir;
     WebpSink sink;
-    Encode(sink, dir / "fade.webp", fade, 30);
+    EncodeFrames(sink, dir / "fade.webp", fade, 30);
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"fade.webp"});
 
     const auto animation = ReadAnimationWithPil(dir / "fade.webp");
@@ -57,7 +52,7 @@ TEST(WebpSink, QualityHundredIsLosslessAndTheLoopCountIsKept) {
     const FrameSet fade = GradientFade(37, 23, 7);
     TempDir dir;
     WebpSink sink(EncoderOptions{100, 3});
-    Encode(sink, dir / "fade.webp", fade, 7);
+    EncodeFrames(sink, dir / "fade.webp", fade, 7);
     const auto animation = ReadAnimationWithPil(dir / "fade.webp");
     ASSERT_TRUE(animation);
     EXPECT_EQ(animation->loop, 3);
@@ -66,14 +61,8 @@ TEST(WebpSink, QualityHundredIsLosslessAndTheLoopCountIsKept) {
     for (std::size_t k = 0; k < 7; ++k) EXPECT_EQ(Psnr(animation->rgb[k], fade.bgrx[k]), 99.0) << "frame " << k;
 }
 
-struct WebpSinkFailure : ::testing::Test {
-    WebpSinkFailure() { WriteBytes(old, {'o', 'l', 'd'}); }
-    void ExpectOnlyTheOldFile(const std::string& context) {
-        EXPECT_EQ(ReadBytes(old), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << context;
-        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"fade.webp"}) << context;
-    }
-    TempDir dir;
-    fs::path old = dir / "fade.webp";
+struct WebpSinkFailure : ExistingOutput {
+    WebpSinkFailure() : ExistingOutput("fade.webp") {}
     FrameSet fade = GradientFade(64, 48, 4);
 };
 
