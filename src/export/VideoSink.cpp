@@ -99,7 +99,7 @@ bool VideoSink::Begin(const std::filesystem::path& target, const OutputSettings&
     c.color_trc = AVCOL_TRC_BT709;
     c.colorspace = AVCOL_SPC_BT709;
     c.color_range = AVCOL_RANGE_MPEG;
-    c.thread_count = 1;
+    c.thread_count = 2;
     c.bit_rate = 0;  // constant quality, no bit-rate target
     if (e->muxer->oformat->flags & AVFMT_GLOBALHEADER) c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Dictionary encoderOptions;
@@ -131,6 +131,9 @@ bool VideoSink::Begin(const std::filesystem::path& target, const OutputSettings&
     e->muxer->url = av_strdup(url.c_str());
     if (!e->muxer->url) throw Error(ErrorKind::OutOfMemory);
     if (avio_open(&e->muxer->pb, url.c_str(), AVIO_FLAG_WRITE) < 0) throw OutputWriteFailed();
+    // No random segment identifier or library version in the file: the same
+    // frames give the same bytes.
+    e->muxer->flags |= AVFMT_FLAG_BITEXACT;
     Dictionary muxerOptions;
     if (m_profile.fastStart) muxerOptions.Set("movflags", "+faststart");
     if (avformat_write_header(e->muxer, &muxerOptions.entries) < 0) throw OutputWriteFailed();

@@ -6,8 +6,10 @@
 // index when the file is complete, reading the part file back by its name
 // before it takes the target's place.
 //
-// Each encoder runs on one thread: the engine draws the frames on the
-// other core, and the output stays the same from run to run.
+// Each encoder runs two threads, a fixed count so that the same frames give
+// the same file on every machine: the encoders are the slow end of the
+// pipeline (libx264 at full HD manages a few frames a second a core), so
+// they take whatever the engine leaves of the second core.
 
 #include <memory>
 
