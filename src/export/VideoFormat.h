@@ -4,6 +4,7 @@
 // limited range. Quality 0 .. 100 maps linearly onto the encoder's
 // constant-rate factor, 100 giving 0 (its best).
 
+#include <array>
 #include <cstdint>
 
 namespace crossmeld {
@@ -19,6 +20,8 @@ struct VideoProfile {
     // padded by one column or row repeating the last. VP9 keeps odd sizes.
     bool evenSizeOnly;
     bool fastStart;  // the index goes before the frames (MP4's moov atom)
+    // The encoder's speed settings, name and value; unused ones are null.
+    std::array<std::array<const char*, 2>, 2> tuning;
 };
 
 const VideoProfile& ProfileOf(VideoFormat format);

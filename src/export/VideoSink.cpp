@@ -104,12 +104,8 @@ bool VideoSink::Begin(const std::filesystem::path& target, const OutputSettings&
     if (e->muxer->oformat->flags & AVFMT_GLOBALHEADER) c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Dictionary encoderOptions;
     encoderOptions.Set("crf", std::to_string(ConstantRateFactor(m_profile, QualityOr(m_options, m_profile.defaultQuality))));
-    if (m_profile.evenSizeOnly) {
-        encoderOptions.Set("preset", "medium");
-    } else {
-        encoderOptions.Set("deadline", "good");
-        encoderOptions.Set("cpu-used", "2");
-    }
+    for (const auto& [name, value] : m_profile.tuning)
+        if (name) encoderOptions.Set(name, value);
     if (const int rc = avcodec_open2(e->codec, codec, &encoderOptions.entries); rc < 0) EncoderFailed(m_profile, rc);
 
     e->stream = avformat_new_stream(e->muxer, nullptr);
