@@ -12,11 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/FormHost.h"
 #include "app/OutputOptions.h"
+#include "export/OutputFormat.h"
 #include "app/StepRunner.h"
 #include "app/controls/CommandButton.h"
 #include "app/controls/Frame.h"
@@ -138,6 +140,14 @@ public:
     // frames, plays of an animation. The first start's: none of them.
     void SetTiming(const FadeTiming& timing) noexcept { m_timing = timing; }
     const FadeTiming& Timing() const noexcept { return m_timing; }
+    // The output's format. Without one set (the window) the chosen file's
+    // extension may pick a newer format of the chosen option's kind (.mp4,
+    // .webm for videos; .webp, .png, .apng for animations); any other name
+    // gets the option's own AVI or GIF. The command line sets it.
+    void SetOutputFormat(std::optional<OutputFormat> format) noexcept { m_outputFormat = format; }
+    OutputFormat FormatFor(const std::string& path) const;
+    // The quality of lossy outputs, 0 .. 100; -1 takes each format's default.
+    void SetQuality(std::int32_t quality) noexcept { m_quality = quality; }
     // The timing and the GIF's reduction as one set of options.
     OutputOptions CurrentOutputOptions() const;
     void ApplyOutputOptions(const OutputOptions& options);
@@ -250,6 +260,8 @@ private:
     ControlMesh m_endMesh;
     MeshWarp::Sampling m_sampling = MeshWarp::Sampling::Bilinear;
     FadeTiming m_timing;
+    std::optional<OutputFormat> m_outputFormat;
+    std::int32_t m_quality = -1;
     // The GIF stage's colour reduction: its tables are made at start-up,
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;

@@ -13,7 +13,10 @@
 #include "base/Numeric.h"
 #include "base/RunStopped.h"
 #include "export/AviSink.h"
+#include "export/ApngSink.h"
 #include "export/GifSink.h"
+#include "export/VideoSink.h"
+#include "export/WebpSink.h"
 #include "export/SinkThread.h"
 #include "morph/PixelTransfer.h"
 #include "morph/MeshWarp.h"
@@ -27,8 +30,11 @@ namespace {
 constexpr std::int32_t kMinRate = 1;
 constexpr std::int32_t kMaxRate = 30;
 
-constexpr const char* kAviFilter = "AVI Files (*.avi)|*.avi";
-constexpr const char* kGifFilter = "Animated GIF Files (*.gif)|*.gif";
+// The option's own format first, then the newer ones of its kind.
+constexpr const char* kAviFilter =
+    "AVI Files (*.avi)|*.avi|MP4 Video, H.264 (*.mp4)|*.mp4|WebM Video, VP9 (*.webm)|*.webm";
+constexpr const char* kGifFilter =
+    "Animated GIF Files (*.gif)|*.gif|Animated WebP (*.webp)|*.webp|Animated PNG (*.png;*.apng)|*.png;*.apng";
 
 bool HasPicture(const PictureBox& box) {
     return box.Picture().Handle() != 0;
@@ -66,13 +72,31 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
     settings.frameCount = run.ShownCount;
     settings.playCount = run.Timing.playCount;
     settings.framesPerSecond = std::clamp<std::int32_t>(fps, kMinRate, kMaxRate);
-    if (m_aviOption.Value()) {
-        run.Output = std::make_unique<AviSink>(m_codecs);
-        run.WriteFailedMessage = "There was an error writing the file.";
-    } else {
-        m_gifReducer.SetDitherMethod(m_gifDitherMethod);
-        run.Output = std::make_unique<GifSink>(m_gifReducer);
-        run.WriteFailedMessage = "Unexpected error saving GIF file.";
+    EncoderOptions encoder;
+    encoder.quality = m_quality;
+    encoder.loopCount = run.Timing.playCount;
+    run.WriteFailedMessage = "There was an error writing the file.";
+    switch (FormatFor(run.OutputPath)) {
+        case OutputFormat::Avi:
+            run.Output = std::make_unique<AviSink>(m_codecs);
+            break;
+        case OutputFormat::Gif:
+            m_gifReducer.SetDitherMethod(m_gifDitherMethod);
+            run.Output = std::make_unique<GifSink>(m_gifReducer);
+            run.WriteFailedMessage = "Unexpected error saving GIF file.";
+            break;
+        case OutputFormat::Mp4:
+            run.Output = std::make_unique<VideoSink>(VideoFormat::Mp4H264, encoder);
+            break;
+        case OutputFormat::WebM:
+            run.Output = std::make_unique<VideoSink>(VideoFormat::WebMVp9, encoder);
+            break;
+        case OutputFormat::WebP:
+            run.Output = std::make_unique<WebpSink>(encoder);
+            break;
+        case OutputFormat::Apng:
+            run.Output = std::make_unique<ApngSink>(encoder);
+            break;
     }
     run.Pipeline = std::make_unique<SinkThread>(*run.Output);
     try {
@@ -88,17 +112,27 @@ void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod dith
     m_gifDitherMethod = ditherMethod;
 }
 
+OutputFormat MainWindowModel::FormatFor(const std::string& path) const {
+    if (m_outputFormat) return *m_outputFormat;
+    const std::optional<OutputFormat> named = OutputFormatForPath(path);
+    if (m_aviOption.Value())
+        return named == OutputFormat::Mp4 || named == OutputFormat::WebM ? *named : OutputFormat::Avi;
+    return named == OutputFormat::WebP || named == OutputFormat::Apng ? *named : OutputFormat::Gif;
+}
+
 OutputOptions MainWindowModel::CurrentOutputOptions() const {
     OutputOptions options;
     options.timing = m_timing;
     options.palette = m_gifReducer.GetPaletteMode();
     options.dither = m_gifDitherMethod;
+    options.quality = m_quality;
     return options;
 }
 
 void MainWindowModel::ApplyOutputOptions(const OutputOptions& options) {
     m_timing = options.timing;
     SetGifReduction(options.palette, options.dither);
+    m_quality = options.quality;
 }
 
 void MainWindowModel::CreateFade() {

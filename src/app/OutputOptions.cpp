@@ -49,6 +49,7 @@ OutputOptions ReadOutputOptions(SettingsStore& settings) {
     o.palette = static_cast<PaletteMode>(Whole(Get(settings, "Palette"), 0, kLastPaletteMode, 0));
     o.dither = static_cast<DitherMethod>(Whole(Get(settings, "Dither"), 0, 2, 1));
     o.optimize = Whole(Get(settings, "Optimize"), 0, 1, 0) == 1;
+    o.quality = Whole(Get(settings, "Quality"), -1, 100, -1);
     return o;
 }
 
@@ -61,6 +62,7 @@ void SaveOutputOptions(SettingsStore& settings, const OutputOptions& o) {
     Put(settings, "Palette", std::to_string(static_cast<int>(o.palette)));
     Put(settings, "Dither", std::to_string(static_cast<int>(o.dither)));
     Put(settings, "Optimize", o.optimize ? "1" : "0");
+    Put(settings, "Quality", std::to_string(o.quality));
 }
 
 }  // namespace crossmeld

@@ -17,6 +17,7 @@ struct OutputOptions {
     PaletteMode palette = PaletteMode::Halftone;
     DitherMethod dither = DitherMethod::Ordered;
     bool optimize = false;  // GIF frames store only what changed
+    std::int32_t quality = -1;  // lossy outputs, 0 .. 100; -1: each format's default
     friend bool operator==(const OutputOptions&, const OutputOptions&) = default;
 };
 

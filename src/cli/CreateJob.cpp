@@ -61,7 +61,7 @@ bool ShowedFailure(const CliHost& host, std::size_t from) {
 int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     StopSignals signals;
     const bool progress = !options.quiet && ::isatty(::fileno(err));
-    CliHost host(err, progress, options.codec);
+    CliHost host(err, progress, options.codec, options.quality);
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
     MainWindowModel form(host, settings, host, ProgramFolder());
 
@@ -81,12 +81,17 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     form.SetTiming(options.timing);
     form.FrameCountField().SetText(std::to_string(options.frames));
     form.FpsField().SetText(std::to_string(options.fps));
-    if (options.gif) {
+    // Videos go through the AVI option, animations through the GIF option.
+    const bool animation = options.format == OutputFormat::Gif || options.format == OutputFormat::WebP ||
+                           options.format == OutputFormat::Apng;
+    if (animation) {
         form.SetGifReduction(options.paletteMode, options.ditherMethod);
         form.GifOption().SetValue(true);
     } else {
         form.AviOption().SetValue(true);
     }
+    form.SetOutputFormat(options.format);
+    form.SetQuality(options.quality);
 
     if (options.start && options.end) {
         host.SetNextFileName(*options.start);

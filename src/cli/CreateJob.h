@@ -8,6 +8,7 @@
 #include <string>
 
 #include "colour/ColourReducer.h"
+#include "export/OutputFormat.h"
 #include "formats/avi/CodecChoice.h"
 #include "morph/BilinearWarp.h"
 #include "morph/FadeTiming.h"
@@ -19,8 +20,9 @@ struct CreateOptions {
     std::optional<std::string> end;
     std::int32_t frames = 10;  // the defaults of a first start
     std::int32_t fps = 5;
-    bool gif = false;  // false: AVI output
+    OutputFormat format = OutputFormat::Avi;
     std::string output;
+    std::int32_t quality = -1;  // lossy outputs, 0 .. 100; -1: each format's default
     avi::Codec codec = avi::Codec::FullFrames;
     PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
     DitherMethod ditherMethod = DitherMethod::Ordered;

@@ -1,5 +1,8 @@
 #include "export/ApngSink.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstdint>
 
 #include "base/BufferedSink.h"
@@ -53,7 +56,13 @@ void ApngSink::Write(const FrameView& frame) {
         Put(apng::AnimationControl(static_cast<std::uint32_t>(m_settings.frameCount),
                                    static_cast<std::uint32_t>(m_options.loopCount)));
     }
-    Put(apng::FrameControl(m_sequence++, width, height, 1, rate));
+    // A frame lasts 1/rate seconds; a held one longer, in milliseconds.
+    if (frame.holdSeconds > 0) {
+        const double ms = 1000.0 / m_settings.framesPerSecond + 1000.0 * std::min(frame.holdSeconds, kMaxHoldSeconds);
+        Put(apng::FrameControl(m_sequence++, width, height, static_cast<std::uint16_t>(std::lround(ms)), 1000));
+    } else {
+        Put(apng::FrameControl(m_sequence++, width, height, 1, rate));
+    }
     for (const auto& chunk : chunks) {
         if (chunk.type != "IDAT") continue;
         if (m_written == 0) Put(chunk.whole);

@@ -33,11 +33,6 @@ std::vector<std::uint8_t> AviSink::FrameFormat(std::int32_t width, std::int32_t 
     return header;
 }
 
-std::int32_t AviSink::HoldRepeats(double holdSeconds, std::int32_t framesPerSecond) {
-    if (!(holdSeconds >= 0 && holdSeconds <= kMaxHoldSeconds)) throw Error(ErrorKind::InvalidProcedureCall);
-    return ToInt32(holdSeconds * framesPerSecond);
-}
-
 bool AviSink::Begin(const std::filesystem::path& target, const OutputSettings& settings) {
     Abort();
     const auto format = FrameFormat(settings.width, settings.height);

@@ -26,9 +26,7 @@ public:
     // The 40-byte information header of the frames: width x height, 24 bits
     // per pixel, bottom-up, uncompressed, the image size filled in.
     static std::vector<std::uint8_t> FrameFormat(std::int32_t width, std::int32_t height);
-    // How many more times a frame held for the seconds is stored: the hold
-    // times the rate, rounded halves to even.
-    static std::int32_t HoldRepeats(double holdSeconds, std::int32_t framesPerSecond);
+
 
 private:
     avi::CodecChooser& m_codecs;

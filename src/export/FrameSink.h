@@ -38,6 +38,11 @@ struct OutputSettings {
     std::int32_t playCount = 0;
 };
 
+// For outputs of a constant rate: how many more times a frame held for the
+// seconds is stored, the hold times the rate rounded halves to even.
+// Error(InvalidProcedureCall) for a hold outside 0 .. kMaxHoldSeconds.
+std::int32_t HoldRepeats(double holdSeconds, std::int32_t framesPerSecond);
+
 // Error(InvalidProcedureCall) unless the frame has the output's size and
 // exactly its pixels' bytes.
 void CheckFrameFits(const FrameView& frame, const OutputSettings& settings);

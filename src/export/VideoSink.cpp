@@ -143,11 +143,16 @@ void VideoSink::Write(const FrameView& frame) {
     CheckFrameFits(frame, m_settings);
     if (!m_encoder) throw OutputWriteFailed();
     Encoder& e = *m_encoder;
-    if (av_frame_make_writable(e.frame) < 0) throw Error(ErrorKind::OutOfMemory);
-    e.converter.Convert(frame, *e.frame);
-    e.frame->pts = e.written++;
-    if (const int rc = avcodec_send_frame(e.codec, e.frame); rc < 0) EncoderFailed(m_profile, rc);
-    Drain(false);
+    // A held frame is sent again for each frame time of its hold (the
+    // encoder may still hold the last one sent, so each goes in anew).
+    const std::int32_t times = 1 + HoldRepeats(frame.holdSeconds, m_settings.framesPerSecond);
+    for (std::int32_t i = 0; i < times; ++i) {
+        if (av_frame_make_writable(e.frame) < 0) throw Error(ErrorKind::OutOfMemory);
+        e.converter.Convert(frame, *e.frame);
+        e.frame->pts = e.written++;
+        if (const int rc = avcodec_send_frame(e.codec, e.frame); rc < 0) EncoderFailed(m_profile, rc);
+        Drain(false);
+    }
 }
 
 void VideoSink::Drain(bool flushing) {

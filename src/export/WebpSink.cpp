@@ -1,5 +1,8 @@
 #include "export/WebpSink.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -84,16 +87,19 @@ void WebpSink::Write(const FrameView& frame) {
     picture.picture.width = frame.width;
     picture.picture.height = frame.height;
     if (!WebPPictureImportBGRX(&picture.picture, frame.bgrx.data(), frame.width * 4)) throw Error(ErrorKind::OutOfMemory);
-    if (!WebPAnimEncoderAdd(m_encoder.get(), &picture.picture, static_cast<int>(FrameStartMs(m_written, m_settings)),
-                            &config))
+    if (!WebPAnimEncoderAdd(m_encoder.get(), &picture.picture,
+                            static_cast<int>(FrameStartMs(m_written, m_settings) + m_heldMs), &config))
         EncoderFailed(m_encoder.get());
     ++m_written;
+    // A held frame pushes every later one back.
+    m_heldMs += std::llround(1000.0 * std::clamp(frame.holdSeconds, 0.0, kMaxHoldSeconds));
 }
 
 void WebpSink::Finish() {
     if (!m_encoder || !m_file.IsOpen()) throw OutputWriteFailed();
     // The end of the last frame gives it its length.
-    if (!WebPAnimEncoderAdd(m_encoder.get(), nullptr, static_cast<int>(FrameStartMs(m_written, m_settings)), nullptr))
+    if (!WebPAnimEncoderAdd(m_encoder.get(), nullptr, static_cast<int>(FrameStartMs(m_written, m_settings) + m_heldMs),
+                            nullptr))
         EncoderFailed(m_encoder.get());
     AssembledData assembled;
     if (!WebPAnimEncoderAssemble(m_encoder.get(), &assembled.data)) EncoderFailed(m_encoder.get());

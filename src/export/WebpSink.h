@@ -45,6 +45,7 @@ private:
     std::unique_ptr<WebPAnimEncoder, EncoderDeleter> m_encoder;
     ReplacingFile m_file;
     std::int32_t m_written = 0;
+    std::int64_t m_heldMs = 0;  // the holds of the frames written so far
 };
 
 }  // namespace crossmeld

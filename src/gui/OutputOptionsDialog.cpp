@@ -39,7 +39,8 @@ OutputOptionsDialog::OutputOptionsDialog(QWidget* parent, const OutputOptions& o
       m_bounce(new QCheckBox(QStringLiteral("There and back (returns smoothly to the start)"), this)),
       m_palette(new QComboBox(this)),
       m_dither(new QComboBox(this)),
-      m_optimize(new QCheckBox(QStringLiteral("Store only what changes (smaller files)"), this)) {
+      m_optimize(new QCheckBox(QStringLiteral("Store only what changes (smaller files)"), this)),
+      m_quality(new QSpinBox(this)) {
     setWindowTitle(QStringLiteral("Output Options"));
     auto* layout = new QVBoxLayout(this);
 
@@ -76,6 +77,14 @@ OutputOptionsDialog::OutputOptionsDialog(QWidget* parent, const OutputOptions& o
     gifForm->addRow(m_optimize);
     layout->addWidget(gif);
 
+    auto* lossy = new QGroupBox(QStringLiteral("MP4, WebM and WebP"), this);
+    auto* lossyForm = new QFormLayout(lossy);
+    m_quality->setRange(-1, 100);
+    m_quality->setSpecialValueText(QStringLiteral("Default (visually lossless)"));
+    m_quality->setValue(options.quality);
+    lossyForm->addRow(QStringLiteral("Quality (0–100):"), m_quality);
+    layout->addWidget(lossy);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -92,6 +101,7 @@ OutputOptions OutputOptionsDialog::Options() const {
     o.palette = static_cast<PaletteMode>(m_palette->currentIndex());
     o.dither = static_cast<DitherMethod>(m_dither->currentIndex());
     o.optimize = m_optimize->isChecked();
+    o.quality = m_quality->value();
     return o;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The output options dialog: the fade's timing (plays, held first and end
 // frames, easing, there and back) and the GIF's palette, dither and frame
-// optimisation, with OK and Cancel.
+// optimisation, the quality of the lossy newer formats, with OK and Cancel.
 
 #include <QDialog>
 
@@ -31,6 +31,8 @@ public:
     QComboBox* Palette() const noexcept { return m_palette; }
     QComboBox* Dither() const noexcept { return m_dither; }
     QCheckBox* Optimize() const noexcept { return m_optimize; }
+    // -1 shows as each format's default.
+    QSpinBox* Quality() const noexcept { return m_quality; }
 
 private:
     QCheckBox* m_forever;
@@ -42,6 +44,7 @@ private:
     QComboBox* m_palette;
     QComboBox* m_dither;
     QCheckBox* m_optimize;
+    QSpinBox* m_quality;
 };
 
 }  // namespace crossmeld::gui

@@ -73,12 +73,15 @@ TEST_F(GuiViews, OutputOptionsAreSetAndKept) {
         options.Ease()->setCurrentIndex(1);
         options.Bounce()->setChecked(true);
         options.Dither()->setCurrentIndex(0);
+        EXPECT_EQ(options.Quality()->text(), "Default (visually lossless)");
+        options.Quality()->setValue(80);
         options.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     };
     window->OutputOptionsAction()->trigger();
     OutputOptions expected;
     expected.timing = {crossmeld::Ease::Smooth, true, 1.5, 0, 3};
     expected.dither = DitherMethod::None;
+    expected.quality = 80;
     EXPECT_EQ(form->CurrentOutputOptions(), expected);
 
     // Cancel changes nothing; the next start finds the options kept.
