@@ -116,8 +116,8 @@ TEST_F(GuiMeshes, TheMenusHoldTheMeshCommandsEnabledOnceThereAreMeshes) {
     Open();
     QStringList titles;
     for (QAction* menu : window->MenuBar()->actions()) titles << menu->text();
-    EXPECT_EQ(titles, (QStringList{"&Edit", "&Mesh", "&View"}));
-    EXPECT_TRUE(window->ViewMenu()->actions().isEmpty());
+    EXPECT_EQ(titles, (QStringList{"&Edit", "&Mesh", "&View", "&Options"}));
+    EXPECT_EQ(window->ViewMenu()->actions(), QList<QAction*>{window->PreviewAction()});
     EXPECT_EQ(window->UndoAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Z")));
     EXPECT_EQ(window->RedoAction()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Z")));
     EXPECT_EQ(window->ResetMeshAction()->text(), "&Reset Mesh");
