@@ -51,6 +51,11 @@ std::string NoPicturesMessage() {
            " if you have any questions.";
 }
 
+// The grid's pixels as a frame.
+FrameView GridView(const PixelGrid& grid) {
+    return FrameView{grid.GridWidth(), grid.GridHeight(), grid.Bits};
+}
+
 }  // namespace
 
 // The output's sink for the chosen option, run on its own thread. Asks the
@@ -71,12 +76,17 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
         run.WriteFailedMessage = "There was an error writing the file.";
     } else {
         m_gifReducer.SetDitherMethod(m_gifDitherMethod);
-        run.Output = std::make_unique<GifSink>(m_gifReducer);
+        run.Output = std::make_unique<GifSink>(m_gifReducer, GifSinkOptions{m_gifOptimize});
         run.WriteFailedMessage = "Unexpected error saving GIF file.";
     }
     run.Pipeline = std::make_unique<SinkThread>(*run.Output);
     try {
-        return run.Pipeline->Begin(run.OutputPath, settings);
+        if (!run.Pipeline->Begin(run.OutputPath, settings)) return false;
+        // A fade palette is built from both pictures before the first frame.
+        auto* gif = dynamic_cast<GifSink*>(run.Output.get());
+        if (gif && m_gifReducer.GetPaletteMode() == PaletteMode::Fade)
+            gif->PreparePalette(GridView(run.StartPixels), GridView(run.EndPixels));
+        return true;
     } catch (const OutputWriteFailed&) {
         ShowMessage(run.WriteFailedMessage);
         return false;

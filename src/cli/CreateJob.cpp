@@ -83,6 +83,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     form.FpsField().SetText(std::to_string(options.fps));
     if (options.gif) {
         form.SetGifReduction(options.paletteMode, options.ditherMethod);
+        form.SetGifOptimize(options.optimize);
         form.GifOption().SetValue(true);
     } else {
         form.AviOption().SetValue(true);

@@ -67,11 +67,17 @@ static int Main(int argc, char** argv) {
     app.add_option("--codec", codec, "AVI codec: raw (full frames, default) or mjpeg (Motion JPEG)")
         ->check(CLI::IsMember({"raw", "mjpeg"}))
         ->needs(aviOpt);
-    app.add_option("--palette", palette, "GIF palette: halftone (default) or adaptive")
-        ->check(CLI::IsMember({"halftone", "adaptive"}))
+    app.add_option("--palette", palette,
+                   "GIF palette: halftone (the 216-colour cube, default), adaptive (built on the first frame) or "
+                   "fade (built on both pictures and their blends, for the whole fade)")
+        ->check(CLI::IsMember({"halftone", "adaptive", "fade"}))
         ->needs(gifOpt);
     app.add_option("--dither", dither, "GIF dithering: none, ordered (default) or diffusion")
         ->check(CLI::IsMember({"none", "ordered", "diffusion"}))
+        ->needs(gifOpt);
+    app.add_flag("--optimize", create.optimize,
+                 "GIF: each frame after the first stores only the rectangle that changed, unchanged pixels "
+                 "transparent (a smaller file showing the same frames)")
         ->needs(gifOpt);
     std::string mesh, sampling = "bilinear";
     app.add_option("--mesh", mesh,
@@ -129,7 +135,9 @@ static int Main(int argc, char** argv) {
     create.codec = codec == "mjpeg" ? crossmeld::avi::Codec::MotionJpeg : crossmeld::avi::Codec::FullFrames;
     using crossmeld::DitherMethod;
     using crossmeld::PaletteMode;
-    create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive : PaletteMode::Halftone;
+    create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive
+                         : palette == "fade"   ? PaletteMode::Fade
+                                               : PaletteMode::Halftone;
     create.ditherMethod = dither == "none"        ? DitherMethod::None
                           : dither == "diffusion" ? DitherMethod::Diffusion
                                                   : DitherMethod::Ordered;

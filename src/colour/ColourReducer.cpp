@@ -10,7 +10,9 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
+#include "colour/FadeSamples.h"
 #include "colour/Palette256.h"
+#include "colour/PaletteRefinement.h"
 #include "raster/MapPixelsAsArray.h"
 #include "raster/DibSurface.h"
 
@@ -120,7 +122,7 @@ void BuildAdaptivePalette(ColourReducer& reducer, const DibSurface& source, Pale
     std::int32_t x = 0, y = 0, width = 0, height = 0;
     thumbnail.GetBestFitInfo(50, 50, x, y, width, height, false);
     thumbnail.Resize(width, height, true);
-    palette.CreateOptimal(thumbnail, 256, 6, 1.0f, 1.0f, 1.0f);
+    palette.CreateOptimal(thumbnail, reducer.MaxColours(), 6, 1.0f, 1.0f, 1.0f);
     reducer.BuildColorLookup(palette);
 }
 
@@ -225,6 +227,19 @@ void ColourReducer::InitDitherTables() {
     s.ready = true;
 }
 
+void ColourReducer::SetMaxColours(std::int32_t colours) {
+    if (colours < 2 || colours > 256) throw Error(ErrorKind::InvalidProcedureCall, "A palette has 2 to 256 colours");
+    m_maxColours = colours;
+}
+
+void ColourReducer::BuildFadePalette(const DibSurface& start, const DibSurface& end, Palette256& palette) {
+    DibSurface samples;
+    MakeFadeSamples(start, end, kFadeSampleWeights, kFadeSampleBox, samples);
+    palette.CreateOptimal(samples, m_maxColours, 6, 1.0f, 1.0f, 1.0f);
+    RefinePalette(palette, samples, kFadeRefinementPasses);
+    BuildColorLookup(palette);
+}
+
 void ColourReducer::BuildColorLookup(const Palette256& palette) {
     Tables& s = *m_tables;
     for (int b = 0; b < 16; ++b)
@@ -254,7 +269,7 @@ void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, 
     if (!keepPalette) {
         if (m_paletteMode == PaletteMode::Halftone)
             palette.CreateHalftone(HalftoneLevels::Six);
-        else if (m_paletteMode == PaletteMode::Adaptive)
+        else if (m_paletteMode == PaletteMode::Adaptive || m_paletteMode == PaletteMode::Fade)
             BuildAdaptivePalette(*this, pixelsOf, palette);
     }
     // All 256 entries, whatever Entries says: the unused ones are black.
@@ -267,7 +282,9 @@ void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, 
 
     const MapPixelsAsArray pixels(pixelsOf);
     const bool cube = m_paletteMode == PaletteMode::Halftone;
-    if (m_paletteMode != PaletteMode::Halftone && m_paletteMode != PaletteMode::Adaptive) return;
+    if (m_paletteMode != PaletteMode::Halftone && m_paletteMode != PaletteMode::Adaptive &&
+        m_paletteMode != PaletteMode::Fade)
+        return;
     const bool ordered = m_ditherMethod == DitherMethod::Ordered;
     switch (m_ditherMethod) {
         case DitherMethod::None:

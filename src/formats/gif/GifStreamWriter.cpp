@@ -36,8 +36,9 @@ void GifStreamWriter::WriteScreen(const GifScreen& screen) {
 void GifStreamWriter::WriteFrame(const DibSurface& indices, const GifFrameBlock& block) {
     if (!m_out || m_tableExponent == 0) throw Error(ErrorKind::PathFileAccessError, "The GIF screen is not written");
     ByteWriter& out = *m_out;
-    const std::uint8_t controlFlags = FlagByte(static_cast<std::int32_t>(block.disposal) * 4, "graphic control flags byte");
-    WriteGraphicControlExtension(out, controlFlags, block.delay, 0);
+    const std::uint8_t controlFlags = FlagByte(static_cast<std::int32_t>(block.disposal) * 4 + (block.transparent ? 1 : 0),
+                                               "graphic control flags byte");
+    WriteGraphicControlExtension(out, controlFlags, block.delay, block.transparent ? block.transparentIndex : 0);
     WriteImageDescriptor(out, block.left, block.top, CheckedInt16(indices.Width()), CheckedInt16(indices.Height()),
                          FlagByte(m_tableExponent - 1, "image flags byte"));
     const std::uint8_t minimumCodeSize = LzwEncoder::MinimumCodeSizeFor(

@@ -39,6 +39,9 @@ struct GifFrameBlock {
     FrameDisposal disposal = FrameDisposal::Unspecified;
     std::int16_t left = 0;
     std::int16_t top = 0;
+    // Pixels of this index leave what is on screen showing.
+    bool transparent = false;
+    std::uint8_t transparentIndex = 0;
 };
 
 class GifStreamWriter {
@@ -53,7 +56,7 @@ public:
     // blocks (a table of more than 256 entries) as GifDocument::Save raises them.
     void WriteScreen(const GifScreen& screen);
     // One 8-bit surface of palette indices, rows from the top, drawn with
-    // the global table.
+    // the global table at the block's left and top.
     void WriteFrame(const DibSurface& indices, const GifFrameBlock& block);
     // Writes the trailer and puts the file in the target's place; false
     // when that fails (the target then stays as it was).
