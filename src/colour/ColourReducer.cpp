@@ -122,7 +122,7 @@ void BuildAdaptivePalette(ColourReducer& reducer, const DibSurface& source, Pale
     std::int32_t x = 0, y = 0, width = 0, height = 0;
     thumbnail.GetBestFitInfo(50, 50, x, y, width, height, false);
     thumbnail.Resize(width, height, true);
-    palette.CreateOptimal(thumbnail, reducer.MaxColours(), 6, 1.0f, 1.0f, 1.0f);
+    palette.CreateOptimal(thumbnail, 256, 6, 1.0f, 1.0f, 1.0f);
     reducer.BuildColorLookup(palette);
 }
 
@@ -227,15 +227,10 @@ void ColourReducer::InitDitherTables() {
     s.ready = true;
 }
 
-void ColourReducer::SetMaxColours(std::int32_t colours) {
-    if (colours < 2 || colours > 256) throw Error(ErrorKind::InvalidProcedureCall, "A palette has 2 to 256 colours");
-    m_maxColours = colours;
-}
-
 void ColourReducer::BuildFadePalette(const DibSurface& start, const DibSurface& end, Palette256& palette) {
     DibSurface samples;
     MakeFadeSamples(start, end, kFadeSampleWeights, kFadeSampleBox, samples);
-    palette.CreateOptimal(samples, m_maxColours, 6, 1.0f, 1.0f, 1.0f);
+    palette.CreateOptimal(samples, 256, 6, 1.0f, 1.0f, 1.0f);
     RefinePalette(palette, samples, kFadeRefinementPasses);
     BuildColorLookup(palette);
 }

@@ -44,10 +44,6 @@ public:
     void SetPaletteMode(PaletteMode mode) noexcept { m_paletteMode = mode; }
     void SetDitherMethod(DitherMethod method) noexcept { m_ditherMethod = method; }
     PaletteMode GetPaletteMode() const noexcept { return m_paletteMode; }
-    // The most entries an octree palette (Adaptive, Fade) may have, 2 .. 256
-    // (256 by default); an output that reserves an index asks for fewer.
-    void SetMaxColours(std::int32_t colours);
-    std::int32_t MaxColours() const noexcept { return m_maxColours; }
     DitherMethod GetDitherMethod() const noexcept { return m_ditherMethod; }
 
     // Builds the palette (unless keepPalette) and recreates target as an
@@ -80,7 +76,6 @@ public:
 private:
     PaletteMode m_paletteMode = PaletteMode::Halftone;
     DitherMethod m_ditherMethod = DitherMethod::None;
-    std::int32_t m_maxColours = 256;
     // About 40 KB of lookup tables, kept off the owner's frame.
     std::unique_ptr<Tables> m_tables;
 };

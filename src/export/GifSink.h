@@ -25,9 +25,10 @@ namespace crossmeld {
 
 struct GifSinkOptions {
     // Frames after the first store their change to the frame before (see
-    // FrameDelta) with disposal "do not dispose". The palette index after
-    // the last colour is then the transparent one, and an octree palette
-    // has at most 255 colours.
+    // FrameDelta) with disposal "do not dispose": decoders show the same
+    // pictures. The transparent index is the entry after the palette's
+    // colours (the table gains it), or with 256 colours one the frame's
+    // changed pixels do not use.
     bool optimize = false;
 };
 

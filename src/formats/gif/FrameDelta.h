@@ -6,6 +6,7 @@
 // transparent runs compress far better than the pixels they stand for.
 
 #include <cstdint>
+#include <optional>
 
 namespace crossmeld {
 
@@ -23,11 +24,18 @@ struct IndexRect {
 // Error(InvalidProcedureCall) for other depths or differing sizes.
 IndexRect ChangedRect(const DibSurface& previous, const DibSurface& current);
 
+// The lowest index that no changed pixel inside the rectangle has (one the
+// frame can spare for transparency), or none when the changed pixels use
+// all 256. Same surfaces as ChangedRect; the rectangle must lie inside.
+std::optional<std::uint8_t> FreeIndex(const DibSurface& previous, const DibSurface& current, const IndexRect& rect);
+
 // Recreates delta as an 8-bit surface of the rectangle's size holding the
-// current frame's indices inside it, each one equal to the previous frame's
-// replaced by transparent. The rectangle must lie inside both surfaces
+// current frame's indices inside it. With a transparent index, which no
+// changed pixel may have, every unchanged pixel becomes transparent.
+// Without one the rectangle is copied. Returns the number of unchanged
+// pixels in the rectangle. The rectangle must lie inside both surfaces
 // (Error(InvalidProcedureCall) otherwise).
-void MakeDeltaFrame(const DibSurface& previous, const DibSurface& current, const IndexRect& rect,
-                    std::uint8_t transparent, DibSurface& delta);
+std::int64_t MakeDeltaFrame(const DibSurface& previous, const DibSurface& current, const IndexRect& rect,
+                    std::optional<std::uint8_t> transparent, DibSurface& delta);
 
 }  // namespace crossmeld

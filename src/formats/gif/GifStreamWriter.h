@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "base/BufferedSink.h"
 #include "base/ByteWriter.h"
@@ -58,6 +59,12 @@ public:
     // One 8-bit surface of palette indices, rows from the top, drawn with
     // the global table at the block's left and top.
     void WriteFrame(const DibSurface& indices, const GifFrameBlock& block);
+    // The image data WriteFrame would write for the surface (minimum code
+    // size, LZW sub-blocks, terminator), to weigh encodings before writing.
+    std::vector<std::uint8_t> EncodeImage(const DibSurface& indices) const;
+    // A frame of width x height pixels whose image data EncodeImage made.
+    void WriteEncodedFrame(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> data,
+                           const GifFrameBlock& block);
     // Writes the trailer and puts the file in the target's place; false
     // when that fails (the target then stays as it was).
     bool Finish();
@@ -69,6 +76,9 @@ private:
     std::unique_ptr<FileSink> m_fileSink;
     std::unique_ptr<BufferedSink> m_buffer;
     std::unique_ptr<ByteWriter> m_out;
+    void WriteFrameHeader(std::int32_t width, std::int32_t height, const GifFrameBlock& block);
+    static void WriteImageData(ByteWriter& out, const DibSurface& indices, std::int32_t tableExponent);
+
     std::int32_t m_tableExponent = 0;
 };
 

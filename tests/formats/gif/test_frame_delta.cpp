@@ -41,13 +41,29 @@ TEST(FrameDelta, TheRectangleSpansTheFirstAndLastChangedRowsAndColumns) {
     EXPECT_EQ(rect.width, 3);
     EXPECT_EQ(rect.height, 2);
     DibSurface delta;
-    MakeDeltaFrame(previous, current, rect, 200, delta);
+    EXPECT_EQ(MakeDeltaFrame(previous, current, rect, 200, delta), 4) << "unchanged pixels";
     EXPECT_EQ(Rows(delta), (std::vector<std::vector<std::uint8_t>>{{200, 200, 9}, {7, 200, 200}}));
+    EXPECT_EQ(MakeDeltaFrame(previous, current, rect, std::nullopt, delta), 4);
+    EXPECT_EQ(Rows(delta), (std::vector<std::vector<std::uint8_t>>{{2, 3, 9}, {7, 3, 4}})) << "no transparency";
 
     // The corners: the rectangle is the whole frame.
     const DibSurface corners = Indices({{0, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 6}});
     const IndexRect whole = ChangedRect(previous, corners);
     EXPECT_EQ((std::vector<int>{whole.left, whole.top, whole.width, whole.height}), (std::vector<int>{0, 0, 5, 4}));
+}
+
+TEST(FrameDelta, TheFreeIndexIsTheLowestNoChangedPixelHas) {
+    // Changed pixels have 0, 1 and 3; unchanged ones (2) do not count.
+    const DibSurface previous = Indices({{9, 2, 9, 9}});
+    const DibSurface current = Indices({{0, 2, 1, 3}});
+    EXPECT_EQ(FreeIndex(previous, current, IndexRect{0, 0, 4, 1}), std::optional<std::uint8_t>(2));
+    // All 256 indices changed: none is free.
+    std::vector<std::uint8_t> all(256), shifted(256);
+    for (int i = 0; i < 256; ++i) {
+        all[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i);
+        shifted[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i + 1);
+    }
+    EXPECT_EQ(FreeIndex(Indices({shifted}), Indices({all}), IndexRect{0, 0, 256, 1}), std::nullopt);
 }
 
 TEST(FrameDelta, AnUnchangedFrameHasNoRectangleAndFramesMustMatch) {
