@@ -8,6 +8,7 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
+#include "formats/gif/FrameDelta.h"
 
 namespace crossmeld {
 

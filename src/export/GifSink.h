@@ -17,7 +17,6 @@
 #include "colour/ColourReducer.h"
 #include "colour/Palette256.h"
 #include "export/FrameSink.h"
-#include "formats/gif/FrameDelta.h"
 #include "formats/gif/GifStreamWriter.h"
 #include "raster/DibSurface.h"
 

@@ -72,13 +72,13 @@ public:
     void Abort() noexcept;
 
 private:
+    void WriteFrameHeader(std::int32_t width, std::int32_t height, const GifFrameBlock& block);
+    static void WriteImageData(ByteWriter& out, const DibSurface& indices, std::int32_t tableExponent);
+
     ReplacingFile m_file;
     std::unique_ptr<FileSink> m_fileSink;
     std::unique_ptr<BufferedSink> m_buffer;
     std::unique_ptr<ByteWriter> m_out;
-    void WriteFrameHeader(std::int32_t width, std::int32_t height, const GifFrameBlock& block);
-    static void WriteImageData(ByteWriter& out, const DibSurface& indices, std::int32_t tableExponent);
-
     std::int32_t m_tableExponent = 0;
 };
 
