@@ -35,8 +35,8 @@ void Thumbnail(const DibSurface& picture, std::int32_t box, DibSurface& thumbnai
 
 }  // namespace
 
-void MakeFadeSamples(const DibSurface& start, const DibSurface& end, std::span<const double> weights,
-                     std::int32_t box, DibSurface& samples) {
+void MakeFadeSamples(const DibSurface& start, const DibSurface& end, std::span<const double> weights, std::int32_t box,
+                     DibSurface& samples) {
     auto depthOk = [](const DibSurface& s) { return s.BPP() == 24 || s.BPP() == 32; };
     if (!depthOk(start) || !depthOk(end) || start.Width() != end.Width() || start.Height() != end.Height() ||
         weights.empty())
@@ -53,8 +53,7 @@ void MakeFadeSamples(const DibSurface& start, const DibSurface& end, std::span<c
         for (std::int32_t y = 0; y < rows; ++y) {
             const auto p = from.Row(y), q = to.Row(y);
             const auto o = out.Row(static_cast<std::int32_t>(k) * rows + y);
-            for (std::size_t i = 0; i < o.size(); ++i)
-                o[i] = (i & 3) == 3 ? 0 : ToByte(p[i] + (q[i] - p[i]) * w);
+            for (std::size_t i = 0; i < o.size(); ++i) o[i] = (i & 3) == 3 ? 0 : ToByte(p[i] + (q[i] - p[i]) * w);
         }
     }
 }

@@ -26,7 +26,7 @@ inline constexpr std::int32_t kFadeRefinementPasses = 10;
 // (halves to even). start and end are 24- or 32-bit surfaces of one size,
 // scaled (when larger than the box) to the same thumbnail size.
 // Error(InvalidProcedureCall) for other depths, differing sizes or no weight.
-void MakeFadeSamples(const DibSurface& start, const DibSurface& end, std::span<const double> weights,
-                     std::int32_t box, DibSurface& samples);
+void MakeFadeSamples(const DibSurface& start, const DibSurface& end, std::span<const double> weights, std::int32_t box,
+                     DibSurface& samples);
 
 }  // namespace crossmeld

@@ -23,10 +23,11 @@ int Create(const std::string& options, std::string* output = nullptr) {
 
 std::string Giflib(const fs::path& gif, const char* mode) {
     std::string text;
-    EXPECT_EQ(RunCommand("/usr/bin/python3 " + Quote(fs::path(CROSSMELD_SOURCE_DIR) / "tests/data/gif/giflib_frames.py") +
-                             " " + mode + " " + Quote(gif),
-                         &text),
-              0);
+    EXPECT_EQ(
+        RunCommand("/usr/bin/python3 " + Quote(fs::path(CROSSMELD_SOURCE_DIR) / "tests/data/gif/giflib_frames.py") +
+                       " " + mode + " " + Quote(gif),
+                   &text),
+        0);
     return text;
 }
 
@@ -71,7 +72,9 @@ struct OptimizeCase {
     bool transparency;  // later frames keep enough pixels to use transparency
 };
 
-void PrintTo(const OptimizeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OptimizeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CliOptimize : public ::testing::TestWithParam<OptimizeCase> {};
 
@@ -118,14 +121,13 @@ TEST_P(CliOptimize, DecodersShowTheFramesOfThePlainGif) {
 // transparent index is one each frame's changes leave unused.
 INSTANTIATE_TEST_SUITE_P(
     Reductions, CliOptimize,
-    ::testing::Values(
-        OptimizeCase{"OrderedHeldAndBounced", "--dither ordered --hold-start 0.5 --hold-end 0.3 --bounce --loop 2",
-                     true, true},
-        OptimizeCase{"NoDither", "--dither none", true, true},
-        // Diffusion changes most pixels: plain rectangles are smaller.
-        OptimizeCase{"Diffusion", "--dither diffusion", true, false},
-        OptimizeCase{"AdaptiveDiffusion", "--palette adaptive --dither diffusion", false, true},
-        OptimizeCase{"FadeOrdered", "--palette fade --dither ordered", false, true}),
+    ::testing::Values(OptimizeCase{"OrderedHeldAndBounced",
+                                   "--dither ordered --hold-start 0.5 --hold-end 0.3 --bounce --loop 2", true, true},
+                      OptimizeCase{"NoDither", "--dither none", true, true},
+                      // Diffusion changes most pixels: plain rectangles are smaller.
+                      OptimizeCase{"Diffusion", "--dither diffusion", true, false},
+                      OptimizeCase{"AdaptiveDiffusion", "--palette adaptive --dither diffusion", false, true},
+                      OptimizeCase{"FadeOrdered", "--palette fade --dither ordered", false, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CliOptimize, AnUnchangedFrameIsOneTransparentPixelAndTheOptionNeedsAGif) {
@@ -142,8 +144,7 @@ TEST(CliOptimize, AnUnchangedFrameIsOneTransparentPixelAndTheOptionNeedsAGif) {
     // The cube's 216 colours leave index 216 (d8) for transparency; frames
     // 2 and 3 are its one pixel at the top left, 20 hundredths each.
     const std::string frames = Giflib(gif, "");
-    EXPECT_NE(frames.find("frame 2 0 0 1 1 0\npixels d8\nframe 3 0 0 1 1 0\npixels d8\n"), std::string::npos)
-        << frames;
+    EXPECT_NE(frames.find("frame 2 0 0 1 1 0\npixels d8\nframe 3 0 0 1 1 0\npixels d8\n"), std::string::npos) << frames;
     EXPECT_EQ(Giflib(gif, "--timing"), "screen 37 23 frames 3\nloop 0\ndelays 20 20 20\n");
 
     EXPECT_EQ(Create("--frames 3 --optimize --avi " + Quote(dir / "x.avi"), &text), 2) << text;

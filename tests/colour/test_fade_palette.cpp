@@ -51,9 +51,12 @@ TEST(FadeSamples, OneBlendPerWeightBelowEachOtherRoundedHalvesToEven) {
     DibSurface samples;
     MakeFadeSamples(start, end, weights, 64, samples);
     EXPECT_EQ(samples.BPP(), 32);
-    EXPECT_EQ(Pixels(samples), (std::vector<Rgb>{{0, 10, 255}, {101, 0, 3},   // weight 0
-                                                 {50, 20, 128}, {50, 0, 4},     // weight 1/2
-                                                 {100, 30, 0}, {0, 1, 4}}));    // weight 1
+    EXPECT_EQ(Pixels(samples), (std::vector<Rgb>{{0, 10, 255},
+                                                 {101, 0, 3},  // weight 0
+                                                 {50, 20, 128},
+                                                 {50, 0, 4},  // weight 1/2
+                                                 {100, 30, 0},
+                                                 {0, 1, 4}}));  // weight 1
     EXPECT_THROW(MakeFadeSamples(start, Picture(1, {{0, 0, 0}, {0, 0, 0}}), weights, 64, samples), Error);
 }
 

@@ -78,7 +78,8 @@ std::int64_t MakeDeltaFrame(const DibSurface& previous, const DibSurface& curren
     for (std::int32_t y = 0; y < rect.height; ++y) {
         const std::uint8_t* p = Row(previous, rect.top + y) + rect.left;
         const std::uint8_t* c = Row(current, rect.top + y) + rect.left;
-        std::uint8_t* out = delta.Bits() + static_cast<std::size_t>(y) * static_cast<std::size_t>(delta.BytesPerScanline());
+        std::uint8_t* out =
+            delta.Bits() + static_cast<std::size_t>(y) * static_cast<std::size_t>(delta.BytesPerScanline());
         const std::uint8_t t = transparent.value_or(0);
         std::int32_t same = 0;
         for (std::int32_t x = 0; x < rect.width; ++x) {

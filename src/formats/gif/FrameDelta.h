@@ -36,6 +36,6 @@ std::optional<std::uint8_t> FreeIndex(const DibSurface& previous, const DibSurfa
 // pixels in the rectangle. The rectangle must lie inside both surfaces
 // (Error(InvalidProcedureCall) otherwise).
 std::int64_t MakeDeltaFrame(const DibSurface& previous, const DibSurface& current, const IndexRect& rect,
-                    std::optional<std::uint8_t> transparent, DibSurface& delta);
+                            std::optional<std::uint8_t> transparent, DibSurface& delta);
 
 }  // namespace crossmeld
