@@ -97,6 +97,10 @@ public:
     // on it before its import. The window keeps the start-up choice,
     // halftone and ordered; the command line may pick.
     void SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod);
+    // Whether the GIF output stores each later frame as its change to the
+    // one before (GifSinkOptions::optimize); off at start-up.
+    void SetGifOptimize(bool optimize) noexcept { m_gifOptimize = optimize; }
+    bool GifOptimize() const noexcept { return m_gifOptimize; }
     // The GIF stage's reducer, as the start-up and the stage leave it.
     ColourReducer& GifReducer() noexcept { return m_gifReducer; }
 
@@ -267,6 +271,7 @@ private:
     ColourReducer m_gifReducer;
     DitherMethod m_gifDitherMethod = DitherMethod::Ordered;
     std::unique_ptr<MeshEditor> m_meshEditor;
+    bool m_gifOptimize = false;
 };
 
 }  // namespace crossmeld

@@ -57,6 +57,11 @@ std::string NoPicturesMessage() {
            " if you have any questions.";
 }
 
+// The grid's pixels as a frame.
+FrameView GridView(const PixelGrid& grid) {
+    return FrameView{grid.GridWidth(), grid.GridHeight(), grid.Bits};
+}
+
 }  // namespace
 
 // The output's sink for the chosen option, run on its own thread. Asks the
@@ -82,7 +87,7 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
             break;
         case OutputFormat::Gif:
             m_gifReducer.SetDitherMethod(m_gifDitherMethod);
-            run.Output = std::make_unique<GifSink>(m_gifReducer);
+            run.Output = std::make_unique<GifSink>(m_gifReducer, GifSinkOptions{m_gifOptimize});
             run.WriteFailedMessage = "Unexpected error saving GIF file.";
             break;
         case OutputFormat::Mp4:
@@ -100,7 +105,12 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
     }
     run.Pipeline = std::make_unique<SinkThread>(*run.Output);
     try {
-        return run.Pipeline->Begin(run.OutputPath, settings);
+        if (!run.Pipeline->Begin(run.OutputPath, settings)) return false;
+        // A fade palette is built from both pictures before the first frame.
+        auto* gif = dynamic_cast<GifSink*>(run.Output.get());
+        if (gif && m_gifReducer.GetPaletteMode() == PaletteMode::Fade)
+            gif->PreparePalette(GridView(run.StartPixels), GridView(run.EndPixels));
+        return true;
     } catch (const OutputWriteFailed&) {
         ShowMessage(run.WriteFailedMessage);
         return false;
@@ -126,6 +136,7 @@ OutputOptions MainWindowModel::CurrentOutputOptions() const {
     options.palette = m_gifReducer.GetPaletteMode();
     options.dither = m_gifDitherMethod;
     options.quality = m_quality;
+    options.optimize = m_gifOptimize;
     return options;
 }
 
@@ -133,6 +144,7 @@ void MainWindowModel::ApplyOutputOptions(const OutputOptions& options) {
     m_timing = options.timing;
     SetGifReduction(options.palette, options.dither);
     m_quality = options.quality;
+    m_gifOptimize = options.optimize;
 }
 
 void MainWindowModel::CreateFade() {

@@ -12,7 +12,7 @@ namespace crossmeld {
 namespace {
 
 constexpr const char* kSection = "Output Options";
-constexpr std::int32_t kLastPaletteMode = static_cast<std::int32_t>(PaletteMode::Adaptive);
+constexpr std::int32_t kLastPaletteMode = static_cast<std::int32_t>(PaletteMode::Fade);
 
 std::string Get(SettingsStore& settings, const char* key) {
     return settings.GetSetting(std::string(kSettingsApp), kSection, key, "");

@@ -86,6 +86,7 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
                            options.format == OutputFormat::Apng;
     if (animation) {
         form.SetGifReduction(options.paletteMode, options.ditherMethod);
+        form.SetGifOptimize(options.optimize);
         form.GifOption().SetValue(true);
     } else {
         form.AviOption().SetValue(true);

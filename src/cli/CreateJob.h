@@ -24,8 +24,9 @@ struct CreateOptions {
     std::string output;
     std::int32_t quality = -1;  // lossy outputs, 0 .. 100; -1: each format's default
     avi::Codec codec = avi::Codec::FullFrames;
-    PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
+    PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube, adaptive or fade
     DitherMethod ditherMethod = DitherMethod::Ordered;
+    bool optimize = false;  // GIF: later frames as their change to the one before
     std::optional<std::string> mesh;  // a mesh file for both pictures
     MeshWarp::Sampling sampling = MeshWarp::Sampling::Bilinear;
     FadeTiming timing;

@@ -90,14 +90,20 @@ static int Main(int argc, char** argv) {
     namedOpt->excludes(aviOpt)->excludes(gifOpt);
     auto* codecOpt = app.add_option("--codec", codec, "AVI codec: raw (full frames, default) or mjpeg (Motion JPEG)")
                          ->check(CLI::IsMember({"raw", "mjpeg"}));
-    auto* paletteOpt = app.add_option("--palette", palette, "GIF palette: halftone (default) or adaptive")
-                           ->check(CLI::IsMember({"halftone", "adaptive"}));
+    auto* paletteOpt =
+        app.add_option("--palette", palette,
+                       "GIF palette: halftone (the 216-colour cube, default), adaptive (built on the first frame) or "
+                       "fade (built on both pictures and their blends, for the whole fade)")
+            ->check(CLI::IsMember({"halftone", "adaptive", "fade"}));
     auto* ditherOpt = app.add_option("--dither", dither, "GIF dithering: none, ordered (default) or diffusion")
                           ->check(CLI::IsMember({"none", "ordered", "diffusion"}));
     auto* qualityOpt = app.add_option("--quality", create.quality,
                                       "0 (smallest) to 100 (best) for MP4 and WebM (rate factor), WebP (100: "
                                       "lossless) and Motion JPEG; each format has a visually lossless default")
                            ->check(CLI::Range(0, 100));
+    auto* optimizeOpt = app.add_flag("--optimize", create.optimize,
+                                     "GIF: each frame after the first stores only the rectangle that changed, "
+                                     "unchanged pixels transparent (a smaller file showing the same frames)");
     std::string mesh, sampling = "bilinear";
     app.add_option("--mesh", mesh,
                    "mesh file (JSON) with the start and end control points: a morph instead of a plain fade");
@@ -147,6 +153,7 @@ static int Main(int argc, char** argv) {
             CheckOptionsFit(*format, {{codecOpt, {OutputFormat::Avi}},
                                       {paletteOpt, {OutputFormat::Gif}},
                                       {ditherOpt, {OutputFormat::Gif}},
+                                      {optimizeOpt, {OutputFormat::Gif}},
                                       {loopOpt, {OutputFormat::Gif, OutputFormat::WebP, OutputFormat::Apng}},
                                       {qualityOpt, {OutputFormat::Avi, OutputFormat::Mp4, OutputFormat::WebM,
                                                     OutputFormat::WebP}}});
@@ -169,7 +176,9 @@ static int Main(int argc, char** argv) {
     create.codec = codec == "mjpeg" ? crossmeld::avi::Codec::MotionJpeg : crossmeld::avi::Codec::FullFrames;
     using crossmeld::DitherMethod;
     using crossmeld::PaletteMode;
-    create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive : PaletteMode::Halftone;
+    create.paletteMode = palette == "adaptive" ? PaletteMode::Adaptive
+                         : palette == "fade"   ? PaletteMode::Fade
+                                               : PaletteMode::Halftone;
     create.ditherMethod = dither == "none"        ? DitherMethod::None
                           : dither == "diffusion" ? DitherMethod::Diffusion
                                                   : DitherMethod::Ordered;

@@ -1,10 +1,13 @@
 #pragma once
 // The animated GIF output. Each frame is reduced to 8 bits by the caller's
 // ColourReducer and LZW-encoded as it arrives; the palette is the halftone
-// cube or, in adaptive mode, the one built on the first frame and kept for
-// the rest. One global table, frames restore the previous picture, loop
-// forever unless told otherwise; each frame shows for the time the frame
-// rate gives it, a held frame longer. On a sink
+// cube, in adaptive mode the one built on the first frame and kept for the
+// rest, in fade mode one built for the whole fade by PreparePalette. One
+// global table, frames restore the previous picture, loop forever unless
+// told otherwise; each frame shows for the time the frame rate gives it, a
+// held frame longer. Optimised, every frame after the first holds only the
+// rectangle that changed, its unchanged pixels transparent, drawn over the
+// frame before: decoders show the same pictures from fewer bytes. On a sink
 // thread the reduction is staged on the caller's thread and the encoding
 // runs on the sink's.
 
@@ -19,6 +22,15 @@
 
 namespace crossmeld {
 
+struct GifSinkOptions {
+    // Frames after the first store their change to the frame before (see
+    // FrameDelta) with disposal "do not dispose": decoders show the same
+    // pictures. The transparent index is the entry after the palette's
+    // colours (the table gains it), or with 256 colours one the frame's
+    // changed pixels do not use.
+    bool optimize = false;
+};
+
 class GifSink final : public StagedSink {
 public:
     // The most plays a looping extension can count (32767 after the first).
@@ -26,7 +38,7 @@ public:
 
     // The reducer's InitDitherTables must have run; its palette mode and
     // dither method apply to every frame. It is used until Finish or Abort.
-    explicit GifSink(ColourReducer& reducer) : m_reducer(reducer) {}
+    explicit GifSink(ColourReducer& reducer, GifSinkOptions options = {}) : m_reducer(reducer), m_options(options) {}
     ~GifSink() override { Abort(); }
 
     bool Begin(const std::filesystem::path& target, const OutputSettings& settings) override;
@@ -34,6 +46,12 @@ public:
     void WriteStaged(int slot) override;
     void Finish() override;
     void Abort() noexcept override;
+
+    // Builds the palette of every frame from the fade's two pictures (the
+    // reducer's BuildFadePalette) instead of from the first frame. Between
+    // Begin and the first frame (Error(InvalidProcedureCall) otherwise);
+    // both must have the output's size.
+    void PreparePalette(const FrameView& start, const FrameView& end);
 
     // The delay of every frame in hundredths of a second: the stream's
     // length in whole milliseconds (N x 1000 / rate, rounded down) shared
@@ -45,7 +63,10 @@ public:
     static std::int16_t HeldDelay(std::int16_t delay, double holdSeconds);
 
 private:
+    void WriteOptimized(const DibSurface& indices, GifFrameBlock& block);
+
     ColourReducer& m_reducer;
+    GifSinkOptions m_options;
     GifStreamWriter m_writer;
     OutputSettings m_settings;
     std::int16_t m_delay = 0;
@@ -58,6 +79,11 @@ private:
     // The global table as the first frame fixed it, for the screen.
     std::array<std::uint8_t, gif::kPaletteBytes> m_table{};
     std::int16_t m_tableEntries = 0;
+    bool m_prepared = false;     // the palette was built by PreparePalette
+    // Optimised: the indices on screen after the last frame written, and
+    // the changed rectangle of the next.
+    DibSurface m_previous;
+    DibSurface m_delta;
 };
 
 }  // namespace crossmeld

@@ -67,7 +67,8 @@ OutputOptionsDialog::OutputOptionsDialog(QWidget* parent, const OutputOptions& o
     plays->addWidget(m_forever);
     plays->addWidget(m_plays);
     gifForm->addRow(QStringLiteral("Plays:"), plays);
-    m_palette->addItems({QStringLiteral("Halftone (216 colours)"), QStringLiteral("Adaptive (from the first frame)")});
+    m_palette->addItems({QStringLiteral("Halftone (216 colours)"), QStringLiteral("Adaptive (from the first frame)"),
+                         QStringLiteral("Fade (from both pictures and their blends)")});
     m_palette->setCurrentIndex(static_cast<int>(options.palette));
     gifForm->addRow(QStringLiteral("Palette:"), m_palette);
     m_dither->addItems({QStringLiteral("None"), QStringLiteral("Ordered"), QStringLiteral("Diffusion")});

@@ -47,7 +47,7 @@ std::vector<ShownFrame> ReadFrames(const fs::path& file) {
     if (!opened.reader) return out;
     auto frames = avi::FrameReader::Create(opened.reader);
     if (!frames) return out;
-    for (std::uint32_t k = 0; k < opened.reader->FrameCount(); ++k) {
+    for (std::int32_t k = 0; k < static_cast<std::int32_t>(opened.reader->FrameCount()); ++k) {
         const auto dib = frames->Frame(opened.reader->Start() + static_cast<std::int32_t>(k));
         const DibLayout layout = ReadDibLayout(dib);
         ShownFrame f{layout.width, layout.height, ""};
