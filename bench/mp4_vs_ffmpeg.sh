@@ -14,11 +14,19 @@ fade="[0][1]xfade=transition=fade:duration=$(printf "%.4f" "$(echo "($frames - 1
 x264=(-c:v libx264 -preset medium -crf 15 -threads 2 -color_primaries bt709 -color_trc bt709 -colorspace bt709
       -color_range tv -movflags +faststart -frames:v "$frames")
 
+# Three runs each, taken in turn so that a busy moment hits both; the best
+# time of each counts.
+best() { sort -n | head -1; }
+ours=() theirs=()
+for _ in 1 2 3; do
+    ours+=("$(measure "$cli" --start "$tmp/a.jpg" --end "$tmp/b.jpg" --frames "$frames" --fps $rate --quiet \
+        -o "$tmp/ours.mp4")")
+    theirs+=("$(measure /usr/bin/ffmpeg -y -v error "${inputs[@]}" -filter_complex "$fade" "${x264[@]}" \
+        "$tmp/ffmpeg.mp4")")
+done
+read -r os ok <<<"$(printf '%s\n' "${ours[@]}" | best)"
+read -r ts tk <<<"$(printf '%s\n' "${theirs[@]}" | best)"
 printf '%-7s %12s %12s %12s %12s %7s\n' job "ours (s)" "ffmpeg (s)" "ours (MB)" "ffmpeg (MB)" ratio
-read -r os ok <<<"$(measure "$cli" --start "$tmp/a.jpg" --end "$tmp/b.jpg" --frames "$frames" --fps $rate --quiet \
-    -o "$tmp/ours.mp4")"
-read -r ts tk <<<"$(measure /usr/bin/ffmpeg -y -v error "${inputs[@]}" -filter_complex "$fade" "${x264[@]}" \
-    "$tmp/ffmpeg.mp4")"
 printf '%-7s %12.2f %12.2f %12.1f %12.1f %7.2f\n' mp4 "$os" "$ts" "$(echo "$ok / 1024" | bc -l)" \
     "$(echo "$tk / 1024" | bc -l)" "$(echo "$os / $ts" | bc -l)"
 for f in ours ffmpeg; do
