@@ -7,7 +7,7 @@
 #include "base/Error.h"
 #include "base/Numeric.h"
 #include "base/TwoHalves.h"
-#include "morph/BilinearSample.h"
+#include "morph/BilinearRun.h"
 #include "morph/MeshWarp.h"
 
 namespace crossmeld::MeshWarp {
@@ -111,13 +111,6 @@ void Prepare(const PixelGrid& grid, PreparedSource& out) {
     out.source = {out.padded.data(), w, h};
 }
 
-// The fixed-point coordinate of a scaled position, clamped to the picture.
-inline std::int32_t Fixed(double v, double max) noexcept {
-    // v is offset by one half: truncating the clamped non-negative value
-    // rounds it to the nearest fixed-point step.
-    return static_cast<std::int32_t>(std::min(std::max(v, 0.5), max));
-}
-
 }  // namespace
 
 void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
@@ -132,7 +125,10 @@ void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startLis
     Prepare(end, pe);
     const std::vector<TriangleMap> maps = MapTriangles(startList, endList, frameList);
     const float upper = static_cast<float>(frameList.UpperIndex());
-    const SampleMixer mix(ps.source, pe.source, ToInt32(static_cast<double>(w) * kFracOne));
+    const std::int32_t wq = ToInt32(static_cast<double>(w) * kFracOne);
+    const SampleMixer mix(ps.source, pe.source, wq);
+    const double max[4] = {ps.maxX, ps.maxY, pe.maxX, pe.maxY};
+    const RunSources sources = MakeRunSources(ps.source, pe.source, max, wq);
 
     // Which triangle a colour names (0: none), as the nearest path decodes it.
     const auto identify = [&](std::uint32_t colour) -> std::int32_t {
@@ -145,37 +141,26 @@ void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startLis
 
     ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) {
         for (std::int32_t y = firstRow; y < endRow; ++y) {
-            std::uint8_t* px = frame.Bits.data() + PixelGrid::Offset(0, 0, y, W);
-            // Runs of one colour share the triangle; the positions then step
-            // by the maps' x coefficients.
-            std::uint32_t runColour = 0xFFFFFFFFu;
-            const TriangleMap* map = nullptr;
-            double sx = 0, sy = 0, ex = 0, ey = 0;
-            for (std::int32_t x = 0; x < W; ++x, px += 4) {
+            std::uint8_t* row = frame.Bits.data() + PixelGrid::Offset(0, 0, y, W);
+            const auto colourAt = [row](std::int32_t x) {
                 std::uint32_t pixel;
-                std::memcpy(&pixel, px, 4);
-                const std::uint32_t colour = pixel & 0x00FFFFFFu;
-                if (colour != runColour) {
-                    runColour = colour;
-                    const std::int32_t id = identify(colour);
-                    map = id == 0 ? nullptr : &maps[static_cast<std::size_t>(id)];
-                    if (!map) continue;
-                    if (!map->present || !ps.usable || !pe.usable) throw Error(ErrorKind::SubscriptOutOfRange);
-                    sx = map->sx.At(x, y);
-                    sy = map->sy.At(x, y);
-                    ex = map->ex.At(x, y);
-                    ey = map->ey.At(x, y);
-                } else if (map) {
-                    sx += map->sx.a;
-                    sy += map->sy.a;
-                    ex += map->ex.a;
-                    ey += map->ey.a;
-                } else {
-                    continue;
+                std::memcpy(&pixel, row + 4 * static_cast<std::size_t>(x), 4);
+                return pixel & 0x00FFFFFFu;
+            };
+            // A run of one colour lies in one triangle.
+            for (std::int32_t x = 0; x < W;) {
+                const std::uint32_t colour = colourAt(x);
+                std::int32_t last = x + 1;
+                while (last < W && colourAt(last) == colour) ++last;
+                const std::int32_t id = identify(colour);
+                if (id != 0) {
+                    const TriangleMap& m = maps[static_cast<std::size_t>(id)];
+                    if (!m.present || !ps.usable || !pe.usable) throw Error(ErrorKind::SubscriptOutOfRange);
+                    const double first[4] = {m.sx.At(x, y), m.sy.At(x, y), m.ex.At(x, y), m.ey.At(x, y)};
+                    const double step[4] = {m.sx.a, m.sy.a, m.ex.a, m.ey.a};
+                    MixRun(sources, mix, row + 4 * static_cast<std::size_t>(x), last - x, first, step);
                 }
-                pixel = (pixel & 0xFF000000u) |
-                        mix(Fixed(sx, ps.maxX), Fixed(sy, ps.maxY), Fixed(ex, pe.maxX), Fixed(ey, pe.maxY));
-                std::memcpy(px, &pixel, 4);
+                x = last;
             }
         }
     });
