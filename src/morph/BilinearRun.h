@@ -5,9 +5,9 @@
 // (start[0] + j * step[0], start[1] + j * step[1]) and the end picture at
 // (start[2] + j * step[2], start[3] + j * step[3]): positions scaled to
 // kFracBits fraction bits and offset by one half, clamped to [0.5, max] and
-// truncated. Every pixel's result depends only on j, so the vector kernel
-// (8 pixels at a time where the processor has AVX2) and the per-pixel one
-// give the same bytes. Only channels 0..2 of a pixel are written.
+// truncated, then MixPixel. Every pixel's result depends only on j, so the
+// vector kernel (16 pixels at a time where the processor has AVX2) and the
+// per-pixel one give the same bytes. Only channels 0..2 are written.
 
 #include <cstdint>
 
@@ -20,18 +20,20 @@ struct RunSources {
     SampleSource end;
     double max[4] = {};   // per coordinate: (side - 1) << kFracBits, plus the half
     std::int32_t wq = 0;  // the end picture's weight, kFracBits fraction bits
-    bool vector = false;  // the 8-pixel kernel may run (AVX2 and small enough pictures)
+    bool vector = false;  // the 16-pixel kernel runs (AVX2 and small enough pictures)
 };
 
 RunSources MakeRunSources(const SampleSource& start, const SampleSource& end, const double max[4], std::int32_t wq);
 
-void MixRun(const RunSources& sources, const SampleMixer& mix, std::uint8_t* pixels, std::int32_t count,
-            const double start[4], const double step[4]);
+void MixRun(const RunSources& sources, std::uint8_t* pixels, std::int32_t count, const double start[4],
+            const double step[4]);
 
-// The 8-pixel kernel: mixes the first (count / 8) * 8 pixels and returns how
-// many it did (0 where the processor lacks AVX2).
-std::int32_t MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count, const double start[4],
-                        const double step[4]);
+// The vector kernel, for runs of at least kVectorRun pixels (a last partial
+// group is done again from count - kVectorRun: the same pixels give the
+// same bytes). Does nothing where the processor lacks AVX2.
+inline constexpr std::int32_t kVectorRun = 16;
+void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count, const double start[4],
+                const double step[4]);
 bool HaveAvx2();
 
 }  // namespace crossmeld::MeshWarp

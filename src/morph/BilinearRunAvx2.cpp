@@ -1,5 +1,5 @@
-// The 8-pixel kernel of a run: the integer steps of BilinearSample.h with
-// the channels held apart, 8 pixels per 32-bit lane vector. Built for AVX2
+// The 16-pixel kernel of a run: the integer steps of BilinearSample.h with
+// each channel of 16 pixels in one vector of 16-bit values. Built for AVX2
 // through function attributes and chosen at run time, so the rest of the
 // program keeps the baseline instruction set.
 #include "morph/BilinearRun.h"
@@ -18,117 +18,142 @@ namespace {
 #define CROSSMELD_AVX2 __attribute__((target("avx2")))
 #define CROSSMELD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
-// Fixed-point coordinates of pixels j .. j + 7 (jlo, jhi) for one axis.
-CROSSMELD_AVX2_INLINE __m256i Coordinates(double start, double step, double max, __m256d jlo, __m256d jhi) {
-    const __m256d s = _mm256_set1_pd(start), a = _mm256_set1_pd(step);
-    const __m256d low = _mm256_set1_pd(0.5), high = _mm256_set1_pd(max);
-    const __m256d p0 = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(s, _mm256_mul_pd(jlo, a)), low), high);
-    const __m256d p1 = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(s, _mm256_mul_pd(jhi, a)), low), high);
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(p0)), _mm256_cvttpd_epi32(p1), 1);
+// Fixed-point coordinates of 8 pixels (j0 .. j0 + 3 in ja, the next 4 in jb).
+CROSSMELD_AVX2_INLINE __m256i Coordinates(__m256d start, __m256d step, __m256d max, __m256d ja, __m256d jb) {
+    const __m256d low = _mm256_set1_pd(0.5);
+    const __m256d a = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(start, _mm256_mul_pd(ja, step)), low), max);
+    const __m256d b = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(start, _mm256_mul_pd(jb, step)), low), max);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(a)), _mm256_cvttpd_epi32(b), 1);
 }
 
-// Cell and weight pair (kFracOne - f, f) per lane, as SplitCoordinate.
-CROSSMELD_AVX2_INLINE __m256i Split(__m256i fixed, std::int32_t size, __m256i& weights) {
-    const __m256i cell = _mm256_min_epi32(_mm256_srli_epi32(fixed, kFracBits), _mm256_set1_epi32(size - 2));
-    const __m256i f = _mm256_sub_epi32(fixed, _mm256_slli_epi32(cell, kFracBits));
-    weights = _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kFracOne), f), _mm256_slli_epi32(f, 16));
+// Cell and fraction per lane, as SplitCoordinate.
+CROSSMELD_AVX2_INLINE __m256i Split(__m256i fixed, __m256i lastCell, __m256i& fraction) {
+    const __m256i cell = _mm256_min_epi32(_mm256_srli_epi32(fixed, kFracBits), lastCell);
+    fraction = _mm256_sub_epi32(fixed, _mm256_slli_epi32(cell, kFracBits));
     return cell;
 }
 
-// Byte c of every pixel of a into the low 16 bits and of b into the high 16 bits.
-template <char c>
-CROSSMELD_AVX2_INLINE __m256i ChannelPairs(__m256i a, __m256i b) {
-    constexpr char z = -128, c0 = c, c1 = c + 4, c2 = c + 8, c3 = c + 12;
-    const __m256i low = _mm256_setr_epi8(c0, z, z, z, c1, z, z, z, c2, z, z, z, c3, z, z, z, c0, z, z, z, c1, z, z,
-                                         z, c2, z, z, z, c3, z, z, z);
-    const __m256i high = _mm256_setr_epi8(z, z, c0, z, z, z, c1, z, z, z, c2, z, z, z, c3, z, z, z, c0, z, z, z, c1,
-                                          z, z, z, c2, z, z, z, c3, z);
-    return _mm256_or_si256(_mm256_shuffle_epi8(a, low), _mm256_shuffle_epi8(b, high));
-}
-
-// Each pixel's left and right neighbours are one 8-byte load per row;
-// pixels 0, 1, 4, 5 go to one vector and 2, 3, 6, 7 to another, so that the
-// even and odd 32-bit values of the two are the left and right neighbours of
+// A pixel's left and right neighbours are one 8-byte load per row. Pixels
+// 0, 1, 4, 5 go to one vector and 2, 3, 6, 7 to another, so that the even
+// and odd 32-bit values of the two are the left and right neighbours of
 // pixels 0 .. 7 in order.
-CROSSMELD_AVX2_INLINE __m128i Neighbours(const std::uint8_t* row, std::int32_t a, std::int32_t b) {
+CROSSMELD_AVX2_INLINE __m128i Neighbours(const std::uint8_t* row, std::uint32_t a, std::uint32_t b) {
     const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + 4 * static_cast<std::size_t>(a)));
     const double* hi = reinterpret_cast<const double*>(row + 4 * static_cast<std::size_t>(b));
     return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), hi));
 }
-CROSSMELD_AVX2_INLINE void LeftRight(const std::uint8_t* row, const std::int32_t* index, __m256i& left, __m256i& right) {
-    const __m256 a = _mm256_castsi256_ps(
-        _mm256_inserti128_si256(_mm256_castsi128_si256(Neighbours(row, index[0], index[1])), Neighbours(row, index[4], index[5]), 1));
-    const __m256 b = _mm256_castsi256_ps(
-        _mm256_inserti128_si256(_mm256_castsi128_si256(Neighbours(row, index[2], index[3])), Neighbours(row, index[6], index[7]), 1));
+CROSSMELD_AVX2_INLINE void LeftRight(const std::uint8_t* row, const std::uint32_t* index, __m256i& left,
+                                     __m256i& right) {
+    const __m256 a = _mm256_castsi256_ps(_mm256_inserti128_si256(
+        _mm256_castsi128_si256(Neighbours(row, index[0], index[1])), Neighbours(row, index[4], index[5]), 1));
+    const __m256 b = _mm256_castsi256_ps(_mm256_inserti128_si256(
+        _mm256_castsi128_si256(Neighbours(row, index[2], index[3])), Neighbours(row, index[6], index[7]), 1));
     left = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0x88));
     right = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0xDD));
 }
 
-// Channel c down the left and right columns (rounded to 7 fraction bits),
-// then across.
-template <char c>
-CROSSMELD_AVX2_INLINE __m256i Channel(__m256i p00, __m256i p10, __m256i p01, __m256i p11, __m256i wx, __m256i wy) {
-    const __m256i round7 = _mm256_set1_epi32(64);
-    const __m256i left = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(ChannelPairs<c>(p00, p01), wy), round7), 7);
-    const __m256i right = _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(ChannelPairs<c>(p10, p11), wy), round7), 7);
-    return _mm256_madd_epi16(_mm256_or_si256(left, _mm256_slli_epi32(right, 16)), wx);
+// The channels of 16 pixels (8 in a, 8 in b) as 16-bit values with
+// kValueBits fraction bits. Lane order: pixels 0-3, 8-11 | 4-7, 12-15, the
+// order _mm256_packus_epi32 gives, so the fractions packed the same way match.
+struct Planes {
+    __m256i c[3];
+};
+CROSSMELD_AVX2_INLINE Planes Channels(__m256i a, __m256i b) {
+    constexpr char z = -128;
+    // Per 128-bit lane: blue of 4 pixels, then green; red, then nothing.
+    const __m256i blueGreen = _mm256_setr_epi8(0, z, 4, z, 8, z, 12, z, 1, z, 5, z, 9, z, 13, z,  //
+                                               0, z, 4, z, 8, z, 12, z, 1, z, 5, z, 9, z, 13, z);
+    const __m256i red = _mm256_setr_epi8(2, z, 6, z, 10, z, 14, z, z, z, z, z, z, z, z, z,  //
+                                         2, z, 6, z, 10, z, 14, z, z, z, z, z, z, z, z, z);
+    const __m256i bgA = _mm256_shuffle_epi8(a, blueGreen), bgB = _mm256_shuffle_epi8(b, blueGreen);
+    const __m256i rA = _mm256_shuffle_epi8(a, red), rB = _mm256_shuffle_epi8(b, red);
+    Planes p;
+    p.c[0] = _mm256_slli_epi16(_mm256_unpacklo_epi64(bgA, bgB), kValueBits);
+    p.c[1] = _mm256_slli_epi16(_mm256_unpackhi_epi64(bgA, bgB), kValueBits);
+    p.c[2] = _mm256_slli_epi16(_mm256_unpacklo_epi64(rA, rB), kValueBits);
+    return p;
 }
 
-// The samples of the three channels, 21 fraction bits, as SamplePortable.
-CROSSMELD_AVX2_INLINE void Sample(const SampleSource& src, __m256i x, __m256i y, __m256i out[3]) {
-    __m256i wx, wy;
-    const __m256i cx = Split(x, src.width, wx);
-    const __m256i cy = Split(y, src.height, wy);
-    alignas(32) std::int32_t index[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(index),
-                       _mm256_add_epi32(_mm256_mullo_epi32(cy, _mm256_set1_epi32(src.width)), cx));
+// Lerp of BilinearSample.h on 16 lanes.
+CROSSMELD_AVX2_INLINE __m256i Lerp16(__m256i a, __m256i b, __m256i f) {
+    const __m256i d = _mm256_sub_epi16(b, a);
+    return _mm256_add_epi16(a, _mm256_mulhrs_epi16(_mm256_add_epi16(d, d), f));
+}
+
+// One picture read at the 16 pixels' positions: three channel planes.
+CROSSMELD_AVX2_INLINE Planes Sample(const SampleSource& src, __m256i xa, __m256i ya, __m256i xb, __m256i yb) {
+    const __m256i lastX = _mm256_set1_epi32(src.width - 2), lastY = _mm256_set1_epi32(src.height - 2);
+    const __m256i width = _mm256_set1_epi32(src.width);
+    __m256i fxa, fya, fxb, fyb;
+    const __m256i cxa = Split(xa, lastX, fxa), cya = Split(ya, lastY, fya);
+    const __m256i cxb = Split(xb, lastX, fxb), cyb = Split(yb, lastY, fyb);
+    alignas(32) std::uint32_t index[16];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(index), _mm256_add_epi32(_mm256_mullo_epi32(cya, width), cxa));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(index + 8), _mm256_add_epi32(_mm256_mullo_epi32(cyb, width), cxb));
+    // Plain loads of the indices beat extracting them from the vector.
+    asm volatile("" : : "r"(index) : "memory");
     const std::uint8_t* row0 = src.bits;
     const std::uint8_t* row1 = src.bits + 4 * static_cast<std::size_t>(src.width);
-    __m256i p00, p10, p01, p11;
-    LeftRight(row0, index, p00, p10);
-    LeftRight(row1, index, p01, p11);
-    out[0] = Channel<0>(p00, p10, p01, p11, wx, wy);
-    out[1] = Channel<1>(p00, p10, p01, p11, wx, wy);
-    out[2] = Channel<2>(p00, p10, p01, p11, wx, wy);
-}
-
-// One channel of the mix, halves to even, as MixPortable.
-CROSSMELD_AVX2_INLINE __m256i Mix(__m256i s, __m256i e, __m256i weights) {
-    const __m256i round14 = _mm256_set1_epi32(1 << 13);
-    const __m256i s7 = _mm256_srai_epi32(_mm256_add_epi32(s, round14), 14);
-    const __m256i e7 = _mm256_srai_epi32(_mm256_add_epi32(e, round14), 14);
-    const __m256i v = _mm256_madd_epi16(_mm256_or_si256(s7, _mm256_slli_epi32(e7, 16)), weights);
-    const __m256i odd = _mm256_and_si256(_mm256_srli_epi32(v, 21), _mm256_set1_epi32(1));
-    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(v, _mm256_set1_epi32((1 << 20) - 1)), odd), 21);
+    __m256i p00a, p10a, p01a, p11a, p00b, p10b, p01b, p11b;
+    LeftRight(row0, index, p00a, p10a);
+    LeftRight(row1, index, p01a, p11a);
+    LeftRight(row0, index + 8, p00b, p10b);
+    LeftRight(row1, index + 8, p01b, p11b);
+    const __m256i fx = _mm256_packus_epi32(fxa, fxb), fy = _mm256_packus_epi32(fya, fyb);
+    const Planes p00 = Channels(p00a, p00b), p10 = Channels(p10a, p10b);
+    const Planes p01 = Channels(p01a, p01b), p11 = Channels(p11a, p11b);
+    Planes out;
+#pragma GCC unroll 3
+    for (int c = 0; c < 3; ++c)
+        out.c[c] = Lerp16(Lerp16(p00.c[c], p01.c[c], fy), Lerp16(p10.c[c], p11.c[c], fy), fx);
+    return out;
 }
 
 }  // namespace
 
-CROSSMELD_AVX2 std::int32_t MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count,
-                                       const double start[4], const double step[4]) {
-    const __m256i weights =
-        _mm256_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(sources.wq) << 16) |
-                                                    static_cast<std::uint32_t>(kFracOne - sources.wq)));
-    const __m256i unused = _mm256_set1_epi32(static_cast<std::int32_t>(0xFF000000u));
-    __m256d jlo = _mm256_setr_pd(0, 1, 2, 3), jhi = _mm256_setr_pd(4, 5, 6, 7);
-    const __m256d eight = _mm256_set1_pd(8);
-    std::int32_t j = 0;
-    for (; j + 8 <= count; j += 8) {
-        __m256i s[3], e[3];
-        Sample(sources.start, Coordinates(start[0], step[0], sources.max[0], jlo, jhi),
-               Coordinates(start[1], step[1], sources.max[1], jlo, jhi), s);
-        Sample(sources.end, Coordinates(start[2], step[2], sources.max[2], jlo, jhi),
-               Coordinates(start[3], step[3], sources.max[3], jlo, jhi), e);
-        __m256i* px = reinterpret_cast<__m256i*>(pixels + 4 * static_cast<std::size_t>(j));
-        __m256i out = _mm256_and_si256(_mm256_loadu_si256(px), unused);
-        out = _mm256_or_si256(out, Mix(s[0], e[0], weights));
-        out = _mm256_or_si256(out, _mm256_slli_epi32(Mix(s[1], e[1], weights), 8));
-        out = _mm256_or_si256(out, _mm256_slli_epi32(Mix(s[2], e[2], weights), 16));
-        _mm256_storeu_si256(px, out);
-        jlo = _mm256_add_pd(jlo, eight);
-        jhi = _mm256_add_pd(jhi, eight);
+CROSSMELD_AVX2 void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count,
+                               const double start[4], const double step[4]) {
+    if (count < kVectorRun) return;
+    __m256d s[4], a[4], m[4];
+    for (int k = 0; k < 4; ++k) {
+        s[k] = _mm256_set1_pd(start[k]);
+        a[k] = _mm256_set1_pd(step[k]);
+        m[k] = _mm256_set1_pd(sources.max[k]);
     }
-    return j;
+    const __m256i weight = _mm256_set1_epi16(static_cast<std::int16_t>(sources.wq));
+    const __m256i half = _mm256_set1_epi16((1 << (kValueBits - 1)) - 1), one = _mm256_set1_epi16(1);
+    const __m256i unused = _mm256_set1_epi32(static_cast<std::int32_t>(0xFF000000u));
+    const __m256d iota = _mm256_setr_pd(0, 1, 2, 3), four = _mm256_set1_pd(4);
+    for (std::int32_t j = 0;; j += kVectorRun) {
+        if (j > count - kVectorRun) {
+            if (j == count) break;
+            j = count - kVectorRun;  // the last group overlaps the one before
+        }
+        const __m256d j0 = _mm256_add_pd(_mm256_set1_pd(j), iota), j1 = _mm256_add_pd(j0, four);
+        const __m256d j2 = _mm256_add_pd(j1, four), j3 = _mm256_add_pd(j2, four);
+        const Planes sp = Sample(sources.start, Coordinates(s[0], a[0], m[0], j0, j1), Coordinates(s[1], a[1], m[1], j0, j1),
+                                 Coordinates(s[0], a[0], m[0], j2, j3), Coordinates(s[1], a[1], m[1], j2, j3));
+        const Planes ep = Sample(sources.end, Coordinates(s[2], a[2], m[2], j0, j1), Coordinates(s[3], a[3], m[3], j0, j1),
+                                 Coordinates(s[2], a[2], m[2], j2, j3), Coordinates(s[3], a[3], m[3], j2, j3));
+        __m256i v[3];
+#pragma GCC unroll 3
+        for (int c = 0; c < 3; ++c) {
+            const __m256i x = Lerp16(sp.c[c], ep.c[c], weight);
+            // Halves to even, as MixPixel.
+            const __m256i odd = _mm256_and_si256(_mm256_srli_epi16(x, kValueBits), one);
+            v[c] = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(x, half), odd), kValueBits);
+        }
+        // Back to pixels: blue | green << 8 beside red in each 32-bit value.
+        const __m256i blueGreen = _mm256_or_si256(v[0], _mm256_slli_epi16(v[1], 8));
+        __m256i* pa = reinterpret_cast<__m256i*>(pixels + 4 * static_cast<std::size_t>(j));
+        __m256i* pb = pa + 1;
+        const __m256i outA = _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pa), unused),
+                                             _mm256_unpacklo_epi16(blueGreen, v[2]));
+        const __m256i outB = _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pb), unused),
+                                             _mm256_unpackhi_epi16(blueGreen, v[2]));
+        _mm256_storeu_si256(pa, outA);
+        _mm256_storeu_si256(pb, outB);
+    }
 }
 
 bool HaveAvx2() {
@@ -138,7 +163,7 @@ bool HaveAvx2() {
 
 #else
 
-std::int32_t MixRunAvx2(const RunSources&, std::uint8_t*, std::int32_t, const double*, const double*) { return 0; }
+void MixRunAvx2(const RunSources&, std::uint8_t*, std::int32_t, const double*, const double*) {}
 bool HaveAvx2() { return false; }
 
 #endif

@@ -126,7 +126,6 @@ void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startLis
     const std::vector<TriangleMap> maps = MapTriangles(startList, endList, frameList);
     const float upper = static_cast<float>(frameList.UpperIndex());
     const std::int32_t wq = ToInt32(static_cast<double>(w) * kFracOne);
-    const SampleMixer mix(ps.source, pe.source, wq);
     const double max[4] = {ps.maxX, ps.maxY, pe.maxX, pe.maxY};
     const RunSources sources = MakeRunSources(ps.source, pe.source, max, wq);
 
@@ -158,7 +157,7 @@ void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startLis
                     if (!m.present || !ps.usable || !pe.usable) throw Error(ErrorKind::SubscriptOutOfRange);
                     const double first[4] = {m.sx.At(x, y), m.sy.At(x, y), m.ex.At(x, y), m.ey.At(x, y)};
                     const double step[4] = {m.sx.a, m.sy.a, m.ex.a, m.ey.a};
-                    MixRun(sources, mix, row + 4 * static_cast<std::size_t>(x), last - x, first, step);
+                    MixRun(sources, row + 4 * static_cast<std::size_t>(x), last - x, first, step);
                 }
                 x = last;
             }

@@ -7,7 +7,7 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
-#include "morph/BilinearSample.h"
+#include "morph/BilinearRun.h"
 #include "morph/BilinearWarp.h"
 #include "morph/MeshWarp.h"
 #include "raster/DeviceContext.h"
@@ -220,18 +220,23 @@ TEST(BilinearWarp, UnusableGridsAreSubscriptErrors) {
     }
 }
 
-#if defined(__SSE2__)
-TEST(BilinearSample, PortableAndSse2KernelsGiveTheSameBytes) {
+TEST(BilinearRun, TheVectorKernelGivesThePerPixelBytes) {
+    if (!HaveAvx2()) GTEST_SKIP() << "no AVX2";
     std::mt19937 rng(4);
     const PixelGrid s = Grid(9, 5, &rng), e = Grid(3, 7, &rng);
-    std::uniform_int_distribution<std::int32_t> wq(0, kFracOne), sx(0, 8 * kFracOne), sy(0, 4 * kFracOne),
-        ex(0, 2 * kFracOne), ey(0, 6 * kFracOne);
-    for (int i = 0; i < 20000; ++i) {
-        const SampleMixer mix({s.Bits.data(), 9, 5}, {e.Bits.data(), 3, 7}, wq(rng));
-        const std::int32_t a = sx(rng), b = sy(rng), c = ex(rng), d = ey(rng);
-        ASSERT_EQ(mix(a, b, c, d), mix.Portable(a, b, c, d));
+    const double max[4] = {8 * kFracOne + 0.5, 4 * kFracOne + 0.5, 2 * kFracOne + 0.5, 6 * kFracOne + 0.5};
+    std::uniform_real_distribution<double> pos(-3 * kFracOne, 12 * kFracOne), step(-1.5 * kFracOne, 1.5 * kFracOne);
+    std::uniform_int_distribution<std::int32_t> wq(0, kFracOne), count(1, 40);
+    for (int i = 0; i < 3000; ++i) {
+        RunSources vector = MakeRunSources({s.Bits.data(), 9, 5}, {e.Bits.data(), 3, 7}, max, wq(rng)), single = vector;
+        single.vector = false;
+        const double first[4] = {pos(rng), pos(rng), pos(rng), pos(rng)}, steps[4] = {step(rng), step(rng), step(rng), step(rng)};
+        PixelGrid a = Grid(40, 1, &rng), b = a;
+        const std::int32_t n = count(rng);
+        MixRun(vector, a.Bits.data(), n, first, steps);
+        MixRun(single, b.Bits.data(), n, first, steps);
+        ASSERT_EQ(a.Bits, b.Bits) << i;
     }
 }
-#endif
 
 }  // namespace
