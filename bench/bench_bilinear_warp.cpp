@@ -59,6 +59,6 @@ void BM_BilinearWarpFullHd(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
-BENCHMARK(BM_BilinearWarpFullHd)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BilinearWarpFullHd)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 }  // namespace

@@ -52,8 +52,7 @@ CROSSMELD_AVX2_INLINE void LeftRight(const std::uint8_t* row, const std::uint32_
     right = _mm256_castps_si256(_mm256_shuffle_ps(a, b, 0xDD));
 }
 
-// The channels of 16 pixels (8 in a, 8 in b) as 16-bit values with
-// kValueBits fraction bits. Lane order: pixels 0-3, 8-11 | 4-7, 12-15, the
+// The channels of 16 pixels (8 in a, 8 in b) as 16-bit values. Lane order: pixels 0-3, 8-11 | 4-7, 12-15, the
 // order _mm256_packus_epi32 gives, so the fractions packed the same way match.
 struct Planes {
     __m256i c[3];
@@ -68,10 +67,16 @@ CROSSMELD_AVX2_INLINE Planes Channels(__m256i a, __m256i b) {
     const __m256i bgA = _mm256_shuffle_epi8(a, blueGreen), bgB = _mm256_shuffle_epi8(b, blueGreen);
     const __m256i rA = _mm256_shuffle_epi8(a, red), rB = _mm256_shuffle_epi8(b, red);
     Planes p;
-    p.c[0] = _mm256_slli_epi16(_mm256_unpacklo_epi64(bgA, bgB), kValueBits);
-    p.c[1] = _mm256_slli_epi16(_mm256_unpackhi_epi64(bgA, bgB), kValueBits);
-    p.c[2] = _mm256_slli_epi16(_mm256_unpacklo_epi64(rA, rB), kValueBits);
+    p.c[0] = _mm256_unpacklo_epi64(bgA, bgB);
+    p.c[1] = _mm256_unpackhi_epi64(bgA, bgB);
+    p.c[2] = _mm256_unpacklo_epi64(rA, rB);
     return p;
+}
+
+// Lerp of BilinearSample.h on 16 lanes, for whole bytes a and b.
+CROSSMELD_AVX2_INLINE __m256i LerpBytes(__m256i a, __m256i b, __m256i f) {
+    const __m256i d = _mm256_slli_epi16(_mm256_sub_epi16(b, a), kValueBits + 1);
+    return _mm256_add_epi16(_mm256_slli_epi16(a, kValueBits), _mm256_mulhrs_epi16(d, f));
 }
 
 // Lerp of BilinearSample.h on 16 lanes.
@@ -94,18 +99,19 @@ CROSSMELD_AVX2_INLINE Planes Sample(const SampleSource& src, __m256i xa, __m256i
     asm volatile("" : : "r"(index) : "memory");
     const std::uint8_t* row0 = src.bits;
     const std::uint8_t* row1 = src.bits + 4 * static_cast<std::size_t>(src.width);
-    __m256i p00a, p10a, p01a, p11a, p00b, p10b, p01b, p11b;
-    LeftRight(row0, index, p00a, p10a);
-    LeftRight(row1, index, p01a, p11a);
-    LeftRight(row0, index + 8, p00b, p10b);
-    LeftRight(row1, index + 8, p01b, p11b);
     const __m256i fx = _mm256_packus_epi32(fxa, fxb), fy = _mm256_packus_epi32(fya, fyb);
-    const Planes p00 = Channels(p00a, p00b), p10 = Channels(p10a, p10b);
-    const Planes p01 = Channels(p01a, p01b), p11 = Channels(p11a, p11b);
+    // Row by row, so that fewer vectors are live at once.
+    __m256i la, ra, lb, rb;
+    LeftRight(row0, index, la, ra);
+    LeftRight(row0, index + 8, lb, rb);
+    const Planes p00 = Channels(la, lb), p10 = Channels(ra, rb);
+    LeftRight(row1, index, la, ra);
+    LeftRight(row1, index + 8, lb, rb);
+    const Planes p01 = Channels(la, lb), p11 = Channels(ra, rb);
     Planes out;
 #pragma GCC unroll 3
     for (int c = 0; c < 3; ++c)
-        out.c[c] = Lerp16(Lerp16(p00.c[c], p01.c[c], fy), Lerp16(p10.c[c], p11.c[c], fy), fx);
+        out.c[c] = Lerp16(LerpBytes(p00.c[c], p01.c[c], fy), LerpBytes(p10.c[c], p11.c[c], fy), fx);
     return out;
 }
 

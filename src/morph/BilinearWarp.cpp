@@ -1,8 +1,13 @@
 #include "morph/BilinearWarp.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/Error.h"
 #include "base/Numeric.h"
@@ -111,6 +116,28 @@ void Prepare(const PixelGrid& grid, PreparedSource& out) {
     out.source = {out.padded.data(), w, h};
 }
 
+// The end of the run of pixels of the colour (low three bytes) that starts
+// at x: the first later pixel of another colour, or the row's width.
+std::int32_t RunEnd(const std::uint8_t* row, std::int32_t x, std::int32_t width, std::uint32_t colour) {
+    const auto colourAt = [row](std::int32_t i) {
+        std::uint32_t pixel;
+        std::memcpy(&pixel, row + 4 * static_cast<std::size_t>(i), 4);
+        return pixel & 0x00FFFFFFu;
+    };
+    std::int32_t last = x + 1;
+#if defined(__SSE2__)
+    // Four pixels per comparison.
+    const __m128i want = _mm_set1_epi32(static_cast<std::int32_t>(colour)), mask = _mm_set1_epi32(0x00FFFFFF);
+    for (; last + 4 <= width; last += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * static_cast<std::size_t>(last)));
+        const auto same = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, mask), want)));
+        if (same != 0xFFFFu) return last + std::countr_zero(~same) / 4;
+    }
+#endif
+    while (last < width && colourAt(last) == colour) ++last;
+    return last;
+}
+
 }  // namespace
 
 void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startList, const PixelGrid& end,
@@ -141,16 +168,12 @@ void BilinearWarpBlendFrame(const PixelGrid& start, const TriangleList& startLis
     ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) {
         for (std::int32_t y = firstRow; y < endRow; ++y) {
             std::uint8_t* row = frame.Bits.data() + PixelGrid::Offset(0, 0, y, W);
-            const auto colourAt = [row](std::int32_t x) {
-                std::uint32_t pixel;
-                std::memcpy(&pixel, row + 4 * static_cast<std::size_t>(x), 4);
-                return pixel & 0x00FFFFFFu;
-            };
             // A run of one colour lies in one triangle.
             for (std::int32_t x = 0; x < W;) {
-                const std::uint32_t colour = colourAt(x);
-                std::int32_t last = x + 1;
-                while (last < W && colourAt(last) == colour) ++last;
+                std::uint32_t colour;
+                std::memcpy(&colour, row + 4 * static_cast<std::size_t>(x), 4);
+                colour &= 0x00FFFFFFu;
+                const std::int32_t last = RunEnd(row, x, W, colour);
                 const std::int32_t id = identify(colour);
                 if (id != 0) {
                     const TriangleMap& m = maps[static_cast<std::size_t>(id)];
