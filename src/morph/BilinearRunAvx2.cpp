@@ -15,15 +15,29 @@ namespace crossmeld::MeshWarp {
 
 namespace {
 
+// Positions within this bound convert to 32 bits as they are.
+constexpr double kFitLimit = 1073741824.0;
+
 #define CROSSMELD_AVX2 __attribute__((target("avx2")))
 #define CROSSMELD_AVX2_INLINE __attribute__((target("avx2"), always_inline)) inline
 
 // Fixed-point coordinates of 8 pixels (j0 .. j0 + 3 in ja, the next 4 in jb).
-CROSSMELD_AVX2_INLINE __m256i Coordinates(__m256d start, __m256d step, __m256d max, __m256d ja, __m256d jb) {
-    const __m256d low = _mm256_set1_pd(0.5);
-    const __m256d a = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(start, _mm256_mul_pd(ja, step)), low), max);
-    const __m256d b = _mm256_min_pd(_mm256_max_pd(_mm256_add_pd(start, _mm256_mul_pd(jb, step)), low), max);
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(a)), _mm256_cvttpd_epi32(b), 1);
+// When every position of the run is known to fit 32 bits (kFits), they are
+// converted first and clamped as integers, which gives the same values.
+template <bool kFits>
+CROSSMELD_AVX2_INLINE __m256i Coordinates(__m256d start, __m256d step, __m256d max, __m256i maxFixed, __m256d ja,
+                                          __m256d jb) {
+    __m256d a = _mm256_add_pd(start, _mm256_mul_pd(ja, step));
+    __m256d b = _mm256_add_pd(start, _mm256_mul_pd(jb, step));
+    if constexpr (!kFits) {
+        const __m256d low = _mm256_set1_pd(0.5);
+        a = _mm256_min_pd(_mm256_max_pd(a, low), max);
+        b = _mm256_min_pd(_mm256_max_pd(b, low), max);
+    }
+    const __m256i v =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(a)), _mm256_cvttpd_epi32(b), 1);
+    if constexpr (!kFits) return v;
+    return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), maxFixed);
 }
 
 // Cell and fraction per lane, as SplitCoordinate.
@@ -115,16 +129,16 @@ CROSSMELD_AVX2_INLINE Planes Sample(const SampleSource& src, __m256i xa, __m256i
     return out;
 }
 
-}  // namespace
-
-CROSSMELD_AVX2 void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count,
-                               const double start[4], const double step[4]) {
-    if (count < kVectorRun) return;
+template <bool kFits>
+CROSSMELD_AVX2_INLINE void Groups(const RunSources& sources, std::uint8_t* pixels, std::int32_t count,
+                                  const double start[4], const double step[4]) {
     __m256d s[4], a[4], m[4];
+    __m256i mf[4];
     for (int k = 0; k < 4; ++k) {
         s[k] = _mm256_set1_pd(start[k]);
         a[k] = _mm256_set1_pd(step[k]);
         m[k] = _mm256_set1_pd(sources.max[k]);
+        mf[k] = _mm256_set1_epi32(static_cast<std::int32_t>(sources.max[k]));
     }
     const __m256i weight = _mm256_set1_epi16(static_cast<std::int16_t>(sources.wq));
     const __m256i half = _mm256_set1_epi16((1 << (kValueBits - 1)) - 1), one = _mm256_set1_epi16(1);
@@ -137,10 +151,13 @@ CROSSMELD_AVX2 void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, 
         }
         const __m256d j0 = _mm256_add_pd(_mm256_set1_pd(j), iota), j1 = _mm256_add_pd(j0, four);
         const __m256d j2 = _mm256_add_pd(j1, four), j3 = _mm256_add_pd(j2, four);
-        const Planes sp = Sample(sources.start, Coordinates(s[0], a[0], m[0], j0, j1), Coordinates(s[1], a[1], m[1], j0, j1),
-                                 Coordinates(s[0], a[0], m[0], j2, j3), Coordinates(s[1], a[1], m[1], j2, j3));
-        const Planes ep = Sample(sources.end, Coordinates(s[2], a[2], m[2], j0, j1), Coordinates(s[3], a[3], m[3], j0, j1),
-                                 Coordinates(s[2], a[2], m[2], j2, j3), Coordinates(s[3], a[3], m[3], j2, j3));
+        __m256i c[8];
+        for (int k = 0; k < 4; ++k) {
+            c[k] = Coordinates<kFits>(s[k], a[k], m[k], mf[k], j0, j1);
+            c[k + 4] = Coordinates<kFits>(s[k], a[k], m[k], mf[k], j2, j3);
+        }
+        const Planes sp = Sample(sources.start, c[0], c[1], c[4], c[5]);
+        const Planes ep = Sample(sources.end, c[2], c[3], c[6], c[7]);
         __m256i v[3];
 #pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) {
@@ -160,6 +177,24 @@ CROSSMELD_AVX2 void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, 
         _mm256_storeu_si256(pa, outA);
         _mm256_storeu_si256(pb, outB);
     }
+}
+
+}  // namespace
+
+CROSSMELD_AVX2 void MixRunAvx2(const RunSources& sources, std::uint8_t* pixels, std::int32_t count,
+                               const double start[4], const double step[4]) {
+    if (count < kVectorRun) return;
+    // The positions of a run are monotonic in j: its ends bound them all.
+    const double last = count - 1;
+    bool fits = true;
+    for (int k = 0; k < 4; ++k) {
+        const double first = start[k], end = start[k] + last * step[k];
+        fits = fits && first > -kFitLimit && first < kFitLimit && end > -kFitLimit && end < kFitLimit;
+    }
+    if (fits)
+        Groups<true>(sources, pixels, count, start, step);
+    else
+        Groups<false>(sources, pixels, count, start, step);
 }
 
 bool HaveAvx2() {

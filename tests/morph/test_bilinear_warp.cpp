@@ -230,7 +230,10 @@ TEST(BilinearRun, TheVectorKernelGivesThePerPixelBytes) {
     for (int i = 0; i < 3000; ++i) {
         RunSources vector = MakeRunSources({s.Bits.data(), 9, 5}, {e.Bits.data(), 3, 7}, max, wq(rng)), single = vector;
         single.vector = false;
-        const double first[4] = {pos(rng), pos(rng), pos(rng), pos(rng)}, steps[4] = {step(rng), step(rng), step(rng), step(rng)};
+        // Every third run has positions far beyond 32 bits of fixed point.
+        const double far = i % 3 == 0 ? 1e6 : 1;
+        const double first[4] = {pos(rng) * far, pos(rng), pos(rng), pos(rng) * far},
+                     steps[4] = {step(rng), step(rng) * far, step(rng), step(rng)};
         PixelGrid a = Grid(40, 1, &rng), b = a;
         const std::int32_t n = count(rng);
         MixRun(vector, a.Bits.data(), n, first, steps);
