@@ -38,8 +38,9 @@ struct TriangleMap {
 };
 
 // The affine map taking the frame triangle f onto t, in double. The frame
-// triangle's vertices are whole pixels, so twice its area is a whole number:
-// either 0 or at least 1 in magnitude, and no coefficient can blow up.
+// triangle's vertices are whole pixels, so twice its area is a whole number
+// (exact in double below 2^26): either 0 or at least 1 in magnitude, and no
+// coefficient can blow up.
 // A frame triangle of zero area (interpolated vertices can meet or line up)
 // has no such map; its pixels move by the displacement of the centroid, the
 // average motion of its three vertices. That is continuous with the
