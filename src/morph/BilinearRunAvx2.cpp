@@ -170,10 +170,10 @@ CROSSMELD_AVX2_INLINE void Groups(const RunSources& sources, std::uint8_t* pixel
         const __m256i blueGreen = _mm256_or_si256(v[0], _mm256_slli_epi16(v[1], 8));
         __m256i* pa = reinterpret_cast<__m256i*>(pixels + 4 * static_cast<std::size_t>(j));
         __m256i* pb = pa + 1;
-        const __m256i outA = _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pa), unused),
-                                             _mm256_unpacklo_epi16(blueGreen, v[2]));
-        const __m256i outB = _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pb), unused),
-                                             _mm256_unpackhi_epi16(blueGreen, v[2]));
+        const __m256i outA =
+            _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pa), unused), _mm256_unpacklo_epi16(blueGreen, v[2]));
+        const __m256i outB =
+            _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(pb), unused), _mm256_unpackhi_epi16(blueGreen, v[2]));
         _mm256_storeu_si256(pa, outA);
         _mm256_storeu_si256(pb, outB);
     }
@@ -205,7 +205,9 @@ bool HaveAvx2() {
 #else
 
 void MixRunAvx2(const RunSources&, std::uint8_t*, std::int32_t, const double*, const double*) {}
-bool HaveAvx2() { return false; }
+bool HaveAvx2() {
+    return false;
+}
 
 #endif
 

@@ -46,9 +46,13 @@ inline CellFraction SplitCoordinate(std::int32_t fixed, std::int32_t size) noexc
 }
 
 // (d f + 2^14) >> 15 for 16-bit d and f: the rounding multiply of the kernel.
-inline std::int32_t Scale(std::int32_t d, std::int32_t f) noexcept { return (d * f + (1 << 14)) >> 15; }
+inline std::int32_t Scale(std::int32_t d, std::int32_t f) noexcept {
+    return (d * f + (1 << 14)) >> 15;
+}
 
-inline std::int32_t Lerp(std::int32_t a, std::int32_t b, std::int32_t f) noexcept { return a + Scale((b - a) * 2, f); }
+inline std::int32_t Lerp(std::int32_t a, std::int32_t b, std::int32_t f) noexcept {
+    return a + Scale((b - a) * 2, f);
+}
 
 // The sample of channel c at a fixed-point position, with kValueBits fraction bits.
 inline std::int32_t SampleChannel(const SampleSource& src, CellFraction x, CellFraction y, int c) noexcept {

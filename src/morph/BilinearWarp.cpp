@@ -110,10 +110,10 @@ void Prepare(const PixelGrid& grid, PreparedSource& out) {
     out.padded.resize(4 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x)
-            std::memcpy(&out.padded[PixelGrid::Offset(0, x, y, w)],
-                        &grid.Bits[PixelGrid::Offset(0, std::min(x, ext.width - 1), std::min(y, ext.height - 1),
-                                                     ext.width)],
-                        4);
+            std::memcpy(
+                &out.padded[PixelGrid::Offset(0, x, y, w)],
+                &grid.Bits[PixelGrid::Offset(0, std::min(x, ext.width - 1), std::min(y, ext.height - 1), ext.width)],
+                4);
     out.source = {out.padded.data(), w, h};
 }
 

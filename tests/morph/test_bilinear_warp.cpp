@@ -26,7 +26,9 @@ PixelGrid Grid(std::int32_t w, std::int32_t h, std::mt19937* rng = nullptr) {
         for (auto& b : g.Bits) b = static_cast<std::uint8_t>((*rng)());
     return g;
 }
-std::uint8_t& At(PixelGrid& g, int c, int x, int y) { return g.Bits[PixelGrid::Offset(c, x, y, g.GridWidth())]; }
+std::uint8_t& At(PixelGrid& g, int c, int x, int y) {
+    return g.Bits[PixelGrid::Offset(c, x, y, g.GridWidth())];
+}
 
 PixelGrid Identifiers(const TriangleList& list, std::int32_t w, std::int32_t h) {
     auto surface = Surface::Create(w, h, 24);
@@ -124,17 +126,19 @@ TEST(BilinearWarp, HalfPixelPositionsOverARampAreExactAndRoundHalvesToEven) {
     PixelGrid start = Grid(20, 12), end = Grid(20, 12);
     for (int y = 0; y < 12; ++y)
         for (int x = 0; x < 20; ++x)
-            At(start, 0, x, y) = static_cast<std::uint8_t>(3 * x + y + 20), At(start, 1, x, y) = static_cast<std::uint8_t>(x);
+            At(start, 0, x, y) = static_cast<std::uint8_t>(3 * x + y + 20),
+                            At(start, 1, x, y) = static_cast<std::uint8_t>(x);
     const TriangleList fl = Cell(0, 0, 20, 12), sl = Cell(0, 0, 10, 6);
     PixelGrid frame = Identifiers(fl, 20, 12);
     BilinearWarpBlendFrame(start, sl, end, fl, frame, fl, 0.0f);
-    EXPECT_EQ(At(frame, 0, 1, 0), 22);   // 21.5 -> 22
-    EXPECT_EQ(At(frame, 0, 0, 1), 20);   // 20.5 -> 20
-    EXPECT_EQ(At(frame, 0, 3, 1), 25);   // 25
-    EXPECT_EQ(At(frame, 1, 5, 7), 2);    // 2.5 -> 2
-    EXPECT_EQ(At(frame, 1, 7, 7), 4);    // 3.5 -> 4
+    EXPECT_EQ(At(frame, 0, 1, 0), 22);  // 21.5 -> 22
+    EXPECT_EQ(At(frame, 0, 0, 1), 20);  // 20.5 -> 20
+    EXPECT_EQ(At(frame, 0, 3, 1), 25);  // 25
+    EXPECT_EQ(At(frame, 1, 5, 7), 2);   // 2.5 -> 2
+    EXPECT_EQ(At(frame, 1, 7, 7), 4);   // 3.5 -> 4
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 20; ++x) ASSERT_EQ(At(frame, 0, x, y), RoundHalfEven(1.5 * x + 0.5 * y + 20)) << x << "," << y;
+        for (int x = 0; x < 20; ++x)
+            ASSERT_EQ(At(frame, 0, x, y), RoundHalfEven(1.5 * x + 0.5 * y + 20)) << x << "," << y;
 }
 
 TEST(BilinearWarp, AMovedCentrePointWorkedByHand) {
@@ -166,7 +170,9 @@ TEST(BilinearWarp, PositionsOutsideThePictureClampToItsEdges) {
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 30; ++x)
                 for (int c = 0; c < 3; ++c) {
-                    const double s = start.Bits[PixelGrid::Offset(c, std::clamp(x + shift, 0, 29), std::clamp(y - shift, 0, 19), 30)];
+                    const double s =
+                        start
+                            .Bits[PixelGrid::Offset(c, std::clamp(x + shift, 0, 29), std::clamp(y - shift, 0, 19), 30)];
                     const double e = end.Bits[PixelGrid::Offset(c, 0, std::min(y, 2), 1)];
                     ASSERT_EQ(At(frame, c, x, y), RoundHalfEven((s + e) / 2)) << x << "," << y;
                 }
@@ -178,7 +184,7 @@ TEST(BilinearWarp, UnmovedPixelsAndUnnamedIdentifiersAreExact) {
     const PixelGrid start = Grid(90, 70, &rng), end = Grid(90, 70, &rng);
     const TriangleList sl = Jittered(90, 70, rng), el = Jittered(90, 70, rng);
     PixelGrid frame = Identifiers(sl, 90, 70);
-    At(frame, 0, 5, 5) = 1, At(frame, 3, 5, 5) = 77;  // 6553.6: above the last identifier
+    At(frame, 0, 5, 5) = 1, At(frame, 3, 5, 5) = 77;                         // 6553.6: above the last identifier
     At(frame, 0, 6, 5) = 0, At(frame, 1, 6, 5) = 0, At(frame, 2, 6, 5) = 4;  // 0.4: rounds to none
     const PixelGrid ids = frame;
     for (float w : {0.0f, 1.0f}) {
