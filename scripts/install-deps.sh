@@ -10,6 +10,7 @@ PACKAGES=(
   libjpeg62-turbo-dev libpng-dev libcli11-dev qt6-base-dev
   libgtest-dev libgmock-dev libbenchmark-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libwebp-dev zlib1g-dev
   # test oracles written by others
   ffmpeg imagemagick python3-pil libjpeg-turbo-progs
   libreoffice-draw librsvg2-bin

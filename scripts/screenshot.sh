@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the desktop window under a virtual X server after loading the
-# sample pair and saves the picture as docs/window.png.
+# sample pair and saves the picture as docs/window.png; then a morph in
+# progress (a few points moved, the preview half way) as docs/morph.png.
 # Usage: scripts/screenshot.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,5 +11,5 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target crossmeld-screenshot
 mkdir -p docs
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x800x24" \
-  "$BUILD/bin/crossmeld-screenshot" docs/window.png
-echo "wrote docs/window.png"
+  "$BUILD/bin/crossmeld-screenshot" docs/window.png docs/morph.png
+echo "wrote docs/window.png and docs/morph.png"

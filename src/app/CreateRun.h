@@ -29,6 +29,9 @@ struct MainWindowModel::CreateRun {
     bool Bilinear = false;  // the meshes differ and are sampled bilinearly
     std::int32_t Index = 0;      // i, the frame being made
     std::int16_t LastIndex = 0;  // N - 1, fixed when the loop starts
+    FadeTiming Timing;           // fixed when the run starts
+    std::int32_t Shown = 0;      // j, the output frame (frame i shows there)
+    std::int32_t ShownCount = 0; // the output's frames: N, or 2N - 2 there and back
     // The output: its sink, and the thread that feeds it (declared after
     // it, so it stops before the sink goes). Either way the run leaves,
     // an unfinished output is removed.

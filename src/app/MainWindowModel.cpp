@@ -1,6 +1,7 @@
 #include "app/MainWindowModel.h"
 
 #include "app/AppRoutines.h"
+#include "app/MeshEditor.h"
 #include "app/NumericText.h"
 #include "base/FileRoutines.h"
 #include "formats/LoadPicture.h"
@@ -98,6 +99,7 @@ MainWindowModel::MainWindowModel(Host& host, SettingsStore& settings, avi::Codec
     m_frameCanvas.SetDrawStyle(BoxDrawStyle::Transparent);
     m_saveCanvas.SetVisible(false);
     m_saveCanvas.SetBorderStyle(BoxBorder::None);
+    m_meshEditor = std::make_unique<MeshEditor>(*this, m_formHost, settings);
 }
 
 MainWindowModel::~MainWindowModel() = default;

@@ -12,10 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/FormHost.h"
+#include "app/OutputOptions.h"
+#include "export/OutputFormat.h"
 #include "app/StepRunner.h"
 #include "app/controls/CommandButton.h"
 #include "app/controls/Frame.h"
@@ -31,11 +34,14 @@
 #include "formats/avi/CodecChooser.h"
 #include "morph/BilinearWarp.h"
 #include "morph/ControlMesh.h"
+#include "morph/FadeTiming.h"
 #include "morph/MeshFile.h"
 #include "raster/Picture.h"
 #include "raster/PictureBox.h"
 
 namespace crossmeld {
+
+class MeshEditor;
 
 // The two pictures of a fade: the one it starts from and the one it ends on.
 enum class Side { Start, End };
@@ -91,6 +97,10 @@ public:
     // on it before its import. The window keeps the start-up choice,
     // halftone and ordered; the command line may pick.
     void SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod);
+    // Whether the GIF output stores each later frame as its change to the
+    // one before (GifSinkOptions::optimize); off at start-up.
+    void SetGifOptimize(bool optimize) noexcept { m_gifOptimize = optimize; }
+    bool GifOptimize() const noexcept { return m_gifOptimize; }
     // The GIF stage's reducer, as the start-up and the stage leave it.
     ColourReducer& GifReducer() noexcept { return m_gifReducer; }
 
@@ -124,10 +134,34 @@ public:
     void SetMeshes(const MeshPoints& mesh);
     // Redraws both overlays after the meshes were changed in place.
     void RedrawMeshOverlays();
+    // Dragging points, undo and redo, mesh size and mesh files.
+    MeshEditor& MeshEditing() noexcept { return *m_meshEditor; }
     // How frames read the pictures once a point has moved (bilinear at
     // first); equal meshes make the plain cross-dissolve either way.
     void SetSampling(MeshWarp::Sampling sampling) noexcept { m_sampling = sampling; }
     MeshWarp::Sampling Sampling() const noexcept { return m_sampling; }
+    // The fade's timing: easing, there and back, held first and last
+    // frames, plays of an animation. The first start's: none of them.
+    void SetTiming(const FadeTiming& timing) noexcept { m_timing = timing; }
+    const FadeTiming& Timing() const noexcept { return m_timing; }
+    // The output's format. Without one set (the window) the chosen file's
+    // extension may pick a newer format of the chosen option's kind (.mp4,
+    // .webm for videos; .webp, .png, .apng for animations); any other name
+    // gets the option's own AVI or GIF. The command line sets it.
+    void SetOutputFormat(std::optional<OutputFormat> format) noexcept { m_outputFormat = format; }
+    OutputFormat FormatFor(const std::string& path) const;
+    // The quality of lossy outputs, 0 .. 100; -1 takes each format's default.
+    void SetQuality(std::int32_t quality) noexcept { m_quality = quality; }
+    // The timing and the GIF's reduction as one set of options.
+    OutputOptions CurrentOutputOptions() const;
+    void ApplyOutputOptions(const OutputOptions& options);
+    // The window's stored options: applied at its start, stored when the
+    // user changes them. The command line uses neither.
+    void LoadStoredOutputOptions() { ApplyOutputOptions(ReadOutputOptions(m_settings)); }
+    void StoreOutputOptions(const OutputOptions& options) {
+        ApplyOutputOptions(options);
+        SaveOutputOptions(m_settings, options);
+    }
 
     // ---- Elements ---------------------------------------------------------
     CommandButton& StartPictureButton() noexcept { return m_startPictureButton; }
@@ -229,10 +263,15 @@ private:
     ControlMesh m_startMesh;
     ControlMesh m_endMesh;
     MeshWarp::Sampling m_sampling = MeshWarp::Sampling::Bilinear;
+    FadeTiming m_timing;
+    std::optional<OutputFormat> m_outputFormat;
+    std::int32_t m_quality = -1;
     // The GIF stage's colour reduction: its tables are made at start-up,
     // its adaptive palette lookup lasts from a run's first frame to its last.
     ColourReducer m_gifReducer;
     DitherMethod m_gifDitherMethod = DitherMethod::Ordered;
+    std::unique_ptr<MeshEditor> m_meshEditor;
+    bool m_gifOptimize = false;
 };
 
 }  // namespace crossmeld

@@ -13,7 +13,10 @@
 #include "base/Numeric.h"
 #include "base/RunStopped.h"
 #include "export/AviSink.h"
+#include "export/ApngSink.h"
 #include "export/GifSink.h"
+#include "export/VideoSink.h"
+#include "export/WebpSink.h"
 #include "export/SinkThread.h"
 #include "morph/PixelTransfer.h"
 #include "morph/MeshWarp.h"
@@ -27,8 +30,11 @@ namespace {
 constexpr std::int32_t kMinRate = 1;
 constexpr std::int32_t kMaxRate = 30;
 
-constexpr const char* kAviFilter = "AVI Files (*.avi)|*.avi";
-constexpr const char* kGifFilter = "Animated GIF Files (*.gif)|*.gif";
+// The option's own format first, then the newer ones of its kind.
+constexpr const char* kAviFilter =
+    "AVI Files (*.avi)|*.avi|MP4 Video, H.264 (*.mp4)|*.mp4|WebM Video, VP9 (*.webm)|*.webm";
+constexpr const char* kGifFilter =
+    "Animated GIF Files (*.gif)|*.gif|Animated WebP (*.webp)|*.webp|Animated PNG (*.png;*.apng)|*.png;*.apng";
 
 bool HasPicture(const PictureBox& box) {
     return box.Picture().Handle() != 0;
@@ -51,6 +57,11 @@ std::string NoPicturesMessage() {
            " if you have any questions.";
 }
 
+// The grid's pixels as a frame.
+FrameView GridView(const PixelGrid& grid) {
+    return FrameView{grid.GridWidth(), grid.GridHeight(), grid.Bits};
+}
+
 }  // namespace
 
 // The output's sink for the chosen option, run on its own thread. Asks the
@@ -63,19 +74,43 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
     OutputSettings settings;
     settings.width = run.StartPixels.GridWidth();
     settings.height = run.StartPixels.GridHeight();
-    settings.frameCount = run.LastIndex + 1;
+    settings.frameCount = run.ShownCount;
+    settings.playCount = run.Timing.playCount;
     settings.framesPerSecond = std::clamp<std::int32_t>(fps, kMinRate, kMaxRate);
-    if (m_aviOption.Value()) {
-        run.Output = std::make_unique<AviSink>(m_codecs);
-        run.WriteFailedMessage = "There was an error writing the file.";
-    } else {
-        m_gifReducer.SetDitherMethod(m_gifDitherMethod);
-        run.Output = std::make_unique<GifSink>(m_gifReducer);
-        run.WriteFailedMessage = "Unexpected error saving GIF file.";
+    EncoderOptions encoder;
+    encoder.quality = m_quality;
+    encoder.loopCount = run.Timing.playCount;
+    run.WriteFailedMessage = "There was an error writing the file.";
+    switch (FormatFor(run.OutputPath)) {
+        case OutputFormat::Avi:
+            run.Output = std::make_unique<AviSink>(m_codecs);
+            break;
+        case OutputFormat::Gif:
+            m_gifReducer.SetDitherMethod(m_gifDitherMethod);
+            run.Output = std::make_unique<GifSink>(m_gifReducer, GifSinkOptions{m_gifOptimize});
+            run.WriteFailedMessage = "Unexpected error saving GIF file.";
+            break;
+        case OutputFormat::Mp4:
+            run.Output = std::make_unique<VideoSink>(VideoFormat::Mp4H264, encoder);
+            break;
+        case OutputFormat::WebM:
+            run.Output = std::make_unique<VideoSink>(VideoFormat::WebMVp9, encoder);
+            break;
+        case OutputFormat::WebP:
+            run.Output = std::make_unique<WebpSink>(encoder);
+            break;
+        case OutputFormat::Apng:
+            run.Output = std::make_unique<ApngSink>(encoder);
+            break;
     }
     run.Pipeline = std::make_unique<SinkThread>(*run.Output);
     try {
-        return run.Pipeline->Begin(run.OutputPath, settings);
+        if (!run.Pipeline->Begin(run.OutputPath, settings)) return false;
+        // A fade palette is built from both pictures before the first frame.
+        auto* gif = dynamic_cast<GifSink*>(run.Output.get());
+        if (gif && m_gifReducer.GetPaletteMode() == PaletteMode::Fade)
+            gif->PreparePalette(GridView(run.StartPixels), GridView(run.EndPixels));
+        return true;
     } catch (const OutputWriteFailed&) {
         ShowMessage(run.WriteFailedMessage);
         return false;
@@ -85,6 +120,31 @@ bool MainWindowModel::BeginOutput(CreateRun& run) {
 void MainWindowModel::SetGifReduction(PaletteMode paletteMode, DitherMethod ditherMethod) {
     m_gifReducer.SetPaletteMode(paletteMode);
     m_gifDitherMethod = ditherMethod;
+}
+
+OutputFormat MainWindowModel::FormatFor(const std::string& path) const {
+    if (m_outputFormat) return *m_outputFormat;
+    const std::optional<OutputFormat> named = OutputFormatForPath(path);
+    if (m_aviOption.Value())
+        return named == OutputFormat::Mp4 || named == OutputFormat::WebM ? *named : OutputFormat::Avi;
+    return named == OutputFormat::WebP || named == OutputFormat::Apng ? *named : OutputFormat::Gif;
+}
+
+OutputOptions MainWindowModel::CurrentOutputOptions() const {
+    OutputOptions options;
+    options.timing = m_timing;
+    options.palette = m_gifReducer.GetPaletteMode();
+    options.dither = m_gifDitherMethod;
+    options.quality = m_quality;
+    options.optimize = m_gifOptimize;
+    return options;
+}
+
+void MainWindowModel::ApplyOutputOptions(const OutputOptions& options) {
+    m_timing = options.timing;
+    SetGifReduction(options.palette, options.dither);
+    m_quality = options.quality;
+    m_gifOptimize = options.optimize;
 }
 
 void MainWindowModel::CreateFade() {
@@ -106,10 +166,7 @@ void MainWindowModel::CreateFade() {
     // Frames fade from the starting picture (weight 0) to the ending one
     // (weight 1); the weight is divided in double precision, then held in
     // single precision.
-    auto weight = [&run] {
-        if (run.LastIndex == 0) throw Error(ErrorKind::DivisionByZero);
-        return ToSingle(static_cast<double>(run.Index) / static_cast<double>(run.LastIndex));
-    };
+    auto weight = [&run] { return FrameWeight(run.Index, run.LastIndex, run.Timing.ease); };
     // A frame the output could not write ends the run with the output's
     // message; the file goes and an older one at the path stays.
     auto writeFailed = [this, &run] {
@@ -166,9 +223,18 @@ void MainWindowModel::CreateFade() {
         Do(140,
            [&] {
                MeshWarp::TriangulateMesh(m_endMesh, run.EndList);
-               // A moved point makes a morph; equal meshes make the plain
-               // cross-dissolve, whatever the sampling.
-               run.Bilinear = m_sampling == MeshWarp::Sampling::Bilinear && !(run.StartList == run.EndList);
+               // Equal meshes make the plain cross-dissolve, whatever their
+               // points and the sampling: the regular grid's, to the byte.
+               if (run.StartList == run.EndList) {
+                   ControlMesh regular = m_startMesh;
+                   regular.Columns = kDefaultMeshCells;
+                   regular.Rows = kDefaultMeshCells;
+                   MeshWarp::BuildMeshGrid(regular);
+                   MeshWarp::TriangulateMesh(regular, run.StartList);
+                   run.EndList = run.StartList;
+               } else {
+                   run.Bilinear = m_sampling == MeshWarp::Sampling::Bilinear;
+               }
            }),
         Do(142, [this] { m_startPreview.Cls(); }),
         Do(144, [this] { m_endPreview.Cls(); }),
@@ -183,7 +249,10 @@ void MainWindowModel::CreateFade() {
         EndsRunOnFailure(If(152,
             [&] {
                 run.Index = 0;
+                run.Shown = 0;
                 run.LastIndex = CheckedInt16(static_cast<std::int32_t>(imageCount()) - 1);
+                run.Timing = m_timing;
+                run.ShownCount = OutputFrameCount(run.LastIndex + 1, run.Timing.bounce);
                 return run.Index <= run.LastIndex;
             },
             Flow::Next(), Flow::GoTo(186))),
@@ -198,13 +267,13 @@ void MainWindowModel::CreateFade() {
                  // there (Cancel, a close, a signal) ends the run here.
                  m_host.DoEvents();
                  m_host.CheckStop();
-                 m_progressBar.SetValue((run.Index + 1.0) / (run.LastIndex + 1.0) * 100.0);
+                 m_progressBar.SetValue((run.Shown + 1.0) / run.ShownCount * 100.0);
                  return Flow::Next();
              },
              Flow::GoTo(238)},
         EndsRunOnFailure(Do(156,
            [&] {
-               MeshWarp::InterpolateTriangles(run.StartList, run.EndList, run.FrameList, run.Index, run.LastIndex);
+               MeshWarp::InterpolateTrianglesAt(run.StartList, run.EndList, run.FrameList, weight());
            })),
         EndsRunOnFailure(Do(158, [&] { MeshWarp::PaintTriangleIds(*m_frameCanvas.Context(), run.FrameList); })),
         // The capture follows the painting: the blend reads from it which
@@ -231,7 +300,11 @@ void MainWindowModel::CreateFade() {
                  try {
                      // The grid is cut to one byte at the next step: its
                      // memory goes to the output as it is.
-                     run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight());
+                     // The start picture's frame comes first, the end
+                     // picture's once (in the middle, there and back).
+                     const double hold = (run.Shown == 0 ? run.Timing.holdStartSeconds : 0.0) +
+                                         (run.Index == run.LastIndex ? run.Timing.holdEndSeconds : 0.0);
+                     run.Pipeline->WriteTaking(run.FramePixels.Bits, grid.GridWidth(), grid.GridHeight(), hold);
                  } catch (const OutputWriteFailed&) {
                      return writeFailed();
                  }
@@ -242,8 +315,10 @@ void MainWindowModel::CreateFade() {
         EndsRunOnFailure(Do(182, [this] { m_frameCanvas.Refresh(); })),
         EndsRunOnFailure(If(184,
             [&] {
-                run.Index = CheckedAdd(run.Index, 1);
-                return run.Index <= run.LastIndex;
+                run.Shown = CheckedAdd(run.Shown, 1);
+                if (run.Shown >= run.ShownCount) return false;
+                run.Index = EngineFrameAt(run.Shown, run.LastIndex + 1, run.Timing.bounce);
+                return true;
             },
             Flow::GoTo(154), Flow::Next())),
         Do(186, [&] { ReleasePixels(run.StartPixels); }),

@@ -5,6 +5,7 @@
 
 #include "app/AppRoutines.h"
 #include "app/MainWindowModel.h"
+#include "app/MeshEditor.h"
 #include "base/Numeric.h"
 #include "formats/LoadPicture.h"
 #include "morph/MeshOverlay.h"
@@ -139,8 +140,8 @@ void MainWindowModel::ClearEndPicture() {
 void MainWindowModel::ResetControlMeshes() {
     m_startMesh.LineColor = 0xFFFFFF;
     m_startMesh.PointColor = 255;
-    m_startMesh.Columns = 5;
-    m_startMesh.Rows = 5;
+    m_startMesh.Columns = kDefaultMeshCells;
+    m_startMesh.Rows = kDefaultMeshCells;
     m_startMesh.PointRadius = 5;
     m_startMesh.Width = ToInt32(m_startPreview.ScaleWidth());
     m_startMesh.Height = ToInt32(m_startPreview.ScaleHeight());
@@ -151,6 +152,8 @@ void MainWindowModel::ResetControlMeshes() {
     MeshWarp::DrawMeshOverlay(m_startPreview, m_startMesh, 1);
     MeshWarp::BuildMeshGrid(m_endMesh);
     MeshWarp::DrawMeshOverlay(m_endPreview, m_endMesh, 1);
+    // Meshes edited earlier for this pair come back (and are drawn again).
+    m_meshEditor->PicturesChanged();
 }
 
 MeshPoints MainWindowModel::Meshes() const {

@@ -19,8 +19,8 @@ std::string TerminalText(const std::string& text) {
     return out;
 }
 
-CliHost::CliHost(std::FILE* err, bool progress, avi::Codec codec)
-    : m_err(err), m_progress(progress), m_codec(codec) {}
+CliHost::CliHost(std::FILE* err, bool progress, avi::Codec codec, std::int32_t quality)
+    : m_err(err), m_progress(progress), m_codec(codec), m_quality(quality) {}
 
 MsgResult CliHost::MessageBox(const std::string& text, MsgIcon icon, MsgButtons, const std::string&) {
     FinishProgress();
@@ -48,7 +48,9 @@ void CliHost::CheckStop() {
 
 bool CliHost::ChooseCodec(avi::CodecChoice& choice) {
     choice.codec = m_codec;
-    choice.quality.reset();  // the codec's default
+    // Motion JPEG's quality runs to 10000; none asks for the codec's default.
+    choice.quality.reset();
+    if (m_quality >= 0) choice.quality = static_cast<std::uint32_t>(m_quality) * 100;
     return true;
 }
 

@@ -21,7 +21,8 @@ struct ShownMessage {
 
 class CliHost final : public Host, public avi::CodecChooser {
 public:
-    CliHost(std::FILE* err, bool progress, avi::Codec codec);
+    // quality: 0 .. 100 for Motion JPEG, or -1 for the codec's default.
+    CliHost(std::FILE* err, bool progress, avi::Codec codec, std::int32_t quality = -1);
 
     MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                          const std::string& caption) override;
@@ -50,6 +51,7 @@ private:
     std::FILE* m_err;
     bool m_progress;
     avi::Codec m_codec;
+    std::int32_t m_quality;
     std::string m_nextFileName;
     std::vector<ShownMessage> m_messages;
     double m_max = 100;

@@ -14,6 +14,7 @@
 #include "cli/CliHost.h"
 #include "cli/StopSignals.h"
 #include "formats/avi/Fourcc.h"
+#include "morph/MeshFile.h"
 
 namespace crossmeld::cli {
 
@@ -38,6 +39,16 @@ FileStamp Stamp(const std::string& path) {
     return {true, st.st_ino, st.st_mtim};
 }
 
+// "crossmeld-cli: mesh file FILE: RULE", or the reader's own text when it
+// already names the file (one that cannot be read).
+void ReportMeshError(std::FILE* err, const std::string& path, const Error& e) {
+    std::string text = e.description();
+    const std::string prefix = "mesh file: ";
+    if (text.find(path) == std::string::npos && text.rfind(prefix, 0) == 0)
+        text = "mesh file " + path + ": " + text.substr(prefix.size());
+    std::fprintf(err, "crossmeld-cli: %s\n", text.c_str());
+}
+
 bool ShowedFailure(const CliHost& host, std::size_t from) {
     for (std::size_t i = from; i < host.messages().size(); ++i)
         if (host.messages()[i].icon == MsgIcon::Exclamation || host.messages()[i].icon == MsgIcon::Critical)
@@ -50,19 +61,38 @@ bool ShowedFailure(const CliHost& host, std::size_t from) {
 int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     StopSignals signals;
     const bool progress = !options.quiet && ::isatty(::fileno(err));
-    CliHost host(err, progress, options.codec);
+    CliHost host(err, progress, options.codec, options.quality);
     MemorySettingsStore settings;  // the window's stored settings are neither read nor written
     MainWindowModel form(host, settings, host, ProgramFolder());
 
+    // A mesh file is read and checked before any picture is loaded.
+    std::optional<MeshPoints> mesh;
+    if (options.mesh) {
+        try {
+            mesh = ReadMeshFile(*options.mesh);
+        } catch (const Error& e) {
+            ReportMeshError(err, *options.mesh, e);
+            return 1;
+        }
+    }
+
     form.Load();
+    form.SetSampling(options.sampling);
+    form.SetTiming(options.timing);
     form.FrameCountField().SetText(std::to_string(options.frames));
     form.FpsField().SetText(std::to_string(options.fps));
-    if (options.gif) {
+    // Videos go through the AVI option, animations through the GIF option.
+    const bool animation = options.format == OutputFormat::Gif || options.format == OutputFormat::WebP ||
+                           options.format == OutputFormat::Apng;
+    if (animation) {
         form.SetGifReduction(options.paletteMode, options.ditherMethod);
+        form.SetGifOptimize(options.optimize);
         form.GifOption().SetValue(true);
     } else {
         form.AviOption().SetValue(true);
     }
+    form.SetOutputFormat(options.format);
+    form.SetQuality(options.quality);
 
     if (options.start && options.end) {
         host.SetNextFileName(*options.start);
@@ -74,6 +104,14 @@ int RunCreateJob(const CreateOptions& options, std::FILE* out, std::FILE* err) {
     }
     if (ShowedFailure(host, 0)) return 1;
     if (StopSignals::Received() != 0) return ExitStatusFor(StopSignals::Received());
+    if (mesh) {
+        try {
+            form.SetMeshes(*mesh);
+        } catch (const Error& e) {
+            ReportMeshError(err, *options.mesh, e);
+            return 1;
+        }
+    }
     // The fade never replaces one of its own pictures.
     for (const std::string& input : {form.SourcePath(Side::Start), form.SourcePath(Side::End)}) {
         if (!input.empty() && SameFile(options.output, input)) {

@@ -8,7 +8,10 @@
 #include <string>
 
 #include "colour/ColourReducer.h"
+#include "export/OutputFormat.h"
 #include "formats/avi/CodecChoice.h"
+#include "morph/BilinearWarp.h"
+#include "morph/FadeTiming.h"
 
 namespace crossmeld::cli {
 
@@ -17,11 +20,16 @@ struct CreateOptions {
     std::optional<std::string> end;
     std::int32_t frames = 10;  // the defaults of a first start
     std::int32_t fps = 5;
-    bool gif = false;  // false: AVI output
+    OutputFormat format = OutputFormat::Avi;
     std::string output;
+    std::int32_t quality = -1;  // lossy outputs, 0 .. 100; -1: each format's default
     avi::Codec codec = avi::Codec::FullFrames;
-    PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube or adaptive
+    PaletteMode paletteMode = PaletteMode::Halftone;  // GIF: the 216-colour cube, adaptive or fade
     DitherMethod ditherMethod = DitherMethod::Ordered;
+    bool optimize = false;  // GIF: later frames as their change to the one before
+    std::optional<std::string> mesh;  // a mesh file for both pictures
+    MeshWarp::Sampling sampling = MeshWarp::Sampling::Bilinear;
+    FadeTiming timing;
     bool quiet = false;
 };
 

@@ -10,7 +10,9 @@
 
 #include "base/Error.h"
 #include "base/Numeric.h"
+#include "colour/FadeSamples.h"
 #include "colour/Palette256.h"
+#include "colour/PaletteRefinement.h"
 #include "raster/MapPixelsAsArray.h"
 #include "raster/DibSurface.h"
 
@@ -225,6 +227,14 @@ void ColourReducer::InitDitherTables() {
     s.ready = true;
 }
 
+void ColourReducer::BuildFadePalette(const DibSurface& start, const DibSurface& end, Palette256& palette) {
+    DibSurface samples;
+    MakeFadeSamples(start, end, kFadeSampleWeights, kFadeSampleBox, samples);
+    palette.CreateOptimal(samples, 256, 6, 1.0f, 1.0f, 1.0f);
+    RefinePalette(palette, samples, kFadeRefinementPasses);
+    BuildColorLookup(palette);
+}
+
 void ColourReducer::BuildColorLookup(const Palette256& palette) {
     Tables& s = *m_tables;
     for (int b = 0; b < 16; ++b)
@@ -254,7 +264,7 @@ void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, 
     if (!keepPalette) {
         if (m_paletteMode == PaletteMode::Halftone)
             palette.CreateHalftone(HalftoneLevels::Six);
-        else if (m_paletteMode == PaletteMode::Adaptive)
+        else if (m_paletteMode == PaletteMode::Adaptive || m_paletteMode == PaletteMode::Fade)
             BuildAdaptivePalette(*this, pixelsOf, palette);
     }
     // All 256 entries, whatever Entries says: the unused ones are black.
@@ -267,7 +277,9 @@ void ColourReducer::ConvertTo8bpp(const DibSurface& source, DibSurface& target, 
 
     const MapPixelsAsArray pixels(pixelsOf);
     const bool cube = m_paletteMode == PaletteMode::Halftone;
-    if (m_paletteMode != PaletteMode::Halftone && m_paletteMode != PaletteMode::Adaptive) return;
+    if (m_paletteMode != PaletteMode::Halftone && m_paletteMode != PaletteMode::Adaptive &&
+        m_paletteMode != PaletteMode::Fade)
+        return;
     const bool ordered = m_ditherMethod == DitherMethod::Ordered;
     switch (m_ditherMethod) {
         case DitherMethod::None:

@@ -5,7 +5,10 @@
 // Two settings choose the work. The palette mode picks the colour table:
 // Halftone = the 216-colour cube (Palette256::CreateHalftone, six levels
 // per channel), Adaptive = an octree palette computed on a copy of the
-// picture scaled down to fit 50 x 50 pixels. The dither method picks how
+// picture scaled down to fit 50 x 50 pixels, Fade = an octree palette of a
+// whole fade made beforehand by BuildFadePalette (mapped as Adaptive; a
+// conversion that must build it takes the picture alone, as Adaptive
+// does). The dither method picks how
 // pixels map onto it: None = nearest level, Ordered = 4 x 4 ordered
 // dither, Diffusion = error diffusion (Floyd-Steinberg weights, into a
 // working copy of the source).
@@ -25,7 +28,7 @@ namespace crossmeld {
 class DibSurface;
 class Palette256;
 
-enum class PaletteMode : std::int32_t { Halftone = 0, Adaptive = 1 };
+enum class PaletteMode : std::int32_t { Halftone = 0, Adaptive = 1, Fade = 2 };
 enum class DitherMethod : std::int32_t { None = 0, Ordered = 1, Diffusion = 2 };
 
 class ColourReducer {
@@ -55,6 +58,14 @@ public:
     // Error(SubscriptOutOfRange) before InitDitherTables or when the palette
     // has no table.
     void ConvertTo8bpp(const DibSurface& source, DibSurface& target, Palette256& palette, bool keepPalette);
+
+    // Builds in palette, and this reducer's colour lookup, one palette for
+    // the fade from start to end: an octree palette of both pictures and
+    // their blends (see FadeSamples), refined on them (RefinePalette).
+    // Conversions with keepPalette then map onto it. Both
+    // must be 24- or 32-bit surfaces of one size (Error(InvalidProcedureCall)
+    // otherwise).
+    void BuildFadePalette(const DibSurface& start, const DibSurface& end, Palette256& palette);
 
     // Colour lookup entry b * 256 + g * 16 + r = palette.ClosestIndex(17r, 17g, 17b).
     void BuildColorLookup(const Palette256& palette);

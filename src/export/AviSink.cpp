@@ -2,6 +2,7 @@
 
 #include "base/ByteWriter.h"
 #include "base/Error.h"
+#include "base/Numeric.h"
 #include "formats/bmp/DibFormat.h"
 
 namespace crossmeld {
@@ -65,7 +66,10 @@ void AviSink::Write(const FrameView& frame) {
             out[2] = in[2];
         }
     }
-    if (!m_writer || m_writer->WriteFrame(m_dib) != avi::WriteResult::Ok) throw OutputWriteFailed();
+    // A held frame is stored again for each frame time of its hold.
+    const std::int64_t times = 1 + HoldRepeats(frame.holdSeconds, m_settings.framesPerSecond);
+    for (std::int64_t i = 0; i < times; ++i)
+        if (!m_writer || m_writer->WriteFrame(m_dib) != avi::WriteResult::Ok) throw OutputWriteFailed();
 }
 
 void AviSink::Finish() {

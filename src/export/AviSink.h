@@ -27,6 +27,7 @@ public:
     // per pixel, bottom-up, uncompressed, the image size filled in.
     static std::vector<std::uint8_t> FrameFormat(std::int32_t width, std::int32_t height);
 
+
 private:
     avi::CodecChooser& m_codecs;
     std::unique_ptr<avi::Writer> m_writer;  // one per output

@@ -20,14 +20,28 @@ struct FrameView {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::span<const std::uint8_t> bgrx;
+    // Seconds the frame stays on screen beyond its share of the rate (a
+    // held first or last frame); 0 .. 60 in steps the output rounds to.
+    double holdSeconds = 0;
 };
+
+// The longest hold of a frame, in seconds.
+inline constexpr double kMaxHoldSeconds = 60;
 
 struct OutputSettings {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::int32_t frameCount = 0;       // N, at least 2
     std::int32_t framesPerSecond = 0;  // 1 .. 30
+    // How many times an animation plays in all; 0 for ever. Outputs that
+    // do not loop (videos) ignore it.
+    std::int32_t playCount = 0;
 };
+
+// For outputs of a constant rate: how many more times a frame held for the
+// seconds is stored, the hold times the rate rounded halves to even.
+// Error(InvalidProcedureCall) for a hold outside 0 .. kMaxHoldSeconds.
+std::int32_t HoldRepeats(double holdSeconds, std::int32_t framesPerSecond);
 
 // Error(InvalidProcedureCall) unless the frame has the output's size and
 // exactly its pixels' bytes.

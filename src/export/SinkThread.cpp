@@ -33,8 +33,9 @@ void SinkThread::Write(const FrameView& frame) {
     Hand(frame, nullptr);
 }
 
-void SinkThread::WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height) {
-    Hand(FrameView{width, height, bgrx}, &bgrx);
+void SinkThread::WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height,
+                             double holdSeconds) {
+    Hand(FrameView{width, height, bgrx, holdSeconds}, &bgrx);
 }
 
 void SinkThread::Hand(const FrameView& frame, std::vector<std::uint8_t>* owned) {
@@ -57,6 +58,7 @@ void SinkThread::Hand(const FrameView& frame, std::vector<std::uint8_t>* owned) 
         }
         m_copy.width = frame.width;
         m_copy.height = frame.height;
+        m_copy.holdSeconds = frame.holdSeconds;
     }
     {
         std::lock_guard lock(m_mutex);
@@ -76,7 +78,7 @@ void SinkThread::Work() {
         }
         try {
             if (m_staged) m_staged->WriteStaged(slot);
-            else m_inner.Write(FrameView{m_copy.width, m_copy.height, m_copy.bgrx});
+            else m_inner.Write(FrameView{m_copy.width, m_copy.height, m_copy.bgrx, m_copy.holdSeconds});
         } catch (...) {
             std::lock_guard lock(m_mutex);
             m_failure = std::current_exception();

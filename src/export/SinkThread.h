@@ -33,7 +33,8 @@ public:
     // Write for a frame whose buffer (top-down rows of four bytes) the caller
     // gives up: it is handed over as it is, and bgrx comes back holding a
     // buffer of an earlier frame (or, for a staged sink, unchanged).
-    void WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height);
+    void WriteTaking(std::vector<std::uint8_t>& bgrx, std::int32_t width, std::int32_t height,
+                     double holdSeconds = 0);
     void Finish() override;
     void Abort() noexcept override;
 
@@ -45,6 +46,7 @@ private:
         std::vector<std::uint8_t> bgrx;
         std::int32_t width = 0;
         std::int32_t height = 0;
+        double holdSeconds = 0;
     };
 
     void Hand(const FrameView& frame, std::vector<std::uint8_t>* owned);

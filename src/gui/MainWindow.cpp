@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "gui/HandCursor.h"
 #include "gui/OptionRadio.h"
 #include "gui/PaneView.h"
+#include "gui/PictureView.h"
 #include "gui/QtHost.h"
 #include "gui/SurfaceImage.h"
 
@@ -67,6 +69,10 @@ void MainWindow::Build() {
     setWindowTitle(Text(m_form.Caption()));
     setWindowIcon(QIcon(QStringLiteral(":/crossmeld.png")));
     setMouseTracking(true);
+    // The design's controls keep their places inside a client area below
+    // the menu bar. Moves over its background reach the window's.
+    m_client = new QWidget(this);
+    m_client->setMouseTracking(true);
 
     const std::array<CommandButton*, 6> buttons{&m_form.StartPictureButton(), &m_form.EndPictureButton(), &m_form.CreateFadeButton(),
                                                 &m_form.SamplePairButton(), &m_form.ClearStartButton(), &m_form.ClearEndButton()};
@@ -77,7 +83,7 @@ void MainWindow::Build() {
         [this] { m_form.CreateFade(); }, [this] { m_form.LoadSamplePair(); },
         [this] { m_form.ClearStartPicture(); }, [this] { m_form.ClearEndPicture(); }};
     for (std::size_t i = 0; i < buttons.size(); ++i) {
-        auto* button = new QPushButton(Text(buttons[i]->Caption()), this);
+        auto* button = new QPushButton(Text(buttons[i]->Caption()), m_client);
         Place(*button, *buttons[i]);
         button->setAutoDefault(false);
         button->setMouseTracking(true);
@@ -88,7 +94,7 @@ void MainWindow::Build() {
 
     const std::array<Frame*, 3> frames{&m_form.OutputFrame(), &m_form.FrameCountFrame(), &m_form.FpsFrame()};
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        auto* box = new QGroupBox(Text(frames[i]->Caption()), this);
+        auto* box = new QGroupBox(Text(frames[i]->Caption()), m_client);
         Place(*box, *frames[i]);
         box->setMouseTracking(true);
         box->installEventFilter(this);
@@ -122,24 +128,28 @@ void MainWindow::Build() {
 
     m_startPane = new PaneView(PreviewPane{m_form.StartScrollArea(), m_form.StartPreview(), m_form.StartHorizontalScroll(),
                                            m_form.StartVerticalScroll(), m_form.StartPaneCorner()},
-                               this);
+                               m_client);
     m_endPane = new PaneView(PreviewPane{m_form.EndScrollArea(), m_form.EndPreview(), m_form.EndHorizontalScroll(),
                                          m_form.EndVerticalScroll(), m_form.EndPaneCorner()},
-                             this);
-    for (PaneView* pane : {m_startPane, m_endPane}) pane->Corner()->installEventFilter(this);
+                             m_client);
+    for (PaneView* pane : {m_startPane, m_endPane}) {
+        pane->Corner()->installEventFilter(this);
+        pane->Picture()->setMouseTracking(true);
+        pane->Picture()->installEventFilter(this);
+    }
 
-    m_progress = new QProgressBar(this);
+    m_progress = new QProgressBar(m_client);
     Place(*m_progress, m_form.Progress());
     m_progress->setTextVisible(false);
 
     setTabOrder(m_frameCountField, m_fpsField);
     // A mouse move belongs to the control under the pointer alone; it does
     // not reach the window's background behind it.
-    for (QWidget* child : findChildren<QWidget*>()) child->setAttribute(Qt::WA_NoMousePropagation);
+    for (QWidget* child : m_client->findChildren<QWidget*>()) child->setAttribute(Qt::WA_NoMousePropagation);
 
     // The status line lies below the client area, so that every control
     // keeps its place. Moves over it reach the window's background.
-    m_status = new QStatusBar(this);
+    m_status = new QStatusBar(m_client);
     m_status->setSizeGripEnabled(false);
     const int statusHeight = m_status->sizeHint().height();
     m_status->setGeometry(0, MainWindowModel::kClientHeight, MainWindowModel::kClientWidth, statusHeight);
@@ -153,12 +163,18 @@ void MainWindow::Build() {
     connect(m_cancel, &QPushButton::clicked, this, [this] { CancelRun(); });
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] { CancelRun(); });
-    setFixedSize(MainWindowModel::kClientWidth, MainWindowModel::kClientHeight + statusHeight);
+    BuildMenus();
+    BuildViewMenus();
+    const int menuHeight = m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, MainWindowModel::kClientWidth, menuHeight);
+    m_client->setGeometry(0, menuHeight, MainWindowModel::kClientWidth, MainWindowModel::kClientHeight + statusHeight);
+    setFixedSize(MainWindowModel::kClientWidth, menuHeight + MainWindowModel::kClientHeight + statusHeight);
     ApplyColors();
 }
 
 void MainWindow::Load() {
     Run([this] { m_form.Load(); });
+    m_form.LoadStoredOutputOptions();
     m_hand = MakeHandCursor(m_form.ProgramFolderPath() + std::string(kCursorFile), m_form.MouseIcon());
     ShowPointer(m_form.Pointer());
 }
@@ -169,6 +185,9 @@ void MainWindow::Run(const std::function<void()>& handler) {
     const int outerLevel = m_host.StopLevel();
     if (starts) m_host.SetStopLevel(m_host.EventDepth());
     const std::array<Picture, 2> before{m_form.StartPreview().Picture(), m_form.EndPreview().Picture()};
+    const MeshPoints meshesBefore = m_form.Meshes();
+    const std::array<Picture, 2> sourcesBefore{m_form.SourcePicture(Side::Start).Picture(),
+                                               m_form.SourcePicture(Side::End).Picture()};
     QStringList outerNotes;
     outerNotes.swap(m_runNotes);
 
@@ -184,6 +203,8 @@ void MainWindow::Run(const std::function<void()>& handler) {
     m_runNotes = std::move(outerNotes);
     SettleNotes(before, raised);
     SyncFromModel();
+    NotePictureChange(sourcesBefore);
+    NoteMeshChange(meshesBefore);
     if (m_closePending && !m_form.IsBusy()) {
         m_closePending = false;
         m_host.ClearStop();
@@ -233,6 +254,7 @@ QString MainWindow::StatusText() const { return m_status->currentMessage(); }
 void MainWindow::ApplyColors() {
     const QColor back = ColorFromRef(m_form.BackColor(), palette());
     SetBackground(*this, back);
+    SetBackground(*m_client, back);
     const std::array<Frame*, 3> frames{&m_form.OutputFrame(), &m_form.FrameCountFrame(), &m_form.FpsFrame()};
     for (std::size_t i = 0; i < frames.size(); ++i)
         SetBackground(*m_frames[i], ColorFromRef(frames[i]->BackColor(), palette()));
@@ -261,6 +283,7 @@ void MainWindow::SyncFromModel() {
     ShowProgressMax(m_form.Progress().Max());
     ShowProgressValue(m_form.Progress().Value());
     ShowPointer(m_form.Pointer());
+    UpdateMeshActions();
 }
 
 void MainWindow::ShowPointer(MousePointer pointer) {
@@ -293,6 +316,9 @@ void MainWindow::ShowProgressValue(double value) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Frames report their children's creation before the panes exist.
+    if (m_startPane && watched == m_startPane->Picture() && PictureEvent(Side::Start, event)) return true;
+    if (m_endPane && watched == m_endPane->Picture() && PictureEvent(Side::End, event)) return true;
     if (event->type() == QEvent::MouseMove) {
         for (QPushButton* button : m_buttons)
             if (watched == button) m_form.PointerOverButton();

@@ -3,7 +3,8 @@
 // model's elements where the model places them, forwards every user event
 // to the model's handler, and takes the model's state back after each.
 // Below the model's client area a status line shows the notes the model
-// passes on (a damaged picture that still loaded).
+// passes on (a damaged picture that still loaded). A menu bar above it holds
+// the mesh commands; the points of the meshes are dragged in the panes.
 
 #include <QCursor>
 #include <QStringList>
@@ -14,8 +15,11 @@
 
 #include "app/MainWindowModel.h"
 
+class QAction;
 class QGroupBox;
 class QLineEdit;
+class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -24,6 +28,7 @@ class QStatusBar;
 namespace crossmeld::gui {
 
 class PaneView;
+class PreviewWindow;
 class QtHost;
 
 class MainWindow final : public QWidget {
@@ -68,6 +73,28 @@ public:
     PaneView* EndPane() const noexcept { return m_endPane; }
     const std::optional<QCursor>& HandCursor() const noexcept { return m_hand; }
 
+    // The design's client area (the model's positions are relative to it),
+    // with the status line below it, and the menu bar above.
+    QWidget* Client() const noexcept { return m_client; }
+    QMenuBar* MenuBar() const noexcept { return m_menuBar; }
+    // A menu of views of the fade; the window itself puts nothing in it.
+    QMenu* ViewMenu() const noexcept { return m_viewMenu; }
+    QAction* UndoAction() const noexcept { return m_undo; }
+    QAction* RedoAction() const noexcept { return m_redo; }
+    QAction* ResetMeshAction() const noexcept { return m_resetMesh; }
+    QAction* MeshSizeAction() const noexcept { return m_meshSize; }
+    QAction* OpenMeshAction() const noexcept { return m_openMesh; }
+    QAction* SaveMeshAction() const noexcept { return m_saveMesh; }
+    // View > Preview: the preview window (made when first shown).
+    QAction* PreviewAction() const noexcept { return m_previewAction; }
+    PreviewWindow* Preview() const noexcept { return m_preview; }
+    // Options > Output Options…: the timing and GIF options, kept with the settings.
+    QAction* OutputOptionsAction() const noexcept { return m_outputOptions; }
+
+signals:
+    // The start or end mesh changed: an edit, or new pictures.
+    void meshChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -85,8 +112,37 @@ private:
     void SettleNotes(const std::array<Picture, 2>& before, const QStringList& raised);
     void ShowNotes();
 
+    // The mesh commands (MainWindowMeshes.cpp).
+    void BuildMenus();
+    // A mouse event over a side's picture: hit test, pointer and drag.
+    bool PictureEvent(Side side, QEvent* event);
+    // Runs an edit of the meshes; tells the listeners when they changed.
+    void EditMeshes(const std::function<bool()>& edit);
+    void ChooseMeshSize();
+    void UpdateMeshActions();
+    // Tells the listeners when the meshes differ from `before`.
+    void NoteMeshChange(const MeshPoints& before);
+    // The preview and options commands (MainWindowViews.cpp).
+    void BuildViewMenus();
+    void ShowPreview();
+    void ChooseOutputOptions();
+    // Tells the preview when a command replaced a full-size picture.
+    void NotePictureChange(const std::array<Picture, 2>& before);
+
     MainWindowModel& m_form;
     QtHost& m_host;
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_client = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QAction* m_undo = nullptr;
+    QAction* m_redo = nullptr;
+    QAction* m_resetMesh = nullptr;
+    QAction* m_meshSize = nullptr;
+    QAction* m_openMesh = nullptr;
+    QAction* m_saveMesh = nullptr;
+    QAction* m_previewAction = nullptr;
+    QAction* m_outputOptions = nullptr;
+    PreviewWindow* m_preview = nullptr;
     std::array<QPushButton*, 6> m_buttons{};
     std::array<QGroupBox*, 3> m_frames{};
     QLineEdit* m_frameCountField = nullptr;

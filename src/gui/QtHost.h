@@ -36,6 +36,10 @@ public:
     // True while one of the host's dialogs runs its own event loop.
     bool InDialog() const noexcept { return m_dialogDepth > 0; }
 
+    // Runs one of the window's own dialogs modally (through the answerer
+    // when one is set); the dialog's result.
+    int RunDialog(QDialog& dialog) { return Exec(dialog); }
+
     MsgResult MessageBox(const std::string& text, MsgIcon icon, MsgButtons buttons,
                          const std::string& caption) override;
     void ShowOpen(FileDialogState& state) override;

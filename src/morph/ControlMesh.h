@@ -35,6 +35,9 @@ private:
     std::vector<ControlTriangle> m_items;
 };
 
+// Columns and rows of the mesh a pair of pictures starts with.
+inline constexpr std::int32_t kDefaultMeshCells = 5;
+
 struct ControlMesh {
     std::int32_t PointRadius = 0;
     std::uint32_t LineColor = 0;   // 0x00BBGGRR

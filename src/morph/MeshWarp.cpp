@@ -70,7 +70,11 @@ void TriangulateMesh(const ControlMesh& mesh, TriangleList& out) {
 void InterpolateTriangles(const TriangleList& start, const TriangleList& end, TriangleList& out, std::int32_t k,
                           std::int32_t last) {
     if (last == 0) throw Error(ErrorKind::DivisionByZero);
-    const double t = ToSingle(static_cast<double>(k) / static_cast<double>(last));
+    InterpolateTrianglesAt(start, end, out, ToSingle(static_cast<double>(k) / static_cast<double>(last)));
+}
+
+void InterpolateTrianglesAt(const TriangleList& start, const TriangleList& end, TriangleList& out, float weight) {
+    const double t = weight;
     TriangleList list(start.UpperIndex());
     auto lerp = [t](std::int32_t s, std::int32_t e) { return ToInt32(t * CheckedSub(e, s) + s); };
     for (std::int32_t i = 1; i <= start.UpperIndex(); ++i) {

@@ -32,6 +32,8 @@ void BuildMeshGrid(ControlMesh& mesh);
 void TriangulateMesh(const ControlMesh& mesh, TriangleList& out);
 void InterpolateTriangles(const TriangleList& start, const TriangleList& end, TriangleList& out, std::int32_t k,
                           std::int32_t last);
+// The same at weight t: each vertex start + t (end - start), rounded.
+void InterpolateTrianglesAt(const TriangleList& start, const TriangleList& end, TriangleList& out, float t);
 float TriangleArea(const Point& v0, const Point& v1, const Point& v2);
 Weights BarycentricWeights(const ControlTriangle& t, std::int32_t x, std::int32_t y, float area);
 

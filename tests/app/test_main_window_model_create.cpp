@@ -47,7 +47,7 @@ std::vector<ShownFrame> ReadFrames(const fs::path& file) {
     if (!opened.reader) return out;
     auto frames = avi::FrameReader::Create(opened.reader);
     if (!frames) return out;
-    for (std::uint32_t k = 0; k < opened.reader->FrameCount(); ++k) {
+    for (std::int32_t k = 0; k < static_cast<std::int32_t>(opened.reader->FrameCount()); ++k) {
         const auto dib = frames->Frame(opened.reader->Start() + static_cast<std::int32_t>(k));
         const DibLayout layout = ReadDibLayout(dib);
         ShownFrame f{layout.width, layout.height, ""};
@@ -129,7 +129,7 @@ TEST_F(Create, CancelledDialogEndsSilently) {
     const FileDialogState& shown = host.dialogsShown.back();
     EXPECT_EQ(shown.FileName, "");
     EXPECT_EQ(shown.DialogTitle, "Select Image");
-    EXPECT_EQ(shown.Filter, "AVI Files (*.avi)|*.avi");
+    EXPECT_EQ(shown.Filter, "AVI Files (*.avi)|*.avi|MP4 Video, H.264 (*.mp4)|*.mp4|WebM Video, VP9 (*.webm)|*.webm");
     EXPECT_TRUE(host.messages.empty());
     EXPECT_TRUE(host.pointers.empty());
     EXPECT_FALSE(form.IsBusy());
@@ -140,7 +140,8 @@ TEST_F(Create, FilterFollowsTheOutputChoice) {
     LoadPair(10, 8, Rgb(1, 1, 1), Rgb(2, 2, 2));
     form.GifOption().SetValue(true);
     form.CreateFade();
-    EXPECT_EQ(host.dialogsShown.back().Filter, "Animated GIF Files (*.gif)|*.gif");
+    EXPECT_EQ(host.dialogsShown.back().Filter,
+              "Animated GIF Files (*.gif)|*.gif|Animated WebP (*.webp)|*.webp|Animated PNG (*.png;*.apng)|*.png;*.apng");
     // With neither option set the filter keeps its value.
     form.GifOption().SetValue(false);
     form.FileDialog().Filter = "kept";

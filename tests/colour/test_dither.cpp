@@ -282,7 +282,7 @@ TEST_F(Dither, UnknownModesAndMethodsRunNoLoop) {
     EXPECT_EQ(Convert(0, 3, picture), (Bytes{0, 0}));
     EXPECT_EQ(ColourTable(target)[4 * 215 + 2], 255);  // the palette was still built
     palette.CreateEGA();
-    EXPECT_EQ(Convert(2, 1, picture), (Bytes{0, 0}));
+    EXPECT_EQ(Convert(3, 1, picture), (Bytes{0, 0}));
     EXPECT_EQ(palette.Entries(), 16);  // nothing built; the old palette is used
     EXPECT_EQ(ColourTable(target)[4 * 15], 255);
 }

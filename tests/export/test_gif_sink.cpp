@@ -90,6 +90,40 @@ TEST_F(GifOutput, AFailedOrAbortedOutputLeavesAnOlderFileAsItWas) {
     EXPECT_THROW(sink.Write(FrameView{w + 1, h, bytes}), Error) << "a frame of another size";
 }
 
+TEST_F(GifOutput, AFadePaletteHoldsBothPicturesAndTheirBlendsFromTheFirstFrame) {
+    CROSSMELD_REQUIRE_PROGRAM("/usr/bin/python3");
+    // Red to blue: the blends at eighths are (255 - 255w, 0, 255w) rounded,
+    // nine colours an octree of depth 6 keeps apart, so the palette is
+    // exactly them: 255, 223, 191, 159, 128 (127.5, halves to even), 96,
+    // 64, 32, 0 of red, the rest of blue.
+    reducer.SetPaletteMode(PaletteMode::Fade);
+    std::vector<std::uint8_t> red(static_cast<std::size_t>(w) * h * 4), blue(red.size());
+    for (std::size_t i = 0; i < red.size(); i += 4) {
+        red[i + 2] = 255;
+        blue[i] = 255;
+    }
+    GifSink sink(reducer);
+    ASSERT_TRUE(sink.Begin(dir / "fade.gif", OutputSettings{w, h, 2, 5}));
+    sink.PreparePalette(FrameView{w, h, red}, FrameView{w, h, blue});
+    sink.Write(FrameView{w, h, red});
+    EXPECT_THROW(sink.PreparePalette(FrameView{w, h, red}, FrameView{w, h, blue}), Error) << "after a frame";
+    sink.Write(FrameView{w, h, blue});
+    sink.Finish();
+    std::string out;
+    ASSERT_EQ(test::RunCommand("/usr/bin/python3 -c \"import sys; from PIL import Image; p = Image.open(sys.argv[1])"
+                               ".getpalette()\nprint(sorted(tuple(p[i:i + 3]) for i in range(0, 27, 3)))\" " +
+                                   test::Quote(dir / "fade.gif"),
+                               &out),
+              0)
+        << out;
+    EXPECT_EQ(out, "[(0, 0, 255), (32, 0, 223), (64, 0, 191), (96, 0, 159), (128, 0, 128), (159, 0, 96), "
+                   "(191, 0, 64), (223, 0, 32), (255, 0, 0)]\n");
+
+    reducer.SetPaletteMode(PaletteMode::Adaptive);
+    ASSERT_TRUE(sink.Begin(dir / "adaptive.gif", OutputSettings{w, h, 2, 5}));
+    EXPECT_THROW(sink.PreparePalette(FrameView{w, h, red}, FrameView{w, h, blue}), Error) << "not in fade mode";
+}
+
 struct ReductionCase {
     const char* name;
     PaletteMode palette;

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,6 +29,8 @@ void MoveTo(QWidget* window, QPoint point) {
     QTest::mouseMove(window->windowHandle(), point);
     QCoreApplication::processEvents();
 }
+// A point of the design's client area, in the window's coordinates.
+QPoint InClient(const MainWindow& window, QPoint point) { return window.Client()->mapTo(&window, point); }
 void MoveOver(QWidget* widget) { MoveTo(widget->window(), widget->mapTo(widget->window(), widget->rect().center())); }
 
 class GuiWindow : public WindowTest {};
@@ -35,11 +38,16 @@ class GuiWindow : public WindowTest {};
 TEST_F(GuiWindow, ShowsTheDesignLayout) {
     Open();
     EXPECT_EQ(window->windowTitle(), "Crossmeld");
-    // The client area of the design, with the status line below it.
+    // The client area of the design, with the menu bar above it and the
+    // status line below it.
     const QRect client(0, 0, 1064, 521);
     const int statusHeight = window->StatusLine()->height();
+    const int menuHeight = window->MenuBar()->height();
     EXPECT_GT(statusHeight, 0);
-    EXPECT_EQ(window->size(), QSize(1064, 521 + statusHeight));
+    EXPECT_GT(menuHeight, 0);
+    EXPECT_EQ(window->size(), QSize(1064, menuHeight + 521 + statusHeight));
+    EXPECT_EQ(Geometry(window->MenuBar()), QRect(0, 0, 1064, menuHeight));
+    EXPECT_EQ(Geometry(window->Client()), QRect(0, menuHeight, 1064, 521 + statusHeight));
     EXPECT_EQ(Geometry(window->StatusLine()), QRect(0, 521, 1064, statusHeight));
     EXPECT_EQ(Geometry(window->StartPane()), QRect(8, 42, 520, 385));
     EXPECT_EQ(Geometry(window->EndPane()), QRect(536, 42, 520, 385));
@@ -208,7 +216,7 @@ TEST_F(GuiWindow, TheHandOverButtonsAndTheArrowOverFramesAndBackground) {
     EXPECT_EQ(window->cursor().pixmap().size(), QSize(32, 32));
 
     // The frame's own area, below its text field.
-    MoveTo(window.get(), window->FrameBox(2)->geometry().topLeft() + QPoint(4, 47));
+    MoveTo(window.get(), InClient(*window, window->FrameBox(2)->geometry().topLeft() + QPoint(4, 47)));
     EXPECT_EQ(form->Pointer(), MousePointer::Normal);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 
@@ -218,7 +226,7 @@ TEST_F(GuiWindow, TheHandOverButtonsAndTheArrowOverFramesAndBackground) {
     MoveOver(window->FrameCountField());
     EXPECT_EQ(form->Pointer(), MousePointer::Custom);
     MoveOver(window->PushButton(1));
-    MoveTo(window.get(), QPoint(532, 20));  // the background between the buttons
+    MoveTo(window.get(), InClient(*window, QPoint(532, 20)));  // the background between the buttons
     EXPECT_EQ(form->Pointer(), MousePointer::Normal);
     EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }

@@ -29,23 +29,47 @@ void GifStreamWriter::WriteScreen(const GifScreen& screen) {
     WriteLogicalScreenDescriptor(out, screen.width, screen.height, ScreenFlags(m_tableExponent, false),
                                  screen.background, screen.aspect);
     out.bytes(table);
-    WriteLoopingExtension(out, screen.loops);
+    if (screen.looping) WriteLoopingExtension(out, screen.loops);
     CheckWritten(out);
 }
 
-void GifStreamWriter::WriteFrame(const DibSurface& indices, const GifFrameBlock& block) {
+void GifStreamWriter::WriteFrameHeader(std::int32_t width, std::int32_t height, const GifFrameBlock& block) {
     if (!m_out || m_tableExponent == 0) throw Error(ErrorKind::PathFileAccessError, "The GIF screen is not written");
     ByteWriter& out = *m_out;
-    const std::uint8_t controlFlags = FlagByte(static_cast<std::int32_t>(block.disposal) * 4, "graphic control flags byte");
-    WriteGraphicControlExtension(out, controlFlags, block.delay, 0);
-    WriteImageDescriptor(out, block.left, block.top, CheckedInt16(indices.Width()), CheckedInt16(indices.Height()),
+    const std::uint8_t controlFlags = FlagByte(static_cast<std::int32_t>(block.disposal) * 4 + (block.transparent ? 1 : 0),
+                                               "graphic control flags byte");
+    WriteGraphicControlExtension(out, controlFlags, block.delay, block.transparent ? block.transparentIndex : 0);
+    WriteImageDescriptor(out, block.left, block.top, CheckedInt16(width), CheckedInt16(height),
                          FlagByte(m_tableExponent - 1, "image flags byte"));
-    const std::uint8_t minimumCodeSize = LzwEncoder::MinimumCodeSizeFor(
-        indices, static_cast<std::uint8_t>(m_tableExponent > 1 ? m_tableExponent : 2));
+}
+
+void GifStreamWriter::WriteImageData(ByteWriter& out, const DibSurface& indices, std::int32_t tableExponent) {
+    const std::uint8_t minimumCodeSize =
+        LzwEncoder::MinimumCodeSizeFor(indices, static_cast<std::uint8_t>(tableExponent > 1 ? tableExponent : 2));
     out.u8(minimumCodeSize);
     LzwEncoder::EncodeFrame(out, indices, static_cast<std::uint8_t>(minimumCodeSize + 1), false);
     out.u8(kBlockTerminator);
-    CheckWritten(out);
+}
+
+void GifStreamWriter::WriteFrame(const DibSurface& indices, const GifFrameBlock& block) {
+    WriteFrameHeader(indices.Width(), indices.Height(), block);
+    WriteImageData(*m_out, indices, m_tableExponent);
+    CheckWritten(*m_out);
+}
+
+std::vector<std::uint8_t> GifStreamWriter::EncodeImage(const DibSurface& indices) const {
+    if (m_tableExponent == 0) throw Error(ErrorKind::PathFileAccessError, "The GIF screen is not written");
+    VectorSink sink;
+    ByteWriter out(sink);
+    WriteImageData(out, indices, m_tableExponent);
+    return std::move(sink.bytes());
+}
+
+void GifStreamWriter::WriteEncodedFrame(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> data,
+                                        const GifFrameBlock& block) {
+    WriteFrameHeader(width, height, block);
+    m_out->bytes(data);
+    CheckWritten(*m_out);
 }
 
 bool GifStreamWriter::Finish() {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "base/BufferedSink.h"
 #include "base/ByteWriter.h"
@@ -30,7 +31,8 @@ struct GifScreen {
     std::int16_t paletteEntries = 0;                          // 1 .. 256
     std::uint8_t background = 0;
     std::uint8_t aspect = 0;  // the descriptor's byte
-    std::int16_t loops = 0;   // 0: forever
+    bool looping = true;      // writes the looping extension
+    std::int16_t loops = 0;   // its count of plays after the first; 0: forever
 };
 
 struct GifFrameBlock {
@@ -38,6 +40,9 @@ struct GifFrameBlock {
     FrameDisposal disposal = FrameDisposal::Unspecified;
     std::int16_t left = 0;
     std::int16_t top = 0;
+    // Pixels of this index leave what is on screen showing.
+    bool transparent = false;
+    std::uint8_t transparentIndex = 0;
 };
 
 class GifStreamWriter {
@@ -52,8 +57,14 @@ public:
     // blocks (a table of more than 256 entries) as GifDocument::Save raises them.
     void WriteScreen(const GifScreen& screen);
     // One 8-bit surface of palette indices, rows from the top, drawn with
-    // the global table.
+    // the global table at the block's left and top.
     void WriteFrame(const DibSurface& indices, const GifFrameBlock& block);
+    // The image data WriteFrame would write for the surface (minimum code
+    // size, LZW sub-blocks, terminator), to weigh encodings before writing.
+    std::vector<std::uint8_t> EncodeImage(const DibSurface& indices) const;
+    // A frame of width x height pixels whose image data EncodeImage made.
+    void WriteEncodedFrame(std::int32_t width, std::int32_t height, std::span<const std::uint8_t> data,
+                           const GifFrameBlock& block);
     // Writes the trailer and puts the file in the target's place; false
     // when that fails (the target then stays as it was).
     bool Finish();
@@ -61,6 +72,9 @@ public:
     void Abort() noexcept;
 
 private:
+    void WriteFrameHeader(std::int32_t width, std::int32_t height, const GifFrameBlock& block);
+    static void WriteImageData(ByteWriter& out, const DibSurface& indices, std::int32_t tableExponent);
+
     ReplacingFile m_file;
     std::unique_ptr<FileSink> m_fileSink;
     std::unique_ptr<BufferedSink> m_buffer;

@@ -6,9 +6,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTest>
 
 #include "gui/CodecDialog.h"
+#include "gui/MeshSizeDialog.h"
 #include "gui/PaneView.h"
 #include "gui/PictureView.h"
 
@@ -78,6 +80,30 @@ void DialogScript::Answer(QDialog& dialog) {
         const auto found = codecs->List()->findItems(*choice, Qt::MatchExactly);
         if (!found.isEmpty()) codecs->List()->setCurrentItem(found.front());
         buttons->button(QDialogButtonBox::Ok)->click();
+        return;
+    }
+    if (auto* size = qobject_cast<MeshSizeDialog*>(&dialog)) {
+        record.kind = ShownDialog::Kind::MeshSize;
+        record.meshSize = QSize(size->Columns()->value(), size->Rows()->value());
+        shown.push_back(record);
+        std::optional<QSize> answer;
+        if (!m_meshSizes.empty()) {
+            answer = m_meshSizes.front();
+            m_meshSizes.pop_front();
+        }
+        if (!answer) {
+            size->reject();
+            return;
+        }
+        size->Columns()->setValue(answer->width());
+        size->Rows()->setValue(answer->height());
+        size->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        return;
+    }
+    if (answerOther) {
+        record.kind = ShownDialog::Kind::Other;
+        shown.push_back(record);
+        answerOther(dialog);
         return;
     }
     ADD_FAILURE() << "unexpected dialog " << dialog.metaObject()->className();

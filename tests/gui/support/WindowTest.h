@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QMessageBox>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -27,7 +28,7 @@
 namespace crossmeld::gui::test {
 
 struct ShownDialog {
-    enum class Kind { Message, File, Codec } kind = Kind::Message;
+    enum class Kind { Message, File, Codec, MeshSize, Other } kind = Kind::Message;
     QString title;
     QString text;                                  // message boxes
     QMessageBox::Icon icon = QMessageBox::NoIcon;  // message boxes
@@ -36,6 +37,7 @@ struct ShownDialog {
     QFileDialog::FileMode fileMode = QFileDialog::AnyFile;
     QFileDialog::AcceptMode acceptMode = QFileDialog::AcceptOpen;
     QStringList codecs;  // the codec dialog's list
+    QSize meshSize;      // the mesh size dialog's columns and rows as it opened
 };
 
 class DialogScript {
@@ -47,10 +49,14 @@ public:
     void QueueFile(const std::string& name) { QueueFiles({QString::fromStdString(name)}); }
     // The codec to choose by its listed name; none cancels.
     void QueueCodec(std::optional<QString> name) { m_codecs.push_back(std::move(name)); }
+    // The columns and rows to answer the next mesh size dialog with; none cancels.
+    void QueueMeshSize(std::optional<QSize> size) { m_meshSizes.push_back(size); }
     // The button the next message box with a choice is answered with.
     void QueueReply(QMessageBox::StandardButton button) { m_replies.push_back(button); }
     // Runs while a file dialog is open, before it is answered.
     std::function<void()> duringFileDialog;
+    // Answers any other dialog (recorded as Other).
+    std::function<void(QDialog&)> answerOther;
 
     void Answer(QDialog& dialog);
 
@@ -66,6 +72,7 @@ private:
     };
     std::deque<FileAnswer> m_files;
     std::deque<std::optional<QString>> m_codecs;
+    std::deque<std::optional<QSize>> m_meshSizes;
     std::deque<QMessageBox::StandardButton> m_replies;
 };
 
