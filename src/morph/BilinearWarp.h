@@ -8,7 +8,12 @@
 // matching start and end triangles; each picture is read there by bilinear
 // interpolation of the four neighbouring pixels (clamped at the picture's
 // edge), and the frame pixel is (1 - w) * start + w * end rounded halves to
-// even, within one level of that exact formula.
+// even, within one level of that exact formula. Channel 3 is left as it is.
+//
+// Errors: SubscriptOutOfRange when the frame grid's bytes do not fill it, or
+// a covered pixel's triangle is missing from a list or its picture grid is
+// unusable (as in WarpBlendFrame); Overflow for a weight outside [0, 1] or a
+// picture side above 65536.
 
 #include "morph/ControlMesh.h"
 #include "morph/PixelGrid.h"
