@@ -28,8 +28,11 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
     // Every pixel maps on its own, so the rows are shared out over both
     // cores; each half has its own mapper (its memo of the last triangle
     // only saves work). The end map is stored only when it differs from the
-    // start map (never for equal meshes): a second pass then fills it.
+    // start map (never for equal meshes): for moved meshes in the same pass,
+    // otherwise by a second pass when it turns out to differ.
+    const bool bothMaps = !(startList == endList);
     m_fromEnd = {};
+    if (bothMaps) m_fromEnd.assign(pixels, kKeep);
     bool identityHalves[2] = {true, true};
     bool endDiffers[2] = {false, false};
     const auto mapRows = [&](std::int32_t firstRow, std::int32_t endRow, bool storeEnd) {
@@ -51,10 +54,8 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
                                        static_cast<std::uint32_t>(pos.xs);
                 const auto fromEnd = static_cast<std::uint32_t>(pos.ye) * static_cast<std::uint32_t>(ee.width) +
                                      static_cast<std::uint32_t>(pos.xe);
-                if (storeEnd) {
-                    m_fromEnd[i] = fromEnd;
-                    continue;
-                }
+                if (storeEnd || bothMaps) m_fromEnd[i] = fromEnd;
+                if (storeEnd) continue;
                 m_fromStart[i] = fromStart;
                 if (fromStart != i || fromEnd != i) identity = false;
                 if (fromEnd != fromStart) differs = true;
@@ -69,7 +70,10 @@ void WarpBlendCache::Build(const PixelGrid& start, const TriangleList& startList
     m_oneMap = !endDiffers[0] && !endDiffers[1];
     if (m_identity) {
         m_fromStart = {};
-    } else if (!m_oneMap) {
+        m_fromEnd = {};
+    } else if (m_oneMap) {
+        m_fromEnd = {};
+    } else if (!bothMaps) {
         m_fromEnd.assign(pixels, kKeep);
         ForTwoHalves(H, [&](std::int32_t firstRow, std::int32_t endRow) { mapRows(firstRow, endRow, true); });
     }
