@@ -69,6 +69,7 @@ bool MeshEditor::SaveMesh() {
     dialog.DialogTitle = "Save Mesh";
     dialog.Filter = kMeshFilter;
     dialog.FileName = "mesh.json";
+    dialog.DefaultExtension = "json";
     m_host.ShowSave(dialog);
     const auto file = OneFile(dialog.FileName);
     if (!file) return false;

@@ -23,6 +23,9 @@ struct FileDialogState {
     // Files the answer must not name (the pictures an output would replace);
     // a save dialog asks for another name instead.
     std::vector<std::string> Protected;
+    // Given to a name typed without an extension in a save dialog (none:
+    // the name stays as typed).
+    std::string DefaultExtension;
 };
 
 // Mouse pointer values of the main window.

@@ -28,11 +28,13 @@ SaveFileDialog::SaveFileDialog(QWidget* parent, const FileDialogState& state, co
     const QStringList filters = NameFiltersFromFilterText(state.Filter);
     if (!filters.isEmpty()) setNameFilters(filters);
     // A name typed without an extension gets that of a newer format chosen
-    // among the types; the first type leaves the name as it is typed.
-    connect(this, &QFileDialog::filterSelected, this, [this, filters](const QString& filter) {
+    // among the types; the first type gives the state's own (or none).
+    const QString firstSuffix = QString::fromStdString(state.DefaultExtension);
+    setDefaultSuffix(firstSuffix);
+    connect(this, &QFileDialog::filterSelected, this, [this, filters, firstSuffix](const QString& filter) {
         const qsizetype index = filters.indexOf(filter);
         const qsizetype star = filter.indexOf(QStringLiteral("*."));
-        QString suffix;
+        QString suffix = firstSuffix;
         if (index > 0 && star >= 0) suffix = filter.mid(star + 2).section(QLatin1Char(' '), 0, 0).remove(QLatin1Char(')'));
         setDefaultSuffix(suffix);
     });
