@@ -278,7 +278,7 @@ TEST_F(GuiCreate, TheSaveDialogAsksBeforeReplacingAndRefusesThePicturesUnderAnyN
     std::ofstream(path("face.gif")) << "picture";
     ASSERT_EQ(::link(path("face.gif").c_str(), path("hard.gif").c_str()), 0);
     fs::create_symlink(path("face.gif"), path("soft.gif"));
-    FileDialogState state{"", "Select Image", "Animated GIF Files (*.gif)|*.gif", {path("face.gif")}};
+    FileDialogState state{"", "Select Image", "Animated GIF Files (*.gif)|*.gif", {path("face.gif")}, ""};
     dialogs.QueueFile(path("hard.gif"));
     dialogs.QueueFile(path("soft.gif"));
     dialogs.QueueFiles({"./face.gif"}, QString::fromStdString(work.path().string()));
