@@ -14,4 +14,6 @@ CLI="$BUILD/bin/crossmeld-cli"
 "$CLI" --frames 30 --fps 10 --avi out/fade.avi
 "$CLI" --frames 30 --fps 10 --avi out/fade-mjpeg.avi --codec mjpeg
 "$CLI" --frames 30 --fps 10 --gif out/fade.gif
-echo "wrote out/fade.avi (uncompressed), out/fade-mjpeg.avi (Motion JPEG) and out/fade.gif (looping GIF)"
+"$CLI" --frames 30 --fps 10 -o out/fade.mp4
+echo "wrote out/fade.avi (uncompressed), out/fade-mjpeg.avi (Motion JPEG), out/fade.gif (looping GIF)" \
+  "and out/fade.mp4 (H.264)"
