@@ -1,8 +1,10 @@
 #pragma once
 // A new file written beside its target under a hidden temporary name
-// (".<name>.partXXXXXX" in the same folder) that takes the target's place
-// only when Commit succeeds. Until then a file already at the target stays
-// as it was; a file never committed is removed when the object ends.
+// (".<name>.part<pid>-XXXXXX" in the same folder) that takes the target's
+// place only when Commit succeeds. Until then a file already at the target
+// stays as it was; a file never committed is removed when the object ends,
+// and one whose process was killed is removed by the next Create for the
+// same target.
 
 #include <filesystem>
 #include <string>
