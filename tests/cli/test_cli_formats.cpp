@@ -11,14 +11,9 @@ using namespace crossmeld::test;
 
 namespace {
 
-fs::path Fixtures() { return fs::path(CROSSMELD_SOURCE_DIR) / "tests/data/stream"; }
+fs::path Fixtures() { return StreamFixtures(); }
 
-int Create(const std::string& options, std::string* output = nullptr) {
-    return RunCommand(Quote(fs::path(CROSSMELD_BIN_DIR) / "crossmeld-cli") + " --quiet --start " +
-                          Quote(Fixtures() / "start.png") + " --end " + Quote(Fixtures() / "end.png") + " " + options +
-                          " 2>&1",
-                      output);
-}
+int Create(const std::string& options, std::string* output = nullptr) { return CreateFromFixtures(options, output); }
 
 std::string Probe(const fs::path& file) {
     std::string text;

@@ -13,7 +13,7 @@ using namespace crossmeld::test;
 
 namespace {
 
-fs::path Fixtures() { return fs::path(CROSSMELD_SOURCE_DIR) / "tests/data/stream"; }
+fs::path Fixtures() { return StreamFixtures(); }
 
 // The fixtures are 37 x 23 pixels.
 constexpr int kWidth = 37, kHeight = 23;
@@ -53,11 +53,8 @@ Result Create(const TempDir& dir, const std::string& meshText, const std::string
     const fs::path mesh = dir / "mesh.json";
     WriteBytes(mesh, std::vector<std::uint8_t>(meshText.begin(), meshText.end()));
     Result result;
-    result.status = RunCommand(Quote(fs::path(CROSSMELD_BIN_DIR) / "crossmeld-cli") + " --quiet --start " +
-                                   Quote(Fixtures() / "start.png") + " --end " + Quote(Fixtures() / "end.png") +
-                                   " --frames 6 --fps 7 --mesh " + Quote(mesh) + " " + options + " --avi " +
-                                   Quote(out) + " 2>&1",
-                               &result.output);
+    result.status = CreateFromFixtures("--frames 6 --fps 7 --mesh " + Quote(mesh) + " " + options + " --avi " + Quote(out),
+                                       &result.output);
     return result;
 }
 

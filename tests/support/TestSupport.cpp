@@ -56,6 +56,15 @@ int Run(const std::string& command, std::string* output) {
 
 bool HaveProgram(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
 
+fs::path StreamFixtures() { return fs::path(CROSSMELD_SOURCE_DIR) / "tests/data/stream"; }
+
+int CreateFromFixtures(const std::string& options, std::string* output) {
+    return Run(Quote(fs::path(CROSSMELD_BIN_DIR) / "crossmeld-cli") + " --quiet --start " +
+                   Quote(StreamFixtures() / "start.png") + " --end " + Quote(StreamFixtures() / "end.png") + " " +
+                   options + " 2>&1",
+               output);
+}
+
 std::string Quote(const fs::path& path) {
     std::string s = "'";
     for (char c : path.string()) {

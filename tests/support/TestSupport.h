@@ -45,6 +45,13 @@ inline int RunCommand(const std::string& command, std::string* output = nullptr)
 bool HaveProgram(const std::string& path);
 std::string Quote(const fs::path& path);
 
+// The two small pictures the command-line tests fade (tests/data/stream,
+// start.png and end.png, 37 x 23) and the files made from them before.
+fs::path StreamFixtures();
+// Runs crossmeld-cli --quiet on those two pictures with the options;
+// standard error joins the output.
+int CreateFromFixtures(const std::string& options, std::string* output = nullptr);
+
 // An image as 8-bit RGB triples, top row first.
 struct RgbImage {
     int width = 0;
