@@ -11,8 +11,6 @@ using namespace crossmeld::test;
 
 namespace {
 
-fs::path Fixtures() { return StreamFixtures(); }
-
 int Create(const std::string& options, std::string* output = nullptr) { return CreateFromFixtures(options, output); }
 
 std::string Giflib(const fs::path& gif) {
